@@ -1,0 +1,10 @@
+// Bar codes: "|A" (the player's name), "|F" (gold), "|!" (VAL1) and the rest,
+// expanded in a script line before it is interpreted.
+#pragma once
+
+namespace zmb {
+
+// Returns the expanded line in the work buffer; reads the context, changes nothing.
+char* substitute_codes(const char* line);
+
+}  // namespace zmb

@@ -1,0 +1,2 @@
+// Placeholder until the host core lands.
+#include "server/core/host_core.h"

@@ -1,0 +1,197 @@
+// Test support that reads like a player's session: a scratch world folder,
+// the host core with the real zmb_vorn.so loaded, and players on channels
+// who are handed over, type, and look at their screen.
+//
+//   World world;                       // fresh folder, now the working directory
+//   world.script("CAVE.LOR", "The Cave", {"`2A dark cave.", "/CHOICE:2", ...});
+//   world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(100));
+//   Host host(world);                  // loads the module, runs its start-up
+//   Player& p = host.player(1);        // channel 1
+//   p.hand_over("KXPVORN", 0);         // TEMP1.TMP, module current, sub-state 0
+//   p.type("");                        // the arrival
+//   host.pump();                       // deliver statuses until none is queued
+//   EXPECT_THAT(p.text(), HasSubstr("Your Command, Ardo?"));
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "module/host/host_interface.h"
+
+namespace test {
+
+// ---- the random numbers and the clock the module sees ----
+// The test host defines rand, srand and time itself, so the module's calls
+// land here. Queued values are returned first; then a fixed generator.
+void queue_rand(std::initializer_list<int> values);
+void clear_rand();
+unsigned last_srand_seed();
+int srand_calls();
+void set_time(std::time_t t);  // also the host clock (today, now)
+void advance_time(int seconds);
+std::time_t current_time();
+
+// ---- a 248-byte player record built field by field ----
+class PlayerBytes {
+public:
+    PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
+    PlayerBytes& name(std::string_view n);  // sets name_length too
+    PlayerBytes& name_length(uint8_t n);
+    PlayerBytes& hit_points(int16_t v);
+    PlayerBytes& max_hit_points(int16_t v);
+    PlayerBytes& weapon(std::string_view s);
+    PlayerBytes& armour(std::string_view s);
+    PlayerBytes& forest_fights(int16_t v);
+    PlayerBytes& player_fights(int16_t v);
+    PlayerBytes& gold(int32_t v);
+    PlayerBytes& bank(int32_t v);
+    PlayerBytes& defence(int16_t v);
+    PlayerBytes& strength(int16_t v);
+    PlayerBytes& charm(int16_t v);
+    PlayerBytes& level(int16_t v);
+    PlayerBytes& gems(int16_t v);
+    PlayerBytes& experience(int32_t v);
+    PlayerBytes& sex(uint8_t v);
+    PlayerBytes& player_class(uint8_t v);
+    PlayerBytes& horse(int16_t v);
+    PlayerBytes& skills(uint8_t dk, uint8_t my, uint8_t th);
+    PlayerBytes& uses(uint8_t dk, uint8_t my, uint8_t th);
+    std::array<uint8_t, 248> bytes{};
+};
+// Reads fields back from 248 bytes (a PLAYER.DAT record or the per-user area).
+struct PlayerView {
+    const uint8_t* p;
+    int16_t hit_points() const;
+    int16_t forest_fights() const;
+    int32_t gold() const;
+    int32_t bank() const;
+    int16_t charm() const;
+    int16_t level() const;
+    int16_t gems() const;
+    int32_t experience() const;
+    int16_t horse() const;
+};
+
+// ---- a scratch folder the module runs in ----
+class World {
+public:
+    World();   // creates a fresh folder under /tmp and makes it the working directory
+    ~World();  // goes back and removes it
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    const std::string& dir() const { return dir_; }
+    void write(std::string_view rel, std::string_view bytes);
+    void append(std::string_view rel, std::string_view bytes);
+    std::string read(std::string_view rel) const;  // "" when missing
+    bool exists(std::string_view rel) const;
+    void remove(std::string_view rel);
+    void mkdir(std::string_view rel);
+
+    // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then each line and "\n".
+    void script(std::string_view name, std::string_view title,
+                std::initializer_list<std::string_view> lines);
+    // A script file in the working directory itself (e.g. "ZMB_VORN.NEW").
+    void script_at(std::string_view rel, std::string_view title,
+                   std::initializer_list<std::string_view> lines);
+    // Writes record `index` of <game>/PLAYER.DAT (the file grows as needed).
+    void player(std::string_view game, int index, const PlayerBytes& record);
+    std::array<uint8_t, 248> player_record(std::string_view game, int index) const;
+    // 4-byte record `index` of a ledger: trips used and day.
+    void ledger_record(std::string_view ledger, int index, int16_t trips, uint16_t day);
+    std::pair<int16_t, uint16_t> ledger_record(std::string_view ledger, int index) const;
+
+private:
+    std::string dir_;
+    std::string previous_;
+};
+
+class Host;
+
+// One user on one channel.
+class Player {
+public:
+    Player(Host& host, int channel);
+    int channel() const { return channel_; }
+
+    // Writes TEMP<channel>.TMP ("<game>\n<index>\n"), makes the module the
+    // user's current module with sub-state 0.
+    void hand_over(std::string_view game = "KXPVORN", int index = 0);
+    // hand_over, type the first line (the arrival), pump until quiet.
+    void arrive(std::string_view game = "KXPVORN", int index = 0);
+
+    int type(std::string_view line);  // the input routine's result
+    // Types the line, then pumps until no status is queued; returns the text
+    // (ANSI removed) that appeared meanwhile.
+    std::string say(std::string_view line);
+
+    std::string screen() const;  // every byte sent so far
+    std::string text() const;    // the same with ANSI sequences removed
+    std::string take();          // screen, then forget it
+    std::string take_text();     // text, then forget the screen
+    void clear_screen();
+
+    int substate() const;
+    void set_substate(int s);
+    int current_module() const;
+    void set_current_module(int m);
+    void set_age(uint8_t age);
+    void grant_key(std::string_view key);
+
+    const uint8_t* area() const;  // the per-user area (724 bytes)
+    PlayerView record() const { return PlayerView{area()}; }
+    int16_t area_i16(size_t offset) const;
+    int32_t area_i32(size_t offset) const;
+    std::string area_text(size_t offset) const;
+
+private:
+    Host& host_;
+    int channel_;
+};
+
+// The host core with the real module loaded and its start-up run.
+class Host {
+public:
+    // Registers a stand-in game module first (statuses it receives are
+    // recorded), then loads zmb_vorn.so and calls init__zmb_vorn.
+    explicit Host(World& world, int channels = 8, std::string_view module_name = "");
+    ~Host();
+
+    Player& player(int channel);
+    int module_number() const { return module_number_; }
+    int game_module_number() const { return game_number_; }
+    // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
+    void register_game_entry(std::string_view name = "KXPVORN");
+
+    bool pump_one();           // delivers one status; false when none was queued
+    int pump(int limit = 10000);  // until none is queued; returns how many delivered
+    size_t pending() const;
+
+    // Statuses the stand-in game received: (channel, code).
+    const std::vector<std::pair<int, int>>& game_statuses() const;
+    std::string console() const;  // what the module showed on the host console
+
+    // Looks up an export of the loaded module (dlsym).
+    void* symbol(const char* name) const;
+    template <typename F>
+    F* fn(const char* name) const { return reinterpret_cast<F*>(symbol(name)); }
+
+private:
+    World& world_;
+    void* handle_ = nullptr;
+    int module_number_ = -1;
+    int game_number_ = -1;
+    std::map<int, std::unique_ptr<Player>> players_;
+};
+
+std::string strip_ansi(std::string_view s);
+std::string module_path();  // the zmb_vorn.so under test
+
+}  // namespace test
