@@ -127,6 +127,17 @@ public:
     // hand_over, type the first line (the arrival), pump until quiet.
     void arrive(std::string_view game = "KXPVORN", int index = 0);
 
+    // Hands a script straight to the run driver, as the loader leaves it: the
+    // per-user area gets script_file = path, script_title, line_offset after
+    // the header, end_offset = file size, return_substate; the module becomes
+    // current, sub-state 4, status 240 queued. Nothing is pumped yet.
+    void run_script(std::string_view path, int return_substate = 7);
+    // Writes a player record into the per-user area (bytes 0..247).
+    void set_record(const PlayerBytes& record);
+    void set_area_i16(size_t offset, int16_t v);
+    void set_area_i32(size_t offset, int32_t v);
+    void set_area_text(size_t offset, size_t size, std::string_view s);
+
     int type(std::string_view line);  // the input routine's result
     // Types the line, then pumps until no status is queued; returns the text
     // (ANSI removed) that appeared meanwhile.
@@ -147,6 +158,7 @@ public:
 
     const uint8_t* area() const;  // the per-user area (724 bytes)
     PlayerView record() const { return PlayerView{area()}; }
+    // Offsets are those of module/userflow/user_context.h (e.g. state::line_offset.at).
     int16_t area_i16(size_t offset) const;
     int32_t area_i32(size_t offset) const;
     std::string area_text(size_t offset) const;
