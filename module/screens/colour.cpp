@@ -1,9 +1,205 @@
-// Placeholder until its owner lands the real code.
+// The colour renderer: a backquote and one code character become an ANSI
+// SGR sequence. Each text is translated from a fresh state (foreground 0,
+// background 0, blink off); a text that used a background or the blink
+// toggle ends with ESC[0;36;40m so the colours do not leak into what follows.
 #include "module/screens/colour.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "module/host/host_interface.h"
+#include "module/host/module_state.h"
+
 namespace zmb {
-void colour_print(const char*) {}
-char* translate_colour_codes(const char* t) { return const_cast<char*>(t); }
-char* ansi_colour_sequence(int16_t, int16_t, int16_t) { return nullptr; }
-int16_t ansi_foreground_index(int16_t) { return -1; }
-int16_t ansi_background_index(int16_t) { return -1; }
+namespace {
+
+// Palette colour (0..15) to ANSI colour (black red green yellow blue magenta
+// cyan white, +8 for the bright half).
+constexpr std::array<int16_t, 16> kForeground = {0, 4,  2,  6,  1, 5,  3,  7,
+                                                 8, 12, 10, 14, 9, 13, 11, 15};
+
+constexpr size_t kMaxTranslation = kWorkSize - 1;  // 1047 characters
+constexpr const char* kClosing = "\x1b[0;36;40m";  // foreground 3 on 0, attribute 0
+constexpr size_t kClosingLength = 10;
+
+// ESC [ attribute ; foreground ; background m: at most 5 + 2 + 2 digits.
+std::array<char, 16> sequence_buffer{};
+std::array<char, kWorkSize> source_copy{};  // a text handed in from the work buffer
+std::array<char, kWorkSize> print_buffer{};
+
+struct Translator {
+    int16_t foreground = 0;
+    int16_t background = 0;
+    int16_t blink = 0;  // the attribute of dark foregrounds: 0 or 5
+    bool blink_on = false;
+    bool background_used = false;
+};
+
+// The output of one code (at most two sequences); empty for an unknown code.
+struct Piece {
+    std::array<char, 2 * 16> bytes{};
+    size_t length = 0;
+    void add(const char* s) {
+        const size_t n = std::strlen(s);
+        std::memcpy(bytes.data() + length, s, n);
+        length += n;
+    }
+};
+
+int16_t foreground_code(char code) {
+    switch (code) {
+        case '}':
+            return 0;
+        case '8':
+            return 8;
+        case '9':
+            return 9;
+        case '0':
+            return 10;
+        case '!':
+            return 11;
+        case '@':
+            return 12;
+        case '#':
+            return 13;
+        case '$':
+            return 14;
+        case '%':
+        case '^':
+            return 15;
+        default:
+            return (code >= '1' && code <= '7') ? static_cast<int16_t>(code - '0') : -1;
+    }
 }
+
+int16_t background_code(char code) {
+    if (code >= 'A' && code <= 'G') return static_cast<int16_t>(code - 'A' + 1);
+    if (code >= 'a' && code <= 'g') return static_cast<int16_t>(code - 'a' + 1);
+    if (code == 'H' || code == 'h') return 0;
+    return -1;
+}
+
+// Applies one code character to the state and returns what it outputs.
+Piece apply_code(Translator& t, char code) {
+    Piece piece;
+    if (int16_t fg = foreground_code(code); fg >= 0) {
+        t.foreground = fg;
+        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
+    } else if (code == '&') {
+        t.foreground = static_cast<int16_t>(std::rand() % 15 + 1);
+        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
+    } else if (int16_t bg = background_code(code); bg >= 0) {
+        t.background = bg;
+        t.background_used = true;
+        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
+    } else if (code == 'I' || code == 'i') {
+        t.background = static_cast<int16_t>(std::rand() % 8);
+        t.background_used = true;
+        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
+    } else if (code == '(') {  // reset: the blink toggle itself stays as it was
+        t.blink = 0;
+        piece.add("\x1b[0m");
+        piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
+    } else if (code == '`') {  // blink toggle
+        t.background_used = true;
+        if (!t.blink_on) {
+            piece.add("\x1b[5m");
+            t.blink = 5;
+            t.blink_on = true;
+        } else {
+            piece.add("\x1b[0m");
+            piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
+            t.blink = 0;
+            t.blink_on = false;
+        }
+    }
+    return piece;
+}
+
+}  // namespace
+
+int16_t ansi_foreground_index(int16_t colour) {
+    return (colour >= 0 && colour < 16) ? kForeground[static_cast<size_t>(colour)] : -1;
+}
+
+int16_t ansi_background_index(int16_t colour) {
+    return (colour >= 0 && colour < 8) ? kForeground[static_cast<size_t>(colour)] : -1;
+}
+
+char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attribute) {
+    int f = ansi_foreground_index(foreground);
+    int b = ansi_background_index(background);
+    int a = -1;
+    if (f >= 0 && f <= 7) {
+        a = attribute;
+        f += 30;
+    } else if (f >= 8 && f <= 15) {
+        a = 1;  // bright colours: attribute 1 with 30..37, blink not repeated
+        f += 22;
+    }
+    if (b >= 0) b += 40;
+
+    char* out = sequence_buffer.data();
+    const size_t size = sequence_buffer.size();
+    int n = std::snprintf(out, size, "\x1b[");
+    if (a >= 0) n += std::snprintf(out + n, size - n, "%d", a);
+    if (a >= 0 && (f >= 0 || b >= 0)) n += std::snprintf(out + n, size - n, ";");
+    if (f >= 0) n += std::snprintf(out + n, size - n, "%d", f);
+    if (f >= 0 && b >= 0) n += std::snprintf(out + n, size - n, ";");
+    if (b >= 0) n += std::snprintf(out + n, size - n, "%d", b);
+    std::snprintf(out + n, size - n, "m");
+    return out;
+}
+
+char* translate_colour_codes(const char* text) {
+    if (text == nullptr) text = "";
+    // The translation grows, so a text already in the work buffer is read from a copy.
+    if (text >= work_buffer && text < work_buffer + kWorkSize) {
+        std::strncpy(source_copy.data(), text, source_copy.size() - 1);
+        source_copy.back() = '\0';
+        text = source_copy.data();
+    }
+
+    Translator state;
+    char* out = work_buffer;
+    size_t length = 0;
+    // A piece is appended only when it fits with room left for the closing
+    // sequence once one is due; the first piece that does not fit ends the
+    // translation, so the output is cut at a code boundary.
+    auto fits = [&](size_t piece_length, bool closing_due) {
+        return length + piece_length + (closing_due ? kClosingLength : 0) <= kMaxTranslation;
+    };
+    for (size_t i = 0; text[i] != '\0'; ++i) {
+        if (text[i] != '`') {
+            if (!fits(1, state.background_used)) break;
+            out[length++] = text[i];
+            continue;
+        }
+        if (text[i + 1] == '\0') break;  // a trailing backquote is dropped
+        const Translator before = state;
+        const Piece piece = apply_code(state, text[++i]);
+        if (!fits(piece.length, state.background_used)) {
+            state = before;  // the code is not shown, so it does not colour the close
+            break;
+        }
+        std::memcpy(out + length, piece.bytes.data(), piece.length);
+        length += piece.length;
+    }
+    if (state.background_used) {
+        std::memcpy(out + length, kClosing, kClosingLength);
+        length += kClosingLength;
+    }
+    out[length] = '\0';
+    return out;
+}
+
+void colour_print(const char* text) {
+    const char* translated = translate_colour_codes(text);
+    std::strncpy(print_buffer.data(), translated, print_buffer.size() - 1);
+    print_buffer.back() = '\0';
+    prf("%s", print_buffer.data());
+}
+
+}  // namespace zmb

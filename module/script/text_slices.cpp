@@ -1,6 +1,39 @@
-// Placeholder until its owner lands the real code.
+// strip_controls and slice_text: the engine's two line helpers. Both build
+// their result at the start of the work buffer, and both accept a text that
+// already lies in the work buffer: the result never gets ahead of the
+// character being read, so copying forward is safe.
 #include "module/script/text_slices.h"
+
+#include "module/host/module_state.h"
+
 namespace zmb {
-char* strip_controls(const char* t) { return const_cast<char*>(t); }
-char* slice_text(const char* t, int16_t, int16_t) { return const_cast<char*>(t); }
+namespace {
+constexpr size_t kMaxResult = kWorkSize - 1;  // 1047 characters
+}  // namespace
+
+char* strip_controls(const char* text) {
+    size_t kept = 0;
+    for (size_t i = 0; text != nullptr && text[i] != '\0' && kept < kMaxResult; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 32) work_buffer[kept++] = text[i];
+    }
+    work_buffer[kept] = '\0';
+    return work_buffer;
 }
+
+char* slice_text(const char* text, int16_t first, int16_t last) {
+    size_t kept = 0;
+    if (text != nullptr && last >= 0 && first <= last) {
+        // Positions below 0 hold nothing, so a negative first starts at 0.
+        const size_t from = first < 0 ? 0 : static_cast<size_t>(first);
+        const size_t to = static_cast<size_t>(last);
+        size_t i = 0;
+        while (i < from && text[i] != '\0')
+            ++i;
+        for (; i <= to && text[i] != '\0' && kept < kMaxResult; ++i)
+            work_buffer[kept++] = text[i];
+    }
+    work_buffer[kept] = '\0';
+    return work_buffer;
+}
+
+}  // namespace zmb
