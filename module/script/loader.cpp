@@ -1,7 +1,117 @@
-// Placeholder until its owner lands the real code.
+// Starting a script: the header is checked and the title taken, the offsets
+// of the first line and of the end recorded, and the first run slice queued.
+// The loader opens and closes the file inside the call; the run driver opens
+// it again for every slice.
 #include "module/script/loader.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "module/host/module_state.h"
+#include "module/host/paths.h"
+#include "module/screens/colour.h"
+#include "module/script/run_driver.h"
+#include "module/script/text_slices.h"
+#include "module/userflow/user_context.h"
+
 namespace zmb {
-void load_script(const char*, const char*, int16_t) {}
-void start_menu_script() {}
-void show_press_enter() {}
+
+namespace {
+
+constexpr size_t kHeaderPrefixLength = 17;  // "Vorn IGM Script: "
+constexpr int kHeaderRoom = 256;            // the header is read with room for 255 characters
+constexpr size_t kTitleMax = 30;
+constexpr size_t kLabelMax = 12;
+
+// The loader's messages are formatted here, never in the work buffer: the
+// colour renderer translates into the work buffer.
+std::array<char, 160> message;
+
+void show_failure(const char* complaint) {
+    std::snprintf(message.data(), message.size(), "\n`$Script file `^%s `$%s\n",
+                  text(state::script_file), complaint);
+    colour_print(message.data());
+    prf("\n");
 }
+
+// A header longer than the room it is read with: the rest of it is passed
+// over, so the first script line is the line after the header.
+void skip_rest_of_line(std::FILE* file, const char* piece) {
+    const size_t length = std::strlen(piece);
+    if (length > 0 && piece[length - 1] == '\n') return;
+    int c = 0;
+    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+    }
+}
+
+}  // namespace
+
+// Failures save nothing: the ScriptState the next call reads is the one
+// stored before this call, so a place that cannot be loaded leaves the
+// menu script current.
+void load_script(const char* path, const char* label, int16_t keep_return) {
+    load_user_context();
+    set(state::skip_mode, 0);
+    set(state::return_offset, 0);
+    set(state::line_offset, 0);
+    set(state::loop_offset, 0);
+    set(state::wait_until, 0);
+    if (keep_return != 0) set(state::return_substate, static_cast<int16_t>(substate()));
+    // path and label may lie in the work buffer: both are copied before
+    // anything else uses it.
+    set_text(state::script_file, path);
+    set(state::last_amount, 0);
+    slice_lines = 0;
+    const std::string_view label_text(label);
+    if (label_text.size() >= 2) {
+        set_text(state::skip_target, label_text.substr(0, kLabelMax));
+        set(state::skip_mode, 1);
+    }
+
+    std::FILE* file = open_file(text(state::script_file), "rt");
+    if (file == nullptr) {
+        show_failure("could not be found!");
+        send_output();
+        set_substate(sub::kScriptMissing);
+        return;
+    }
+    char* header = result_buffer;
+    if (std::fgets(header, kHeaderRoom, file) == nullptr || !sameto(kScriptHeader, header)) {
+        std::fclose(file);
+        show_failure("Is not a valid Vorn IGM script!");
+        show_press_enter();
+        send_output();
+        set_substate(get(state::return_substate));
+        return;
+    }
+    skip_rest_of_line(file, header);
+
+    const std::string_view title(strip_controls(slice_text(header, kHeaderPrefixLength, 255)));
+    set_text(state::script_title, title.substr(0, kTitleMax));
+    set(state::line_offset, static_cast<int32_t>(std::ftell(file)));
+    std::fseek(file, 0, SEEK_END);
+    set(state::end_offset, static_cast<int32_t>(std::ftell(file)));
+    std::fclose(file);
+
+    save_user_context();
+    queue_run();
+    set_substate(sub::kRunning);
+}
+
+void start_menu_script() {
+    set_substate(sub::kMenuHalted);
+    set_text(state::saved_script_file, "");
+    set(state::saved_line_offset, 0);
+    set(state::saved_return_offset, 0);
+    set(state::saved_loop_offset, 0);
+    save_user_context();
+    load_script(kMenuScript, "", 1);
+}
+
+void show_press_enter() {
+    prf("press enter...");
+}
+
+}  // namespace zmb
