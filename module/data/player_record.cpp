@@ -1,8 +1,75 @@
-// Placeholder until its owner lands the real code.
+// Moving one 248-byte PlayerRecord between the game's PLAYER.DAT and
+// memory. The file belongs to the game: it is never created, never grown,
+// and nothing outside the one record is ever written. Each access opens the
+// file, moves exactly one record and closes it again.
 #include "module/data/player_record.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "module/host/paths.h"
+#include "module/userflow/user_context.h"
+
 namespace zmb {
-void load_player_record(uint8_t*, const char*, int16_t) {}
-void store_player_record(const uint8_t*, const char*, int16_t) {}
-void player_file_path(char* o, size_t) { o[0] = 0; }
-void save_current_player() {}
+
+namespace {
+
+constexpr long kRecordSize = static_cast<long>(kPlayerRecordSize);
+
+long record_start(int16_t index) {
+    return static_cast<long>(index) * kRecordSize;
 }
+
+}  // namespace
+
+// A missing file, a negative index, or a file that ends before the record
+// does leaves `record` exactly as it was: the bytes are read into a block of
+// their own and copied only when all 248 of them came.
+void load_player_record(uint8_t* record, const char* path, int16_t index) {
+    if (index < 0 || !file_exists(path)) return;
+    std::FILE* file = open_file(path, "rb");
+    if (file == nullptr) return;
+    std::array<uint8_t, kPlayerRecordSize> block{};
+    if (std::fseek(file, record_start(index), SEEK_SET) == 0 &&
+        std::fread(block.data(), 1, block.size(), file) == block.size()) {
+        std::memcpy(record, block.data(), block.size());
+    }
+    std::fclose(file);
+}
+
+// Writes the whole record, opaque bytes included, but only over a record
+// that already exists in full: the file is never extended. A file that
+// cannot be opened for updating (read-only) is silently left alone.
+void store_player_record(const uint8_t* record, const char* path, int16_t index) {
+    if (index < 0 || !file_exists(path)) return;
+    std::FILE* file = open_file(path, "r+b");
+    if (file == nullptr) return;
+    const long start = record_start(index);
+    if (std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) >= start + kRecordSize &&
+        std::fseek(file, start, SEEK_SET) == 0) {
+        std::fwrite(record, 1, kPlayerRecordSize, file);
+    }
+    std::fclose(file);
+}
+
+// The game name arrives with its line end; every line end is dropped so the
+// path reads "KXPVORN\PLAYER.DAT".
+void player_file_path(char* out, size_t out_size) {
+    if (out_size == 0) return;
+    std::array<char, state::game_name.size> name{};
+    size_t n = 0;
+    for (const char* c = text(state::game_name); *c != '\0' && n + 1 < name.size(); ++c) {
+        if (*c != '\n' && *c != '\r') name[n++] = *c;
+    }
+    name[n] = '\0';
+    std::snprintf(out, out_size, "%s\\PLAYER.DAT", name.data());
+}
+
+void save_current_player() {
+    std::array<char, 32> path{};
+    player_file_path(path.data(), path.size());
+    store_player_record(player::record(), path.data(), get(state::player_index));
+}
+
+}  // namespace zmb
