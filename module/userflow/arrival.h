@@ -2,6 +2,9 @@
 // hand-back to the game through its IGMLIST.DAT entry.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+
 namespace zmb {
 
 // Sub-state 0: reads the hand-off file, loads the player and the trips,
@@ -13,7 +16,13 @@ int arrive();
 int return_to_game();
 
 // Replaces in place every occurrence of find (ignoring case) by replacement,
-// repeating until none is left. Texts of up to 499 characters.
+// repeating until none is left. Texts of up to 499 characters; a result is
+// cut there, so text needs room for 500 bytes when replacement is the longer.
 void replace_text(const char* find, const char* replacement, char* text);
+
+// Reads one whole line: keeps at most out_size-1 characters of it (its line
+// feed included when that fits), skips the rest, always terminates out.
+// Returns the number of characters the line had, or -1 at the end of file.
+long read_text_line(std::FILE* file, char* out, size_t out_size);
 
 }  // namespace zmb
