@@ -33,7 +33,8 @@ struct Account {
 // A module registered with register_module; index = module number.
 struct Module {
     module_descriptor* descriptor = nullptr;
-    std::string name;  // "ZMB_VORN" for a loaded plug-in; set by the embedder
+    std::string name;        // "ZMB_VORN" for a loaded plug-in; set by the embedder
+    void* handle = nullptr;  // dlopen handle of a loaded plug-in; never closed
 };
 
 // ---- set-up ----
@@ -82,13 +83,14 @@ std::time_t clock_now();
 
 // ---- log and fatal stop ----
 void log(const char* format, ...) __attribute__((format(printf, 1, 2)));  // stamped, to stderr
-void set_log_sink(std::function<void(std::string_view line)> sink);  // default: stderr
+void set_log_sink(std::function<void(std::string_view line)> sink);       // default: stderr
 void set_catastro_hook(void (*hook)());  // runs before catastro ends the process
 
 // What the module asked for, for tests and the log.
 struct Counters {
     int clrmlt = 0, btuclo = 0, btumil = 0, btuxnf = 0, dfsthn = 0, shocst = 0;
     std::string last_shocst;
+    std::vector<std::string> console;  // every shocst line, "<title> <text>"
 };
 Counters& counters();
 

@@ -37,10 +37,13 @@ int srand_calls();
 void set_time(std::time_t t);  // also the host clock (today, now)
 void advance_time(int seconds);
 std::time_t current_time();
+// Forgets queued values, the srand record and the fixed time (done when a
+// World ends, so tests run one after another in one process start clean).
+void reset_random_and_time();
 
 // ---- a 248-byte player record built field by field ----
 class PlayerBytes {
-public:
+  public:
     PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
     PlayerBytes& name(std::string_view n);  // sets name_length too
     PlayerBytes& name_length(uint8_t n);
@@ -81,7 +84,7 @@ struct PlayerView {
 
 // ---- a scratch folder the module runs in ----
 class World {
-public:
+  public:
     World();   // creates a fresh folder under /tmp and makes it the working directory
     ~World();  // goes back and removes it
     World(const World&) = delete;
@@ -108,7 +111,7 @@ public:
     void ledger_record(std::string_view ledger, int index, int16_t trips, uint16_t day);
     std::pair<int16_t, uint16_t> ledger_record(std::string_view ledger, int index) const;
 
-private:
+  private:
     std::string dir_;
     std::string previous_;
 };
@@ -117,7 +120,7 @@ class Host;
 
 // One user on one channel.
 class Player {
-public:
+  public:
     Player(Host& host, int channel);
     int channel() const { return channel_; }
 
@@ -148,6 +151,8 @@ public:
     std::string take();          // screen, then forget it
     std::string take_text();     // text, then forget the screen
     void clear_screen();
+    // Where the host's output sink puts the bytes sent to this channel.
+    void receive(std::string_view bytes) { screen_.append(bytes); }
 
     int substate() const;
     void set_substate(int s);
@@ -163,14 +168,15 @@ public:
     int32_t area_i32(size_t offset) const;
     std::string area_text(size_t offset) const;
 
-private:
+  private:
     Host& host_;
     int channel_;
+    std::string screen_;
 };
 
 // The host core with the real module loaded and its start-up run.
 class Host {
-public:
+  public:
     // Registers a stand-in game module first (statuses it receives are
     // recorded), then loads zmb_vorn.so and calls init__zmb_vorn.
     explicit Host(World& world, int channels = 8, std::string_view module_name = "");
@@ -182,24 +188,29 @@ public:
     // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
     void register_game_entry(std::string_view name = "KXPVORN");
 
-    bool pump_one();           // delivers one status; false when none was queued
+    bool pump_one();              // delivers one status; false when none was queued
     int pump(int limit = 10000);  // until none is queued; returns how many delivered
     size_t pending() const;
 
     // Statuses the stand-in game received: (channel, code).
     const std::vector<std::pair<int, int>>& game_statuses() const;
-    std::string console() const;  // what the module showed on the host console
+    void record_game_status(int channel, int code);  // the stand-in game's status routine
+    std::string console() const;                     // what the module showed on the host console
 
     // Looks up an export of the loaded module (dlsym).
     void* symbol(const char* name) const;
     template <typename F>
-    F* fn(const char* name) const { return reinterpret_cast<F*>(symbol(name)); }
+    F* fn(const char* name) const {
+        return reinterpret_cast<F*>(symbol(name));
+    }
 
-private:
+  private:
     World& world_;
     void* handle_ = nullptr;
     int module_number_ = -1;
     int game_number_ = -1;
+    size_t console_start_ = 0;  // shocst lines before this Host are not its own
+    std::vector<std::pair<int, int>> game_statuses_;
     std::map<int, std::unique_ptr<Player>> players_;
 };
 

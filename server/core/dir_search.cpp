@@ -1,0 +1,181 @@
+// Directory search for modules that name files the DOS way (fnd1st/fndnxt).
+// The folder part of a pattern may use `\` or `/` and is matched without
+// regard to case against the folders that exist; the file part (wildcards
+// * and ?) is matched ignoring case. Only regular files whose names fit
+// 8.3 are found, in sorted order. The search state lives in
+// file_info.reserved (the pattern and the last name returned); every call
+// lists the folder again, so nothing is held between calls.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "module/host/host_interface.h"
+
+namespace {
+
+// reserved: [0..3] magic, [4..16] last name returned, [17..] the pattern.
+constexpr unsigned char kMagic[4] = {'F', 'N', 'D', '1'};
+constexpr size_t kLastAt = 4;
+constexpr size_t kLastSize = 13;
+constexpr size_t kPatternAt = kLastAt + kLastSize;
+constexpr size_t kPatternSize = sizeof(file_info::reserved) - kPatternAt;
+
+int fold(char c) {
+    return std::tolower(static_cast<unsigned char>(c));
+}
+
+// True for a name of 1-8 characters, optionally a dot and 1-3 more, no
+// second dot: what a DOS directory entry could hold.
+bool fits_8_3(const std::string& name) {
+    size_t dot = name.find('.');
+    if (dot == std::string::npos) return !name.empty() && name.size() <= 8;
+    if (name.find('.', dot + 1) != std::string::npos) return false;
+    size_t ext = name.size() - dot - 1;
+    return dot >= 1 && dot <= 8 && ext >= 1 && ext <= 3;
+}
+
+// Wildcard match ignoring case: * any run, ? any one character.
+bool wild_match(const char* p, const char* s) {
+    while (*p) {
+        if (*p == '*') {
+            while (*p == '*')
+                ++p;
+            if (!*p) return true;
+            for (; *s; ++s) {
+                if (wild_match(p, s)) return true;
+            }
+            return false;
+        }
+        if (!*s) return false;
+        if (*p != '?' && fold(*p) != fold(*s)) return false;
+        ++p;
+        ++s;
+    }
+    return *s == 0;
+}
+
+// DOS reads "*.*" (and any "NAME.*") as matching names without a dot too.
+bool name_matches(const std::string& pattern, const std::string& name) {
+    if (wild_match(pattern.c_str(), name.c_str())) return true;
+    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+        name.find('.') == std::string::npos) {
+        return wild_match(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
+    }
+    return false;
+}
+
+std::vector<std::string> list_dir(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d))
+        names.emplace_back(e->d_name);
+    closedir(d);
+    return names;
+}
+
+bool is_dir(const std::string& path) {
+    struct stat st {};
+    return stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Resolves a folder path component by component: the exact name when it
+// exists, else the first (sorted) entry that equals it ignoring case.
+bool resolve_dir(const std::string& folder, std::string* out) {
+    std::string path;
+    size_t i = 0;
+    if (!folder.empty() && folder[0] == '/') {
+        path = "/";
+        i = 1;
+    }
+    while (i <= folder.size()) {
+        size_t end = folder.find('/', i);
+        if (end == std::string::npos) end = folder.size();
+        std::string part = folder.substr(i, end - i);
+        i = end + 1;
+        if (part.empty() || part == ".") continue;
+        std::string base = path.empty() ? "" : (path.back() == '/' ? path : path + "/");
+        if (part != ".." && !is_dir(base + part)) {
+            auto names = list_dir(path);
+            std::sort(names.begin(), names.end());
+            auto hit = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+                return n.size() == part.size() &&
+                       std::equal(n.begin(), n.end(), part.begin(),
+                                  [](char a, char b) { return fold(a) == fold(b); }) &&
+                       is_dir(base + n);
+            });
+            if (hit == names.end()) return false;
+            part = *hit;
+        }
+        path = base + part;
+    }
+    *out = path;
+    return true;
+}
+
+// The smallest matching 8.3 file name greater than `after` ("" = from the start).
+bool find_after(const char* full_pattern, const char* after, file_info* info) {
+    std::string pattern = full_pattern;
+    std::replace(pattern.begin(), pattern.end(), '\\', '/');
+    size_t slash = pattern.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+    std::string file = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    if (file.empty()) return false;
+
+    std::string dir;
+    if (!resolve_dir(folder, &dir)) return false;
+    std::string base = dir.empty() ? "" : (dir.back() == '/' ? dir : dir + "/");
+
+    std::string best;
+    bool found = false;
+    for (const auto& name : list_dir(dir)) {
+        if (!fits_8_3(name) || name.compare(after) <= 0) continue;
+        if (found && name.compare(best) >= 0) continue;
+        if (!name_matches(file, name)) continue;
+        struct stat st {};
+        if (stat((base + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        best = name;
+        found = true;
+    }
+    if (!found) {
+        info->name[0] = 0;
+        info->reserved[kLastAt] = 0;  // ends the search for fndnxt
+        return false;
+    }
+    std::memcpy(info->name, best.c_str(), best.size() + 1);
+    std::memcpy(info->reserved + kLastAt, best.c_str(), best.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int fnd1st(file_info* info, const char* pattern, int /*attributes*/) {
+    if (!info) return 0;
+    std::memset(info->reserved, 0, sizeof info->reserved);
+    info->name[0] = 0;
+    if (!pattern || std::strlen(pattern) >= kPatternSize) return 0;
+    std::memcpy(info->reserved, kMagic, sizeof kMagic);
+    std::memcpy(info->reserved + kPatternAt, pattern, std::strlen(pattern) + 1);
+    return find_after(pattern, "", info) ? 1 : 0;
+}
+
+int fndnxt(file_info* info) {
+    if (!info || std::memcmp(info->reserved, kMagic, sizeof kMagic) != 0) return 0;
+    // Both copies are forced terminated: the record is the module's memory.
+    info->reserved[kLastAt + kLastSize - 1] = 0;
+    info->reserved[sizeof info->reserved - 1] = 0;
+    char last[kLastSize];
+    std::memcpy(last, info->reserved + kLastAt, kLastSize);
+    if (last[0] == 0) return 0;  // the previous call found nothing: the search is over
+    return find_after(reinterpret_cast<const char*>(info->reserved + kPatternAt), last, info) ? 1
+                                                                                              : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,129 @@
+// Directory search with DOS-style patterns, in a scratch folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "server/core/host_core.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DirSearch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/hostcore-dir-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    static void touch(const std::string& rel) {
+        fs::path p(rel);
+        if (p.has_parent_path()) fs::create_directories(p.parent_path());
+        std::ofstream(p) << "x";
+    }
+    // Every name fnd1st/fndnxt return for the pattern, in order.
+    static std::vector<std::string> find_all(const char* pattern) {
+        std::vector<std::string> names;
+        file_info info;
+        std::memset(&info, 0x5A, sizeof info);  // the module's record is not cleared
+        for (int found = fnd1st(&info, pattern, 0); found; found = fndnxt(&info)) {
+            names.emplace_back(info.name);
+            if (names.size() > 100) break;  // a search that never ends
+        }
+        return names;
+    }
+    std::string dir_;
+    fs::path previous_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseInSortedOrder) {
+    touch("QHYVIGMS/ZED.LOR");
+    touch("QHYVIGMS/cave.lor");
+    touch("QHYVIGMS/Abbey.Lor");
+    touch("QHYVIGMS/NOTES.TXT");
+    EXPECT_EQ(find_all("QHYVIGMS\\*.LOR"), (Names{"Abbey.Lor", "ZED.LOR", "cave.lor"}));
+    EXPECT_EQ(find_all("QHYVIGMS/c?ve.*"), (Names{"cave.lor"}));
+}
+
+TEST_F(DirSearch, FindsTheFolderWithoutRegardToCase) {
+    touch("qhyvigms/CAVE.LOR");
+    EXPECT_EQ(find_all("QHYVIGMS\\*.lor"), (Names{"CAVE.LOR"}));
+    touch("Deep/Er/ONE.LOR");
+    EXPECT_EQ(find_all("deep\\ER\\*.LOR"), (Names{"ONE.LOR"}));
+}
+
+TEST_F(DirSearch, ReturnsOnlyNamesThatFitEightDotThree) {
+    touch("D/LONGNAME1.LOR");  // 9 before the dot
+    touch("D/GOOD.LORD");      // 4 after it
+    touch("D/TWO.DOTS.LOR");   // a second dot
+    touch("D/.HIDDEN");        // nothing before the dot
+    touch("D/EIGHTCHR.LOR");   // exactly 8.3
+    touch("D/NOEXT");
+    fs::create_directories("D/SUBDIR.LOR");  // folders are not files
+    EXPECT_EQ(find_all("D/*.LOR"), (Names{"EIGHTCHR.LOR"}));
+    EXPECT_EQ(find_all("D/*.*"), (Names{"EIGHTCHR.LOR", "NOEXT"}));
+    EXPECT_EQ(find_all("D/*"), (Names{"EIGHTCHR.LOR", "NOEXT"}));
+}
+
+TEST_F(DirSearch, NoMatchNoFolderAndEmptyPatternFindNothing) {
+    touch("QHYVIGMS/CAVE.TXT");
+    file_info info;
+    EXPECT_EQ(fnd1st(&info, "QHYVIGMS\\*.LOR", 0), 0);
+    EXPECT_EQ(fndnxt(&info), 0);
+    EXPECT_EQ(fnd1st(&info, "NOWHERE\\*.LOR", 0), 0);
+    EXPECT_EQ(fnd1st(&info, "QHYVIGMS\\", 0), 0);
+    EXPECT_EQ(fnd1st(&info, "", 0), 0);
+}
+
+TEST_F(DirSearch, TheCurrentFolderWhenThePatternHasNoFolder) {
+    touch("ZMBVIGMS.TXT");
+    touch("ZMBVIGMS.DAT");
+    touch("OTHER.TXT");
+    EXPECT_EQ(find_all("zmbvigms.*"), (Names{"ZMBVIGMS.DAT", "ZMBVIGMS.TXT"}));
+}
+
+TEST_F(DirSearch, SearchesRunSideBySideAndEndForGood) {
+    touch("A/ONE.LOR");
+    touch("A/TWO.LOR");
+    touch("B/X.DAT");
+    file_info first, second;
+    ASSERT_EQ(fnd1st(&first, "A\\*.LOR", 0), 1);
+    ASSERT_EQ(fnd1st(&second, "B\\*.DAT", 0), 1);
+    EXPECT_STREQ(first.name, "ONE.LOR");
+    EXPECT_STREQ(second.name, "X.DAT");
+    ASSERT_EQ(fndnxt(&first), 1);
+    EXPECT_STREQ(first.name, "TWO.LOR");
+    EXPECT_EQ(fndnxt(&second), 0);
+    EXPECT_EQ(fndnxt(&first), 0);
+    touch("A/ZZZ.LOR");            // appears after the search ended
+    EXPECT_EQ(fndnxt(&first), 0);  // an ended search stays ended
+}
+
+TEST_F(DirSearch, FndnxtWithoutFnd1stFindsNothing) {
+    touch("ONE.LOR");
+    file_info info;
+    std::memset(&info, 0, sizeof info);
+    EXPECT_EQ(fndnxt(&info), 0);
+}
+
+TEST_F(DirSearch, AnOverlongPatternFindsNothing) {
+    touch("ONE.LOR");
+    std::string pattern = std::string(300, 'a') + "/*.LOR";
+    file_info info;
+    EXPECT_EQ(fnd1st(&info, pattern.c_str(), 0), 0);
+}
+
+}  // namespace

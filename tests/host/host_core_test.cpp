@@ -1,0 +1,404 @@
+// The host core without a plug-in: status queue, per-user areas, output
+// buffer, accounts, module table and loading, the clock, the fatal stop.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/core/host_core.h"
+
+namespace {
+
+// ---- a recording module ----
+
+std::vector<std::pair<int, int>> delivered;  // (usrnum, status)
+std::vector<std::pair<int, int>> requeue;    // statuses to queue during a call
+bool inside_call = false;
+bool nested_delivery = false;
+
+void recording_status() {
+    inside_call = true;
+    delivered.emplace_back(usrnum, status);
+    // A queued status must never be delivered inside this call.
+    nested_delivery = nested_delivery || host::deliver_next_status();
+    for (auto [ch, code] : requeue)
+        btuinj(ch, code);
+    requeue.clear();
+    inside_call = false;
+}
+
+module_descriptor recorder = {"recorder", nullptr, nullptr, recording_status, nullptr,
+                              nullptr,    nullptr, nullptr, nullptr,          nullptr};
+module_descriptor other = {"other", nullptr, nullptr, recording_status, nullptr,
+                           nullptr, nullptr, nullptr, nullptr,          nullptr};
+
+class Core : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        host::init(4);
+        number_ = host::add_module(&recorder, "RECORDER");
+        for (int ch = 0; ch < 4; ++ch)
+            host::user(ch).shared.current_module = number_;
+        delivered.clear();
+        requeue.clear();
+        nested_delivery = false;
+    }
+    int number_ = 0;
+};
+
+using Calls = std::vector<std::pair<int, int>>;
+
+int pump() {
+    int n = 0;
+    while (host::deliver_next_status() && n < 1000)
+        ++n;
+    return n;
+}
+
+// ---- status queue ----
+
+TEST_F(Core, BtuinjOnlyQueues) {
+    btuinj(2, 240);
+    EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(host::pending_statuses(), 1u);
+    EXPECT_EQ(host::pending_statuses(2), 1u);
+    EXPECT_EQ(host::pending_statuses(1), 0u);
+    EXPECT_TRUE(host::deliver_next_status());
+    EXPECT_EQ(delivered, (Calls{{2, 240}}));
+    EXPECT_FALSE(host::deliver_next_status());
+}
+
+TEST_F(Core, DeliveryIsRoundRobinOverChannelsAndInOrderPerChannel) {
+    btuinj(1, 10);
+    btuinj(1, 11);
+    btuinj(1, 12);
+    btuinj(3, 30);
+    btuinj(0, 0);
+    btuinj(3, 31);
+    EXPECT_EQ(pump(), 6);
+    EXPECT_EQ(delivered, (Calls{{0, 0}, {1, 10}, {3, 30}, {1, 11}, {3, 31}, {1, 12}}));
+}
+
+TEST_F(Core, ALoopingChannelDoesNotHoldUpAnother) {
+    // Channel 0 queues 240 again on every call, as a running script does.
+    btuinj(0, 240);
+    btuinj(2, 240);
+    for (int i = 0; i < 4; ++i) {
+        requeue = {{0, 240}};
+        ASSERT_TRUE(host::deliver_next_status());
+        if (delivered.back().first == 2) break;
+    }
+    EXPECT_EQ(delivered, (Calls{{0, 240}, {2, 240}}));
+}
+
+TEST_F(Core, AStatusQueuedDuringACallComesAfterIt) {
+    btuinj(1, 240);
+    requeue = {{1, 241}};
+    ASSERT_TRUE(host::deliver_next_status());
+    EXPECT_EQ(delivered, (Calls{{1, 240}}));
+    EXPECT_FALSE(nested_delivery) << "a status was delivered inside a module call";
+    EXPECT_EQ(host::pending_statuses(1), 1u);
+    ASSERT_TRUE(host::deliver_next_status());
+    EXPECT_EQ(delivered.back(), (std::pair<int, int>{1, 241}));
+}
+
+TEST_F(Core, StatusGoesToTheChannelsCurrentModule) {
+    int second = host::add_module(&other, "OTHER");
+    ASSERT_NE(second, number_);
+    host::user(2).shared.current_module = 0;  // no module: dropped
+    btuinj(2, 3);
+    host::user(3).shared.current_module = second;
+    btuinj(3, 3);
+    EXPECT_EQ(pump(), 2);
+    EXPECT_EQ(delivered, (Calls{{3, 3}}));
+    EXPECT_EQ(status, 3);
+}
+
+TEST_F(Core, DroppedAndUnknownChannelsQueueNothing) {
+    btuinj(1, 5);
+    btuinj(1, 6);
+    host::drop_statuses(1);
+    btuinj(99, 240);
+    btuinj(-1, 240);
+    EXPECT_EQ(host::pending_statuses(), 0u);
+    EXPECT_FALSE(host::deliver_next_status());
+}
+
+// ---- per-user areas ----
+
+TEST_F(Core, AreasTakeTheLargestDeclarationAndGrowZeroed) {
+    dclvda(16);
+    ASSERT_GE(host::user_area_size(), 16u);
+    size_t base = host::user_area_size();
+    std::memset(host::user_area(1), 0x77, base);
+    dclvda(base / 2);  // smaller: no change
+    EXPECT_EQ(host::user_area_size(), base);
+    dclvda(base + 724);
+    ASSERT_EQ(host::user_area_size(), base + 724);
+    const char* area = host::user_area(1);
+    EXPECT_EQ(area[0], 0x77);  // what was there stays
+    for (size_t i = base; i < base + 724; ++i)
+        ASSERT_EQ(area[i], 0) << "byte " << i;
+    for (size_t i = 0; i < base + 724; ++i)
+        ASSERT_EQ(host::user_area(2)[i], 0);
+    EXPECT_NE(host::user_area(1), host::user_area(2));
+}
+
+TEST_F(Core, VdaptrFollowsTheSelectedChannelAndItsArea) {
+    dclvda(724);
+    host::select_channel(2);
+    EXPECT_EQ(vdaptr, host::user_area(2));
+    dclvda(host::user_area_size() + 100000);  // a reallocation moves the areas
+    EXPECT_EQ(vdaptr, host::user_area(2));
+    host::call_status(3, 7);
+    EXPECT_EQ(vdaptr, host::user_area(3));
+    EXPECT_EQ(usrnum, 3);
+}
+
+// ---- accounts ----
+
+TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
+    host::account(1).keys = {"SYSOP", "Gamer"};
+    host::select_channel(1);
+    EXPECT_TRUE(haskey("sysop"));
+    EXPECT_TRUE(haskey("GAMER"));
+    EXPECT_FALSE(haskey("SYS"));
+    EXPECT_FALSE(haskey(""));
+    EXPECT_FALSE(haskey(nullptr));
+    host::select_channel(2);
+    EXPECT_FALSE(haskey("SYSOP"));
+}
+
+TEST_F(Core, AnEmptyKeyIsNeverHeldEvenWhenAnEmptyKeyIsListed) {
+    host::account(0).keys = {""};
+    host::select_channel(0);
+    EXPECT_FALSE(haskey(""));
+}
+
+// ---- output buffer ----
+
+TEST_F(Core, PrfCollectsAndOutprfSendsToOneChannel) {
+    std::vector<std::pair<int, std::string>> sent;
+    host::set_output_sink(
+        [&](int ch, std::string_view bytes) { sent.emplace_back(ch, std::string(bytes)); });
+    prf("Hello %s, ", "Ardo");
+    prf("%d gold%c", 42, '\n');
+    outprf(2);
+    outprf(2);  // the buffer was emptied: nothing more is sent
+    prf("dropped");
+    clrmlt();
+    prf("%s", "%d %s %n");  // data, not a format
+    outprf(1);
+    host::set_output_sink(nullptr);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0], (std::pair<int, std::string>{2, "Hello Ardo, 42 gold\n"}));
+    EXPECT_EQ(sent[1], (std::pair<int, std::string>{1, "%d %s %n"}));
+}
+
+TEST_F(Core, PrfNeverTruncatesLongOutput) {
+    std::string got;
+    host::set_output_sink([&](int, std::string_view bytes) { got.append(bytes); });
+    std::string line(5000, 'a');
+    prf("%s|%s", line.c_str(), line.c_str());
+    for (int i = 0; i < 100; ++i)
+        prf("%03d", i);
+    outprf(0);
+    host::set_output_sink(nullptr);
+    EXPECT_EQ(got.size(), 10001u + 300u);
+    EXPECT_EQ(got.substr(4998, 5), "aa|aa");
+    EXPECT_EQ(got.substr(got.size() - 6), "098099");
+}
+
+// ---- module table, definition names, loading ----
+
+TEST_F(Core, ModuleNumbersCountUpAndKeepTheDescriptor) {
+    int a = host::add_module(&other, "A");
+    int b = host::add_module(&other, "B");
+    EXPECT_GT(number_, 0);
+    EXPECT_EQ(a, number_ + 1);
+    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(host::module_count(), b);
+    ASSERT_NE(host::module(a), nullptr);
+    EXPECT_EQ(host::module(a)->descriptor, &other);
+    EXPECT_EQ(host::module(a)->name, "A");
+    EXPECT_EQ(host::module(0), nullptr);
+    EXPECT_EQ(host::module(b + 1), nullptr);
+}
+
+TEST_F(Core, GmdnamGivesTheRegisteredNameOrTheStem) {
+    EXPECT_STREQ(gmdnam("OTHER.MDF"), "OTHER");
+    host::set_definition_name("ZMB_VORN.MDF", "Far Reaches");
+    EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Far Reaches");
+    EXPECT_STREQ(gmdnam("zmb_vorn.mdf"), "Far Reaches");
+    host::set_definition_name("zmb_vorn.MDF", "Renamed");
+    EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Renamed");
+}
+
+TEST_F(Core, LoadModuleReportsAMissingFile) {
+    std::string error;
+    EXPECT_EQ(host::load_module("/nonexistent/zmb_vorn.so", &error), -1);
+    EXPECT_NE(error.find("/nonexistent/zmb_vorn.so"), std::string::npos) << error;
+}
+
+TEST_F(Core, LoadModuleReportsAFileThatIsNoLibrary) {
+    std::string path = "/tmp/hostcore-notalib-" + std::to_string(getpid()) + ".so";
+    std::ofstream(path) << "not an ELF file";
+    std::string error;
+    EXPECT_EQ(host::load_module(path, &error), -1);
+    EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
+    std::filesystem::remove(path);
+}
+
+TEST_F(Core, LoadModuleReportsAMissingInitFunction) {
+    // The C library is a shared object without any init__ function.
+    std::string error;
+    EXPECT_EQ(host::load_module("/lib/x86_64-linux-gnu/libc.so.6", &error, "zmb_vorn"), -1);
+    EXPECT_NE(error.find("init__zmb_vorn"), std::string::npos) << error;
+}
+
+// ---- recorded calls ----
+
+TEST_F(Core, ChannelOptionsAreRecordedOnTheChannel) {
+    host::Counters before = host::counters();
+    btumil(2, 128);
+    btuxnf(2, 0, 19);
+    btuclo(2);
+    btuclo(42);  // no such channel: not counted
+    dfsthn();
+    EXPECT_EQ(host::user(2).input_limit, 128);
+    EXPECT_EQ(host::user(2).xon, 0);
+    EXPECT_EQ(host::user(2).xoff, 19);
+    EXPECT_EQ(host::user(1).input_limit, 0);
+    EXPECT_EQ(host::counters().btumil, before.btumil + 1);
+    EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
+    EXPECT_EQ(host::counters().btuclo, before.btuclo + 1);
+    EXPECT_EQ(host::counters().dfsthn, before.dfsthn + 1);
+}
+
+TEST_F(Core, ShocstGoesToTheConsoleAndTheLog) {
+    std::vector<std::string> lines;
+    host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
+    shocst("Igm \"Far Reaches\" installed.", "Initialized Successfully");
+    host::set_log_sink(nullptr);
+    EXPECT_EQ(host::counters().last_shocst,
+              "Igm \"Far Reaches\" installed. Initialized Successfully");
+    ASSERT_FALSE(host::counters().console.empty());
+    EXPECT_EQ(host::counters().console.back(), host::counters().last_shocst);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("Initialized Successfully"), std::string::npos);
+}
+
+TEST_F(Core, LogLinesAreStampedAndOneLineEach) {
+    std::vector<std::string> lines;
+    host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
+    host::log("two\nlines %d", 2);
+    host::set_log_sink(nullptr);
+    ASSERT_EQ(lines.size(), 1u);
+    // "YYYY-MM-DD HH:MM:SS two lines 2"
+    ASSERT_EQ(lines[0].size(), 20u + 11u) << lines[0];
+    EXPECT_EQ(lines[0][4], '-');
+    EXPECT_EQ(lines[0][10], ' ');
+    EXPECT_EQ(lines[0][13], ':');
+    EXPECT_EQ(lines[0].substr(20), "two lines 2");
+}
+
+TEST_F(Core, AlcmemGivesZeroedBlocksThatStay) {
+    auto* a = static_cast<unsigned char*>(alcmem(1048));
+    auto* b = static_cast<unsigned char*>(alcmem(275));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    for (int i = 0; i < 1048; ++i)
+        ASSERT_EQ(a[i], 0);
+    std::memset(a, 1, 1048);  // the whole block is usable
+    EXPECT_TRUE(b + 275 <= a || a + 1048 <= b);
+    EXPECT_NE(alcmem(0), nullptr);
+}
+
+// ---- the clock ----
+
+// 2024-02-28 12:00 local time.
+std::time_t local_noon(int year, int month, int day) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = 12;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+class Clock : public ::testing::Test {
+  protected:
+    void TearDown() override { host::clear_clock(); }
+};
+
+TEST_F(Clock, TodayCountsDaysSince1980AndGrowsByOneADay) {
+    host::set_clock(local_noon(1980, 1, 1));
+    EXPECT_EQ(today(), 0);
+    host::set_clock(local_noon(1980, 3, 1));
+    EXPECT_EQ(today(), 31 + 29);  // 1980 was a leap year
+    host::set_clock(local_noon(2024, 2, 28));
+    uint16_t day = today();
+    EXPECT_EQ(day, 16129);
+    for (int i = 1; i <= 3; ++i) {
+        host::set_clock(local_noon(2024, 2, 28) + i * 86400);
+        EXPECT_EQ(today(), day + i);
+    }
+}
+
+TEST_F(Clock, NcdateGivesTheDateOfADayValue) {
+    EXPECT_STREQ(ncdate(0), "01/01/80");
+    EXPECT_STREQ(ncdate(16129), "02/28/24");
+    EXPECT_STREQ(ncdate(16130), "02/29/24");
+    EXPECT_STREQ(ncdate(16131), "03/01/24");
+    host::set_clock(local_noon(2031, 12, 31));
+    EXPECT_STREQ(ncdate(today()), "12/31/31");
+}
+
+TEST_F(Clock, NowPacksTheTimeOfDayAndNctimeShowsIt) {
+    std::time_t noon = local_noon(2024, 7, 4);
+    host::set_clock(noon + 3600 * 11 + 60 * 59 + 59);  // 23:59:59
+    uint16_t t = now();
+    EXPECT_EQ(t >> 11, 23);
+    EXPECT_EQ((t >> 5) & 63, 59);
+    EXPECT_EQ(t & 31, 29);
+    EXPECT_STREQ(nctime(t), "23:59:58");             // two-second resolution
+    host::set_clock(noon - 12 * 3600 + 5 * 60 + 7);  // 00:05:07
+    EXPECT_STREQ(nctime(now()), "00:05:06");
+    EXPECT_STREQ(nctime(static_cast<uint16_t>(9 << 11 | 30 << 5 | 15)), "09:30:30");
+}
+
+TEST_F(Clock, ClearingTheClockGoesBackToTheRealTime) {
+    host::set_clock(1000);
+    EXPECT_EQ(host::clock_now(), 1000);
+    host::clear_clock();
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    EXPECT_LE(std::abs(host::clock_now() - ts.tv_sec), 2);
+}
+
+// ---- the fatal stop ----
+
+void catastro_hook() {
+    std::fputs("hook ran\n", stderr);
+}
+
+TEST(CatastroDeathTest, EndsTheProcessNonZeroWithTheMessage) {
+    EXPECT_EXIT(
+        {
+            host::set_catastro_hook(catastro_hook);
+            catastro("The \"%s\" igm save file could not initialize!", "ZMBVIGMS.SV2");
+        },
+        ::testing::ExitedWithCode(70),
+        "catastro: The \"ZMBVIGMS.SV2\" igm save file could not initialize!\n(.|\n)*hook ran");
+}
+
+}  // namespace
