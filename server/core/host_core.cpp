@@ -213,10 +213,11 @@ char* gmdnam(const char* definition_file) {
 
 void* alcmem(size_t size) {
     // Blocks live for the whole run; keeping them listed keeps them reachable.
-    static std::vector<void*> blocks;
+    // The list itself is never destroyed, so the blocks stay reachable at exit.
+    static auto* blocks = new std::vector<void*>;
     void* block = std::calloc(size ? size : 1, 1);
     if (!block) catastro("alcmem: out of memory for %zu bytes", size);
-    blocks.push_back(block);
+    blocks->push_back(block);
     return block;
 }
 
