@@ -1,0 +1,182 @@
+// Start-up of the module in a fresh or used working directory: the files it
+// makes or leaves alone, what it tells the host, how it seeds rand(), and
+// the fatal stops when a file it must have cannot be made.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "server/core/host_core.h"
+#include "tests/support/session.h"
+
+using ::testing::ExitedWithCode;
+using ::testing::HasSubstr;
+
+namespace test {
+namespace {
+
+constexpr const char* kEntryDescription =
+    "`0F`9ar `0R`9eaches! `7(VORN IGM Expansion by `%A`7rdo `%P`7enn)\n";
+
+std::string list_entry(int module_number) {
+    return "ZMB_VORN\n" + std::to_string(module_number) + "\n" + kEntryDescription;
+}
+
+// 2024-03-07 12:00 UTC: a fixed day for the ledger checks.
+constexpr std::time_t kSomeDay = 1709812800;
+
+// Every record of a ledger as (trips, day); fails when the size is not whole records.
+std::vector<std::pair<int16_t, uint16_t>> ledger_records(const World& world,
+                                                         std::string_view name) {
+    std::string bytes = world.read(name);
+    EXPECT_EQ(bytes.size() % 4, 0u) << name;
+    std::vector<std::pair<int16_t, uint16_t>> records;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        records.push_back(world.ledger_record(name, static_cast<int>(i / 4)));
+    }
+    return records;
+}
+
+TEST(StartUp, FreshFolderGetsModuleListConfigurationAndThreeLedgers) {
+    World world;
+    set_time(kSomeDay);
+    Host host(world);
+    const uint16_t day = today();
+
+    EXPECT_EQ(world.read("IGMLIST.DAT"), list_entry(host.module_number()));
+    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "SYSOP\n10\n");
+    for (const char* ledger : {"ZMBVIGMS.SV1", "ZMBVIGMS.SV2", "ZMBVIGMS.SV3"}) {
+        SCOPED_TRACE(ledger);
+        EXPECT_EQ(world.read(ledger).size(), 2000u);
+        auto records = ledger_records(world, ledger);
+        ASSERT_EQ(records.size(), 500u);
+        for (const auto& [trips, record_day] : records) {
+            ASSERT_EQ(trips, 0);
+            ASSERT_EQ(record_day, day);
+        }
+    }
+    EXPECT_FALSE(world.exists("OOO.DAT"));
+    EXPECT_THAT(host.console(),
+                HasSubstr("Igm \"Far Reaches\" installed. Initialized Successfully"));
+    EXPECT_EQ(host::user_area_size(), 724u);
+}
+
+TEST(StartUp, SecondStartAppendsAnotherEntryAndLeavesTheFilesAlone) {
+    World world;
+    set_time(kSomeDay);
+    int first_number = 0;
+    {
+        Host first(world);
+        first_number = first.module_number();
+    }
+    // Hand-made contents that a second start must not touch.
+    world.write("ZMBVIGMS.CNF", "BOSS\n50\n");
+    world.ledger_record("ZMBVIGMS.SV2", 7, 3, 1234);
+    world.write("ZMBVIGMS.SV3", "odd length");
+    const std::string sv1 = world.read("ZMBVIGMS.SV1");
+    const std::string sv2 = world.read("ZMBVIGMS.SV2");
+
+    set_time(kSomeDay + 3 * 86400);
+    Host second(world);
+
+    EXPECT_EQ(world.read("IGMLIST.DAT"),
+              list_entry(first_number) + list_entry(second.module_number()));
+    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "BOSS\n50\n");
+    EXPECT_EQ(world.read("ZMBVIGMS.SV1"), sv1);
+    EXPECT_EQ(world.read("ZMBVIGMS.SV2"), sv2);
+    EXPECT_EQ(world.read("ZMBVIGMS.SV3"), "odd length");
+}
+
+TEST(StartUp, ExistingModuleListKeepsItsEntriesBeforeOurs) {
+    World world;
+    world.write("IGMLIST.DAT", "KXPVORN\n1\nThe game\n");
+    Host host(world);
+    EXPECT_EQ(world.read("IGMLIST.DAT"),
+              "KXPVORN\n1\nThe game\n" + list_entry(host.module_number()));
+}
+
+TEST(StartUp, ModuleListThatCannotBeWrittenIsSkipped) {
+    World world;
+    world.mkdir("IGMLIST.DAT");  // neither appendable nor creatable
+    Host host(world);
+    EXPECT_THAT(host.console(), HasSubstr("Initialized Successfully"));
+    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "SYSOP\n10\n");
+    EXPECT_EQ(world.read("ZMBVIGMS.SV3").size(), 2000u);
+}
+
+TEST(StartUp, DescriptionKeepsTheFirst24CharactersOfTheDefinitionName) {
+    World world;
+    Host host(world, 8, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
+    const host::Module* module = host::module(host.module_number());
+    ASSERT_NE(module, nullptr);
+    EXPECT_STREQ(module->descriptor->description, "ABCDEFGHIJKLMNOPQRSTUVWX");
+}
+
+TEST(StartUp, DescriptorFillsInputStatusAndFinishOnly) {
+    World world;
+    Host host(world);
+    const module_descriptor* d = host::module(host.module_number())->descriptor;
+    EXPECT_STREQ(d->description, "Far Reaches");
+    EXPECT_NE(d->input, nullptr);
+    EXPECT_NE(d->status, nullptr);
+    EXPECT_NE(d->finish, nullptr);
+    EXPECT_EQ(d->logon, nullptr);
+    EXPECT_EQ(d->injected, nullptr);
+    EXPECT_EQ(d->logoff, nullptr);
+    EXPECT_EQ(d->hangup, nullptr);
+    EXPECT_EQ(d->midnight, nullptr);
+    EXPECT_EQ(d->delete_account, nullptr);
+    d->finish();  // does nothing, and must not fail
+}
+
+TEST(StartUp, SeedsRandFromTheLow16BitsOfTheClockNeverZero) {
+    {
+        World world;
+        set_time(0x6600ABCC);
+        Host host(world);
+        EXPECT_EQ(srand_calls(), 1);
+        EXPECT_EQ(last_srand_seed(), 0xABCDu);  // 0xABCC | 1
+    }
+    {
+        World world;
+        set_time(0x66010000);  // low 16 bits 0
+        Host host(world);
+        EXPECT_EQ(last_srand_seed(), 1u);
+    }
+}
+
+// ---- fatal stops: the host ends with the module's own message ----
+
+TEST(StartUpDeath, MenuTextFileThatCannotBeCreatedStopsTheHost) {
+    World world;
+    world.mkdir("ZMBVIGMS.TXT");
+    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
+                "the ZMBVIGMS IGM TEXT file could not initialize!");
+}
+
+TEST(StartUpDeath, MenuDataFileThatCannotBeCreatedStopsTheHost) {
+    World world;
+    world.mkdir("ZMBVIGMS.DAT");
+    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
+                "the ZMBVIGMS IGM DATA file could not initialize!");
+}
+
+TEST(StartUpDeath, LedgerThatCannotBeCreatedStopsTheHostAfterTheOnesBefore) {
+    World world;
+    world.mkdir("ZMBVIGMS.SV2");
+    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
+                "The \"ZMBVIGMS.SV2\" igm save file could not initialize!");
+    // The child worked in the same folder: the ledger before it was made, the one after not.
+    EXPECT_EQ(world.read("ZMBVIGMS.SV1").size(), 2000u);
+    EXPECT_FALSE(world.exists("ZMBVIGMS.SV3"));
+}
+
+TEST(StartUpDeath, ConfigurationThatCannotBeWrittenStopsTheHost) {
+    World world;
+    world.mkdir("ZMBVIGMS.CNF");
+    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
+                "ZMBVIGMS.CNF could not be opened for CNF saving!");
+}
+
+}  // namespace
+}  // namespace test

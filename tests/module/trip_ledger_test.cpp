@@ -1,0 +1,170 @@
+// The daily trip ledgers as players meet them: the count read on arrival
+// under the day rule, and the record written when a trip starts.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "module/userflow/user_context.h"
+#include "tests/support/session.h"
+
+using ::testing::HasSubstr;
+
+namespace test {
+namespace {
+
+constexpr std::time_t kDayOne = 1709812800;  // 2024-03-07 12:00 UTC
+constexpr int kDay = 86400;
+
+class TripLedger : public ::testing::Test {
+  protected:
+    TripLedger() {
+        set_time(kDayOne);
+        world.script("CAVE.LOR", "The Cave", {"`2A dark cave", "CAVE.LOR", "Drip."});
+        for (int index : {0, 3, 600})
+            world.player("KXPVORN", index, PlayerBytes().name("Ardo"));
+        world.player("KXPVORN2", 3, PlayerBytes().name("Bryn"));
+        world.player("MYGAME", 0, PlayerBytes().name("Cato"));
+    }
+    void start() {
+        host = std::make_unique<Host>(world);
+        host->register_game_entry();
+        today_value = today();
+    }
+    Player& arrive(std::string_view game, int index) {
+        Player& p = host->player(1);
+        p.arrive(game, index);
+        return p;
+    }
+    std::pair<int16_t, uint16_t> area_trips(Player& p) {
+        return {p.area_i16(zmb::trip::trips_used.at),
+                static_cast<uint16_t>(p.area_i16(zmb::trip::trip_day.at))};
+    }
+
+    World world;
+    std::unique_ptr<Host> host;
+    uint16_t today_value = 0;
+};
+
+TEST_F(TripLedger, PlayerThreeUsesBytesTwelveToFifteen) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV1", 3, 2, today_value);
+    Player& p = arrive("KXPVORN", 3);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{2}, today_value));
+    p.say("1");
+    const std::string ledger = world.read("ZMBVIGMS.SV1");
+    ASSERT_EQ(ledger.size(), 2000u);
+    EXPECT_EQ(ledger.substr(12, 4),
+              std::string("\x03\x00", 2) + char(today_value & 0xFF) + char(today_value >> 8));
+    // Nothing else moved.
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 2), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 4), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, YesterdaysCountStartsAfreshAndIsWrittenAtOnce) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV1", 3, 4, static_cast<uint16_t>(today_value - 1));
+    Player& p = arrive("KXPVORN", 3);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, TodaysCountIsKept) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV1", 3, 4, today_value);
+    Player& p = arrive("KXPVORN", 3);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{4}, today_value));
+}
+
+TEST_F(TripLedger, DayLaterThanTodayIsKeptWithItsCount) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV1", 3, 5, static_cast<uint16_t>(today_value + 2));
+    Player& p = arrive("KXPVORN", 3);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{5}, static_cast<uint16_t>(today_value + 2)));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3),
+              std::make_pair(int16_t{5}, static_cast<uint16_t>(today_value + 2)));
+}
+
+TEST_F(TripLedger, FreshLedgerIsRewrittenOnlyOnALaterDay) {
+    start();
+    const std::string fresh = world.read("ZMBVIGMS.SV1");
+    arrive("KXPVORN", 0);
+    EXPECT_EQ(world.read("ZMBVIGMS.SV1"), fresh);
+
+    set_time(kDayOne + 2 * kDay);
+    Player& p = arrive("KXPVORN", 0);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, static_cast<uint16_t>(today_value + 2)));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0),
+              std::make_pair(int16_t{0}, static_cast<uint16_t>(today_value + 2)));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 1), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, SecondGameUsesTheSecondLedger) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV2", 3, 6, today_value);
+    Player& p = arrive("KXPVORN2", 3);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{6}, today_value));
+    p.say("1");
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV2", 3), std::make_pair(int16_t{7}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, UnknownGameCountsFromZeroAndCreatesNoLedger) {
+    start();
+    Player& p = host->player(1);
+    // Leftovers of an earlier visit in the working copy must not count.
+    world.ledger_record("ZMBVIGMS.SV1", 0, 9, today_value);
+    p.arrive("KXPVORN", 0);
+    EXPECT_EQ(area_trips(p).first, 9);
+    p.say("Q");
+    p.arrive("MYGAME", 0);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_THAT(p.say("1"), HasSubstr("Drip."));
+    EXPECT_FALSE(world.exists("OOO.DAT"));
+    EXPECT_EQ(p.area_i16(zmb::trip::trips_used.at), 1);
+}
+
+TEST_F(TripLedger, IndexPastTheEndReadsZeroAndATripExtendsTheLedger) {
+    start();
+    Player& p = arrive("KXPVORN", 600);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(world.read("ZMBVIGMS.SV1").size(), 2000u);  // reading does not grow it
+
+    EXPECT_THAT(p.say("1"), HasSubstr("Drip."));
+    const std::string ledger = world.read("ZMBVIGMS.SV1");
+    ASSERT_EQ(ledger.size(), 601u * 4);
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 600), std::make_pair(int16_t{1}, today_value));
+    // The records between the old end and the new one are empty.
+    EXPECT_EQ(ledger.substr(2000, 400), std::string(400, '\0'));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 499), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, ShortLedgerRecordReadsAsZeroTripsToday) {
+    start();
+    world.write("ZMBVIGMS.SV1", std::string("\x05\x00\x01", 3) + std::string(10, '\x07'));
+    Player& p = arrive("KXPVORN", 3);  // bytes 12..15: only one byte there
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+}
+
+TEST_F(TripLedger, TripsStartedAcrossMidnightCountAgainstTheFirstDay) {
+    std::tm tm{};
+    tm.tm_year = 124;
+    tm.tm_mon = 2;
+    tm.tm_mday = 7;
+    tm.tm_hour = 23;
+    tm.tm_min = 59;
+    tm.tm_isdst = -1;
+    set_time(std::mktime(&tm));
+    start();
+    Player& p = arrive("KXPVORN", 0);
+    p.say("1");         // the place
+    p.say("");          // back to the menu
+    advance_time(120);  // 00:01 the next day
+    p.say("1");
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0), std::make_pair(int16_t{2}, today_value));
+}
+
+}  // namespace
+}  // namespace test
