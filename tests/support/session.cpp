@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -263,6 +264,15 @@ Host::Host(World& world, int channels, std::string_view module_name) : world_(wo
 }
 
 Host::~Host() {
+    // A failed scenario is read from the players' screens: show them.
+    if (::testing::Test::HasFailure()) {
+        for (const auto& [channel, p] : players_) {
+            if (p->screen().empty()) continue;
+            std::printf(
+                "---- screen of channel %d (sub-state %d) ----\n%s\n---- end of screen ----\n",
+                channel, p->substate(), p->text().c_str());
+        }
+    }
     host::set_output_sink(nullptr);
     if (current_host == this) current_host = nullptr;
 }
