@@ -8,6 +8,7 @@
 
 #include <strings.h>
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -148,7 +149,10 @@ int load_module(const std::string& path, std::string* error, const std::string& 
     std::string init_name = "init__" + stem;
     dlerror();
     void* symbol = dlsym(handle, init_name.c_str());
-    if (!symbol) return fail(path + " has no " + init_name + " function");
+    if (!symbol) {
+        dlclose(handle);  // nothing of it has run: safe to let go
+        return fail(path + " has no " + init_name + " function");
+    }
 
     auto& c = core();
     c.last_registered = 0;
