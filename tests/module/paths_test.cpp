@@ -51,6 +51,19 @@ TEST(Paths, RunDriverFindsAScriptWrittenInOtherCase) {
     EXPECT_THAT(p.text(), HasSubstr("Mixed case found.\n"));
 }
 
+TEST(Paths, EveryComponentIsMatchedOnItsOwn) {
+    World world;
+    // The place list names a script in a sub-folder; folder and file differ in case.
+    world.write("qhyvigms/GATE.LOR", "Vorn IGM Script: Gate\n`2The gate\nDeep\\Inner.Lor\n");
+    world.write("qhyvigms/deep/INNER.lor", "Vorn IGM Script: Inner\nYou went deep.\n");
+    world.player("KXPVORN", 0, PlayerBytes().name("Ardo"));
+    Host host(world);
+    host.register_game_entry();
+    Player& p = host.player(1);
+    p.arrive();
+    EXPECT_THAT(p.say("1"), HasSubstr("You went deep."));
+}
+
 TEST(Paths, PlayerFileInALowerCaseGameFolder) {
     World world;
     PlayerBytes ardo;

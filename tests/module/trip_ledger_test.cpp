@@ -25,7 +25,6 @@ class TripLedger : public ::testing::Test {
         world.script("CAVE.LOR", "The Cave", {"`2A dark cave", "CAVE.LOR", "Drip."});
         for (int index : {0, 3, 600})
             world.player("KXPVORN", index, PlayerBytes().name("Ardo"));
-        world.player("KXPVORN2", 3, PlayerBytes().name("Bryn"));
         world.player("MYGAME", 0, PlayerBytes().name("Cato"));
     }
     void start() {
@@ -99,16 +98,6 @@ TEST_F(TripLedger, FreshLedgerIsRewrittenOnlyOnALaterDay) {
     EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0),
               std::make_pair(int16_t{0}, static_cast<uint16_t>(today_value + 2)));
     EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 1), std::make_pair(int16_t{0}, today_value));
-}
-
-TEST_F(TripLedger, SecondGameUsesTheSecondLedger) {
-    start();
-    world.ledger_record("ZMBVIGMS.SV2", 3, 6, today_value);
-    Player& p = arrive("KXPVORN2", 3);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{6}, today_value));
-    p.say("1");
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV2", 3), std::make_pair(int16_t{7}, today_value));
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), std::make_pair(int16_t{0}, today_value));
 }
 
 TEST_F(TripLedger, UnknownGameCountsFromZeroAndCreatesNoLedger) {

@@ -113,23 +113,5 @@ TEST_F(UserContext, AreaOfAUserOfAnotherModuleIsNeverWritten) {
     EXPECT_THAT(a.say(""), HasSubstr("A9\nA10\nA11\nA12\n"));
 }
 
-TEST_F(UserContext, StatusForAUserHandedBackLeavesEverythingAlone) {
-    Player& b = host.player(2);
-    b.set_record(PlayerBytes().name("Bryn").gold(222));
-    b.set_current_module(host.game_module_number());
-    b.set_substate(32000);
-    const std::vector<uint8_t> before = area_bytes(b);
-    const int default_handling = host::counters().dfsthn;
-
-    host::select_channel(2);
-    status = 240;
-    host::module(host.module_number())->descriptor->status();
-
-    EXPECT_EQ(area_bytes(b), before);
-    EXPECT_EQ(b.substate(), 32000);
-    EXPECT_EQ(host::counters().dfsthn, default_handling + 1);
-    EXPECT_EQ(b.screen(), "");
-}
-
 }  // namespace
 }  // namespace test
