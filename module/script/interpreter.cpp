@@ -181,54 +181,17 @@ int16_t cmd_input(const char* line) {
 
 // ---- slots of the string, value and player command families ----
 
-// /STRIPn  - colour codes removed from STRINGn
-int16_t cmd_strip(const char* line) {
-    stripit(line);
+// /STRIP /ALLTRIM /VAL /COPY /STRING /MID  - a family operation edits its registers; go on
+template <void (*operation)(const char*)>
+int16_t then_go_on(const char* line) {
+    operation(line);
     return result::kGoOn;
 }
-// /UCASEn  - STRINGn in upper case
-int16_t cmd_ucase(const char* line) {
-    swapcase(line, 1);
-    return result::kGoOn;
-}
-// /LCASEn  - STRINGn in lower case
-int16_t cmd_lcase(const char* line) {
-    swapcase(line, 2);
-    return result::kGoOn;
-}
-// /MCASEn  - STRINGn with a capital at each word
-int16_t cmd_mcase(const char* line) {
-    swapcase(line, 3);
-    return result::kGoOn;
-}
-// /OCASEn  - STRINGn with consonants upper and vowels lower
-int16_t cmd_ocase(const char* line) {
-    swapcase(line, 4);
-    return result::kGoOn;
-}
-// /ALLTRIMn  - STRINGn trimmed at both ends
-int16_t cmd_alltrim(const char* line) {
-    dotrim(line);
-    return result::kGoOn;
-}
-// /VALr?operand  - value register arithmetic
-int16_t cmd_val(const char* line) {
-    doval(line);
-    return result::kGoOn;
-}
-// /COPYs..d  - STRINGs copied into STRINGd
-int16_t cmd_copy(const char* line) {
-    docopy(line);
-    return result::kGoOn;
-}
-// /STRINGn text  - STRINGn set to text
-int16_t cmd_string(const char* line) {
-    dostring(line);
-    return result::kGoOn;
-}
-// /MIDstart,length  - STRING1 cut to a part of itself
-int16_t cmd_mid(const char* line) {
-    domid(line);
+
+// /UCASEn /LCASEn /MCASEn /OCASEn  - STRINGn upper, lower, word capitals, consonants upper
+template <int16_t selector>
+int16_t change_case(const char* line) {
+    swapcase(line, selector);
     return result::kGoOn;
 }
 
@@ -244,12 +207,12 @@ struct Command {
 // A keyword followed by more letters still matches (/LOOPING runs /LOOP).
 constexpr std::array<Command, 54> kCommands{{
     {"/WAIT:", cmd_wait},
-    {"/STRIP", cmd_strip},
-    {"/UCASE", cmd_ucase},
-    {"/LCASE", cmd_lcase},
-    {"/MCASE", cmd_mcase},
-    {"/OCASE", cmd_ocase},
-    {"/ALLTRIM", cmd_alltrim},
+    {"/STRIP", then_go_on<stripit>},
+    {"/UCASE", change_case<1>},
+    {"/LCASE", change_case<2>},
+    {"/MCASE", change_case<3>},
+    {"/OCASE", change_case<4>},
+    {"/ALLTRIM", then_go_on<dotrim>},
     {"/INSIDE", string_inside},
     {"/SAMETO", string_beginswith},
     {"/SAMEND", string_endswith},
@@ -289,12 +252,12 @@ constexpr std::array<Command, 54> kCommands{{
     {"/HASHORSE:", cond_hashorse},
     {"/HASGEMS:", cond_hasgems},
     {"/LEVEL:", cond_level},
-    {"/VAL", cmd_val},
+    {"/VAL", then_go_on<doval>},
     {"/IFVAL", ifval},
     {"/INPUT", cmd_input},
-    {"/COPY", cmd_copy},
-    {"/STRING", cmd_string},
-    {"/MID", cmd_mid},
+    {"/COPY", then_go_on<docopy>},
+    {"/STRING", then_go_on<dostring>},
+    {"/MID", then_go_on<domid>},
     {"/SAMEAS", string_sameas},
     {"/END", cmd_end},
 }};

@@ -1,0 +1,282 @@
+// The interpreter through the real module: what a line is (display,
+// comment, command), skip mode, jumps, subroutines, loading other scripts,
+// pauses and questions, and player text that must never run.
+#include <string>
+
+#include "tests/module/script_session.h"
+
+namespace engine_test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+namespace state = zmb::state;
+namespace sub = zmb::sub;
+
+using Interpreter = ScriptSession;
+
+// ---- what a line is ----
+
+TEST_F(Interpreter, CommentsVanishIndentationGoesAndBlankLinesStay) {
+    start({";a comment", "  \t`2indented", "    ", "   ;indented comment", "/ENDSEX",
+           "/2CHOICE is no command", "/RANDOMIZE"});
+    EXPECT_EQ(run(), std::string("indented\n\n/2CHOICE is no command\n") + kEndText);
+}
+
+TEST_F(Interpreter, PercentSignsInScriptTextAreShownAsWritten) {
+    start({"100% sure: %s %d %n %%"});
+    EXPECT_EQ(run(), std::string("100% sure: %s %d %n %%\n") + kEndText);
+}
+
+TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
+    start({"/label", "again", "/LOOPING"});
+    EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
+    start({"/Halted now", "never"});
+    EXPECT_EQ(slice(), "");
+    EXPECT_EQ(player.substate(), sub::kMenuHalted);
+}
+
+// A player's text is data: substitution comes before the line is judged,
+// but only a line written with a slash is a command.
+TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
+    player.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
+    set_text(state::string(1), "/MONEY:3");
+    set_text(state::string(2), "/HALT");
+    set_text(state::string(3), ";not a comment");
+    start({"|N", "  |O", "|P", "still running"});
+    EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\n;not a comment\nstill running\n") + kEndText);
+    EXPECT_EQ(player.record().gold(), 50);
+    EXPECT_EQ(i16(state::reward_given), 0);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+TEST_F(Interpreter, ASlashLineStillTakesItsArgumentsFromTheRegisters) {
+    set_text(state::string(1), "PLACE");
+    start({"/GOTO:|N", "hidden", "PLACE", "shown"});
+    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
+}
+
+// ---- skip mode ----
+
+TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
+    start({"/GOTO:TARGET", "h1", "h2", "h3", "h4", "h5", "h6", "h7", "TARGET line", "shown"});
+    EXPECT_EQ(slice(), "");
+    EXPECT_EQ(i16(state::skip_mode), 1);
+    EXPECT_EQ(text(state::skip_target), "TARGET");
+    EXPECT_EQ(slice(), std::string("shown\n") + kEndText);
+    EXPECT_EQ(i16(state::skip_mode), 0);
+}
+
+TEST_F(Interpreter, SkipTargetsCompareTheExpandedText) {
+    set_text(state::string(1), "DONE");
+    start({"/GOTO:DONE", "hidden", "|N here", "shown"});
+    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
+}
+
+TEST_F(Interpreter, AJumpInLowerCaseEndsAtALaterLineInCapitals) {
+    start({"/goto:end", "hidden", "   END of the road", "shown"});
+    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
+}
+
+TEST_F(Interpreter, LabelsAreCutToTwelveCharacters) {
+    start({"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"});
+    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
+}
+
+TEST_F(Interpreter, AJumpOnlyLooksForward) {
+    start({"BACK", "/GOTO:BACK", "never", "never again"});
+    EXPECT_EQ(run(), std::string("BACK\n") + kEndText);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+TEST_F(Interpreter, NeedsRunsItsBlockOnlyAboveCommandLevel) {
+    start({"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block", "/ENDNEED",
+           "after"});
+    EXPECT_EQ(run(), std::string("level 16 block\nafter\n") + kEndText);
+}
+
+// The worked example of a question with two answers.
+class WorkedExample : public Interpreter {
+  protected:
+    void SetUp() override {
+        Interpreter::SetUp();
+        start({"/LABEL", "`2Fight or flee?", "/CHOICE:2", "/1CHOICE", "`4You fight!", "/GOTO:;DONE",
+               "/2CHOICE", "`2You flee!", ";DONE", "The end."});
+        EXPECT_EQ(run(), "Fight or flee?\n(12) - Your Command, Ardo? : ");
+        EXPECT_EQ(player.substate(), sub::kAnswer);
+    }
+};
+
+TEST_F(WorkedExample, AnswerOneFights) {
+    EXPECT_EQ(player.say("1"), std::string("You fight!\nThe end.\n") + kEndText);
+}
+
+TEST_F(WorkedExample, AnswerTwoFlees) {
+    EXPECT_EQ(player.say("2"), std::string("You flee!\nThe end.\n") + kEndText);
+}
+
+TEST_F(WorkedExample, AQuestionMarkAsksAgainFromTheLabel) {
+    EXPECT_EQ(player.say("?"), "Fight or flee?\n(12) - Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kAnswer);
+    EXPECT_EQ(player.say("2"), std::string("You flee!\nThe end.\n") + kEndText);
+}
+
+// ---- subroutines and loops ----
+
+TEST_F(Interpreter, GosubReturnsToTheLineAfterIt) {
+    start({"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"});
+    EXPECT_EQ(run(), std::string("in sub\nafter\nend\n") + kEndText);
+}
+
+TEST_F(Interpreter, ReturnGoesBackAfterTheLatestGosubOnly) {
+    start({"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END", "TWO",
+           "/RETURN", "END"});
+    EXPECT_EQ(run(), std::string("after second\n") + kEndText);
+}
+
+TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
+    start({"first", "/RETURN"});
+    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
+    EXPECT_EQ(i32(state::return_offset), 0);
+    start({"first", "/LOOP"});
+    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
+}
+
+TEST_F(Interpreter, LabelRemembersTheLineAfterIt) {
+    start({"start", "/LABEL", "again", "/LOOP"});
+    EXPECT_EQ(slice(), "start\nagain\nagain\n");
+    const auto label_line_end = std::string(kHeader).size() + lines({"start", "/LABEL"}).size();
+    EXPECT_EQ(i32(state::loop_offset), static_cast<int32_t>(label_line_end));
+}
+
+// ---- other scripts ----
+
+class LoadingScripts : public Interpreter {
+  protected:
+    void side(std::initializer_list<std::string_view> each) {
+        world.write("QHYVIGMS/SIDE.LOR", "Vorn IGM Script: The Side\n" + lines(each));
+    }
+};
+
+TEST_F(LoadingScripts, LoadRunsTheOtherScriptAndUnloadComesBack) {
+    side({"side 1", "/UNLOAD", "never"});
+    start({"main 1", "/LABEL", "/LOAD:SIDE.LOR", "main 2"});
+    const int32_t after_load = static_cast<int32_t>(
+        std::string(kHeader).size() + lines({"main 1", "/LABEL", "/LOAD:SIDE.LOR"}).size());
+
+    EXPECT_EQ(slice(), "main 1\n");
+    EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
+    EXPECT_EQ(text(state::script_title), "The Side");
+    EXPECT_EQ(text(state::saved_script_file), kScriptPath);
+    EXPECT_EQ(i32(state::saved_line_offset), after_load);
+    EXPECT_EQ(i32(state::saved_loop_offset), after_load - 15);
+    EXPECT_EQ(i32(state::loop_offset), 0);
+    EXPECT_EQ(player.substate(), sub::kRunning);
+
+    EXPECT_EQ(slice(), "side 1\n");
+    EXPECT_EQ(text(state::script_file), kScriptPath);
+    EXPECT_EQ(i32(state::line_offset), after_load);
+    EXPECT_EQ(i32(state::loop_offset), after_load - 15);
+    EXPECT_EQ(text(state::saved_script_file), "");
+    EXPECT_EQ(i32(state::saved_line_offset), 0);
+    EXPECT_EQ(text(state::script_title), "The Side");  // the title is not restored
+
+    EXPECT_EQ(run(), std::string("main 2\n") + kEndText);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+TEST_F(LoadingScripts, TheEndOfALoadedScriptEndsTheWholeRun) {
+    side({"side 1"});
+    start({"/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
+    EXPECT_EQ(run(), std::string("side 1\n") + kEndText + "Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+}
+
+TEST_F(LoadingScripts, UnloadWithNothingLoadedIsIgnored) {
+    start({"/UNLOAD", "next"});
+    EXPECT_EQ(run(), std::string("next\n") + kEndText);
+}
+
+// ---- pauses ----
+
+struct PauseCase {
+    const char* line;
+    std::string shown;
+    int substate;
+};
+
+class Pauses : public Interpreter, public ::testing::WithParamInterface<PauseCase> {};
+
+TEST_P(Pauses, ShowTheirTextAndWait) {
+    start({"before", GetParam().line, "after"});
+    EXPECT_EQ(slice(), "before\n" + GetParam().shown);
+    EXPECT_EQ(player.substate(), GetParam().substate);
+    EXPECT_EQ(host->pending(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryForm, Pauses,
+    ::testing::Values(PauseCase{"/PAUSE", "\xFE Press <enter> To Continue \xFE ", 5},
+                      PauseCase{"/PAUSE:`4Hold on...", "Hold on... ", 5},
+                      PauseCase{"/ANYQUIT", "\xFE Press <enter> To Continue or <Q> To Quit \xFE ",
+                                6},
+                      PauseCase{"/ANYQUIT:Q to leave", "Q to leave ", 6}));
+
+TEST_F(Interpreter, PauseColourCodesAreRendered) {
+    start({"/PAUSE:`4red"});
+    slice();
+    EXPECT_THAT(player.screen(), HasSubstr("\x1b[0;31;40mred "));
+}
+
+TEST_F(Interpreter, AbortEndsTheScriptWithItsText) {
+    start({"/ABORT", "never"});
+    EXPECT_EQ(slice(), "\nPlease press <enter> to continue: ");
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(host->pending(), 1u);
+    start({"/ABORT:`2Off you go", "never"});
+    EXPECT_EQ(slice(), "Off you go ");
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+// ---- questions ----
+
+TEST_F(Interpreter, ChoiceReadsOneCharacterAndAllowsOneToNine) {
+    const std::pair<const char*, int32_t> cases[] = {{"/CHOICE:0", 1}, {"/CHOICE:", 1},
+                                                     {"/CHOICE:9", 9}, {"/CHOICE:12", 1},
+                                                     {"/CHOICE:x", 1}, {"/CHOICE:3", 3}};
+    for (const auto& [line, count] : cases) {
+        start({line});
+        slice();
+        EXPECT_EQ(i32(state::choice_count), count) << line;
+        EXPECT_EQ(player.substate(), sub::kAnswer) << line;
+    }
+}
+
+TEST_F(Interpreter, InputTakesItsPromptOrTheDefault) {
+    start({"/INPUT"});
+    EXPECT_EQ(slice(), "(INPUT) - Your Command, Ardo? : ");
+    EXPECT_EQ(text(state::input_prompt), "`&INPUT");
+    EXPECT_EQ(i32(state::choice_count), 0);
+
+    start({"/INPUT:Your name, stranger, if you please?"});
+    EXPECT_EQ(slice(), "(Your name, stranger, if y) - Your Command, Ardo? : ");
+    EXPECT_EQ(text(state::input_prompt), "Your name, stranger, if y");
+}
+
+TEST_F(Interpreter, AnAnswerToInputResumesAtTheNextLine) {
+    start({"/INPUT:Name?", "thanks"});
+    slice();
+    EXPECT_EQ(player.say("Bob the Brave"), std::string("thanks\n") + kEndText);
+    EXPECT_EQ(text(state::string(1)), "Bob the Brave");
+}
+
+TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
+    const int closes = host::counters().btuclo;
+    start({"/CLEAR", "fresh"});
+    slice();
+    EXPECT_EQ(host::counters().btuclo, closes + 1);
+    EXPECT_THAT(player.screen(), StartsWith("\x1b[2Jfresh\n"));
+}
+
+}  // namespace
+}  // namespace engine_test

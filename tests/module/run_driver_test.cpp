@@ -1,0 +1,302 @@
+// The run driver as a player meets it: scripts run in slices of six lines
+// per status 240, wait on the clock, stop for the user, end with the
+// press-Enter text, survive damaged files and write the player back.
+#include <string>
+
+#include "tests/module/script_session.h"
+
+namespace engine_test {
+namespace {
+
+using ::testing::HasSubstr;
+namespace state = zmb::state;
+namespace sub = zmb::sub;
+
+using RunDriver = ScriptSession;
+
+std::string numbered_lines(int count) {
+    std::string body;
+    for (int n = 1; n <= count; ++n)
+        body += "Line " + std::to_string(n) + "\n";
+    return body;
+}
+
+// ---- slices ----
+
+TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
+    start(numbered_lines(13));
+
+    EXPECT_EQ(slice(), "Line 1\nLine 2\nLine 3\nLine 4\nLine 5\nLine 6\n");
+    EXPECT_EQ(player.substate(), sub::kRunning);
+    EXPECT_EQ(host->pending(), 1u);
+
+    EXPECT_EQ(slice(), "Line 7\nLine 8\nLine 9\nLine 10\nLine 11\nLine 12\n");
+    EXPECT_EQ(host->pending(), 1u);
+
+    EXPECT_EQ(slice(), std::string("Line 13\n") + kEndText);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(host->pending(), 1u);  // handled by the host's default in sub-state 7
+
+    const int defaults = host::counters().dfsthn;
+    EXPECT_EQ(slice(), "");
+    EXPECT_EQ(host::counters().dfsthn, defaults + 1);
+    EXPECT_EQ(host->pending(), 0u);
+}
+
+TEST_F(RunDriver, TheEndGoesToTheReturnSubstateTheScriptWasStartedWith) {
+    start(numbered_lines(2), sub::kMenuHalted);
+    EXPECT_EQ(run(), std::string("Line 1\nLine 2\n") + kEndText + "Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+}
+
+TEST_F(RunDriver, OtherStatusCodesAreIgnoredInEverySubstate) {
+    start(numbered_lines(3));
+    const int32_t offset = i32(state::line_offset);
+    const int defaults = host::counters().dfsthn;
+    for (int substate : {sub::kRunning, sub::kPause, sub::kMenuHalted, sub::kAfterScript}) {
+        player.set_substate(substate);
+        for (int code : {0, 3, 239, 241}) {
+            EXPECT_EQ(status(code), "") << "status " << code << " in " << substate;
+            EXPECT_EQ(player.substate(), substate);
+        }
+    }
+    EXPECT_EQ(i32(state::line_offset), offset);
+    EXPECT_EQ(host::counters().dfsthn, defaults);
+}
+
+TEST_F(RunDriver, ItsStatusWhileTheUserIsWaitingGoesToTheHostDefault) {
+    start(numbered_lines(3));
+    const int32_t offset = i32(state::line_offset);
+    for (int substate :
+         {sub::kPause, sub::kAnswer, sub::kQuitPause, sub::kAfterScript, sub::kMenuCommand}) {
+        player.set_substate(substate);
+        const int defaults = host::counters().dfsthn;
+        EXPECT_EQ(status(zmb::kRunStatus), "") << "sub-state " << substate;
+        EXPECT_EQ(host::counters().dfsthn, defaults + 1) << "sub-state " << substate;
+        EXPECT_EQ(player.substate(), substate);
+    }
+    EXPECT_EQ(i32(state::line_offset), offset);
+}
+
+TEST_F(RunDriver, AHaltedMenuShowsTheCommandPromptOnce) {
+    player.set_substate(sub::kMenuHalted);
+    EXPECT_EQ(status(zmb::kRunStatus), "Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+    EXPECT_EQ(status(zmb::kRunStatus), "");
+    EXPECT_EQ(host->pending(), 0u);
+}
+
+// ---- waiting on the clock ----
+
+TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMovedFiveSeconds) {
+    test::set_time(1'000'000);
+    start({"Before", "/WAIT:5", "After"});
+
+    EXPECT_EQ(slice(), "Before\n");
+    EXPECT_EQ(i32(state::wait_until), 1'000'005);
+    for (int second = 1; second <= 4; ++second) {
+        test::advance_time(1);
+        EXPECT_EQ(slice(), "") << "after " << second << " s";
+        EXPECT_EQ(player.substate(), sub::kRunning);
+        EXPECT_EQ(host->pending(), 1u);
+    }
+    test::advance_time(1);
+    EXPECT_EQ(slice(), std::string("After\n") + kEndText);
+    EXPECT_EQ(i32(state::wait_until), 0);
+}
+
+TEST_F(RunDriver, AWaitAsTheSixthLineStartsWhenTheSliceEnds) {
+    test::set_time(2'000'000);
+    start({"1", "2", "3", "4", "5", "/WAIT:3", "After"});
+    EXPECT_EQ(slice(), "1\n2\n3\n4\n5\n");
+    EXPECT_EQ(i32(state::wait_until), 2'000'003);
+    test::advance_time(2);
+    EXPECT_EQ(slice(), "");
+    test::advance_time(1);
+    EXPECT_THAT(slice(), HasSubstr("After\n"));
+}
+
+TEST_F(RunDriver, WaitReadsTwoCharactersAndANegativeWaitIsAlreadyOver) {
+    test::set_time(3'000'000);
+    start({"/WAIT:120", "Twelve", "/WAIT:-5", "Next"});
+    EXPECT_EQ(slice(), "");
+    EXPECT_EQ(i32(state::wait_until), 3'000'012);
+    test::advance_time(12);
+    EXPECT_EQ(slice(), "Twelve\n");
+    EXPECT_EQ(i32(state::wait_until), 3'000'012 - 5);
+    EXPECT_THAT(slice(), HasSubstr("Next\n"));  // no time has passed
+}
+
+// ---- stopping and ending ----
+
+TEST_F(RunDriver, HaltEndsInSubstateEightWhateverTheReturnSubstate) {
+    start({"Bye", "/HALT", "never"}, sub::kAfterScript);
+    EXPECT_EQ(slice(), "Bye\n");
+    EXPECT_EQ(player.substate(), sub::kMenuHalted);
+    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(slice(), "Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+}
+
+TEST_F(RunDriver, PausesWaitWithNothingQueued) {
+    start({"/PAUSE", "after pause", "/ANYQUIT", "after quit pause"});
+    slice();
+    EXPECT_EQ(player.substate(), sub::kPause);
+    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_THAT(player.say(""), HasSubstr("after pause\n"));
+    EXPECT_EQ(player.substate(), sub::kQuitPause);
+    EXPECT_EQ(host->pending(), 0u);
+}
+
+// ---- damaged scripts ----
+
+TEST_F(RunDriver, AScriptDeletedBetweenSlicesIsReportedAndLeftAsItWas) {
+    start(numbered_lines(8));
+    slice();
+    const int32_t offset = i32(state::line_offset);
+    world.remove(kScriptFile);
+
+    const std::string shown = player.screen();
+    host->pump_one();
+    EXPECT_EQ(player.screen().substr(shown.size()),
+              "The IGM file \"QHYVIGMS\\CAVE.LOR\" could not be used!\n"
+              "Please notify your sysop of this message.\n"
+              "After writing down this message, press <Enter>\n");
+    EXPECT_EQ(player.substate(), sub::kScriptMissing);
+    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_EQ(i32(state::line_offset), offset);
+}
+
+TEST_F(RunDriver, AScriptTruncatedBetweenSlicesEndsAtItsNewEnd) {
+    start(numbered_lines(10));
+    slice();
+    world.write(kScriptFile, std::string(kHeader) + numbered_lines(7));
+    EXPECT_EQ(slice(), std::string("Line 7\n") + kEndText);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+TEST_F(RunDriver, AReadOnlyScriptStillRuns) {
+    start(numbered_lines(2));
+    make_read_only(world.dir() + "/" + kScriptFile);
+    std::string shown;
+    {
+        FileChecksAsNobody nobody(world.dir());
+        shown = slice();
+    }
+    EXPECT_EQ(shown, std::string("Line 1\nLine 2\n") + kEndText);
+}
+
+// ---- hostile lines ----
+
+TEST_F(RunDriver, ALineLongerThan256CharactersRunsInPieces) {
+    const std::string long_line(600, 'x');
+    start(long_line + "\nAfter\n");
+    // 256 + 256 + 88 characters, then the next line, all in one slice.
+    EXPECT_EQ(run(), long_line + "\nAfter\n" + kEndText);
+}
+
+TEST_F(RunDriver, NulBytesCutTheirLineButNotTheScript) {
+    start(std::string("abc\0def\n\0\nAfter\n", 16));
+    EXPECT_EQ(run(), std::string("abcAfter\n") + kEndText);
+}
+
+TEST_F(RunDriver, CarriageReturnsHighBytesAndAMissingFinalLineEndAreHarmless) {
+    start("one\rtwo\n\xB0\xFE\xFF\nlast");
+    EXPECT_EQ(run(), std::string("one\rtwo\n\xB0\xFE\xFF\nlast") + kEndText);
+    EXPECT_EQ(player.substate(), sub::kAfterScript);
+}
+
+// ---- the player record goes back to PLAYER.DAT ----
+
+class RecordWriteBack : public ScriptSession {
+  protected:
+    test::PlayerBytes before = test::PlayerBytes().name("Ardo").gold(100).charm(3);
+    test::PlayerBytes neighbour = test::PlayerBytes().name("Nell").gold(5);
+
+    void SetUp() override {
+        ScriptSession::SetUp();
+        world.player("KXPVORN", 0, neighbour);
+        world.player("KXPVORN", 1, before);
+        world.player("KXPVORN", 2, neighbour);
+        set_i16(state::player_index, 1);
+        test::PlayerBytes changed = before;
+        changed.gold(777);
+        player.set_record(changed);
+    }
+    std::array<uint8_t, 248> area_record() const {
+        std::array<uint8_t, 248> out{};
+        std::copy(player.area(), player.area() + out.size(), out.begin());
+        return out;
+    }
+    bool stored() const { return world.player_record("KXPVORN", 1) == area_record(); }
+    void expect_neighbours_untouched() const {
+        EXPECT_EQ(world.player_record("KXPVORN", 0), neighbour.bytes);
+        EXPECT_EQ(world.player_record("KXPVORN", 2), neighbour.bytes);
+        EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT").size(), 3u * 248);
+    }
+};
+
+TEST_F(RecordWriteBack, AtTheEndOfTheScriptWithEveryOpaqueByte) {
+    start(numbered_lines(7));
+    slice();
+    EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << "written at a slice end";
+    slice();
+    ASSERT_TRUE(stored());
+    EXPECT_EQ(test::PlayerView{world.player_record("KXPVORN", 1).data()}.gold(), 777);
+    expect_neighbours_untouched();
+}
+
+TEST_F(RecordWriteBack, WhenTheScriptAbortsHaltsOrAsks) {
+    for (const char* stop : {"/ABORT", "/HALT", "/CHOICE:2", "/INPUT"}) {
+        world.player("KXPVORN", 1, before);
+        start({"text", stop, "never"});
+        slice();
+        EXPECT_TRUE(stored()) << stop;
+        expect_neighbours_untouched();
+    }
+}
+
+TEST_F(RecordWriteBack, NotAtPauses) {
+    start({"/PAUSE", "/ANYQUIT", "/PAUSE:wait", "/ANYQUIT:or quit"});
+    slice();
+    for (int pause = 0; pause < 3; ++pause) {
+        EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << "pause " << pause;
+        player.say("");
+    }
+    EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes);
+    player.say("");
+    EXPECT_TRUE(stored());
+}
+
+TEST_F(RecordWriteBack, AMissingPlayerFileIsNotCreated) {
+    world.remove("KXPVORN");
+    start({"/CHOICE:2"});
+    EXPECT_THAT(slice(), HasSubstr("(12)"));
+    EXPECT_FALSE(world.exists("KXPVORN/PLAYER.DAT"));
+    EXPECT_FALSE(world.exists("KXPVORN"));
+}
+
+TEST_F(RecordWriteBack, AFileEndingInsideTheRecordIsNeitherGrownNorWritten) {
+    const std::string whole = world.read("KXPVORN/PLAYER.DAT");
+    const std::string shortened = whole.substr(0, 248 + 100);
+    world.write("KXPVORN/PLAYER.DAT", shortened);
+    start({"text"});
+    run();
+    EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), shortened);
+}
+
+TEST_F(RecordWriteBack, AReadOnlyPlayerFileIsSilentlyLeftAlone) {
+    const std::string whole = world.read("KXPVORN/PLAYER.DAT");
+    make_read_only(world.dir() + "/KXPVORN/PLAYER.DAT");
+    start({"text"});
+    std::string shown;
+    {
+        FileChecksAsNobody nobody(world.dir());
+        shown = run();
+    }
+    EXPECT_EQ(shown, std::string("text\n") + kEndText);
+    EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), whole);
+}
+
+}  // namespace
+}  // namespace engine_test
