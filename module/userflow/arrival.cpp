@@ -163,20 +163,24 @@ int arrive() {
     remove_file(handoff);
     set(state::player_index, player_index);
 
-    // A negative index names no record. An empty game name names no game
-    // directory (the path would start at the root of the file system).
-    char path[kPathMax];
-    player_file_path(path, sizeof path);
-    if (player_index >= 0 && text(state::game_name)[0] != '\n' && text(state::game_name)[0] != '\0')
+    // The game's directory is its name without the line feed. An empty name
+    // names no directory: its path would start at the root of the file
+    // system. (A negative index is a missing record; the record code knows.)
+    char game[kReplaceChars + 1];
+    std::snprintf(game, sizeof game, "%s", text(state::game_name));
+    replace_text("\n", "", game);
+    if (game[0] != '\0') {
+        char path[kPathMax];
+        std::snprintf(path, sizeof path, "%s\\PLAYER.DAT", game);
         load_player_record(player::record(), path, player_index);
+    }
     keep_player_name();
     choose_ledger();
 
-    // A player whose ledger is missing starts with no trips today.
-    set(trip::trips_used, 0);
-    set(trip::trip_day, today());
+    // The ledger code starts a player whose ledger or record is missing at
+    // 0 trips today.
     save_user_context();
-    if (player_index >= 0) load_trip_record(player_index);
+    load_trip_record(player_index);
     save_user_context();
 
     btumil(usrnum, 128);

@@ -1,0 +1,188 @@
+// The stats screen, shown with "V" from the menu or at a question: its
+// lines byte for byte, the grouped numbers and the optional lines.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "tests/module/userflow_world.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+namespace test {
+namespace {
+
+const std::string kRule =
+    "-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-\n";
+constexpr const char* kEnd = "\n\n<ENTER>";
+
+std::string pad(std::string s, size_t width) {
+    if (s.size() < width) s.append(width - s.size(), ' ');
+    return s;
+}
+
+// The numbers and texts a screen shows, already grouped.
+struct Shown {
+    std::string name = "Tester", title = "Far Reaches";
+    std::string experience = "0", level = "1", hit_points = "10", max_hit_points = "20";
+    std::string forest_fights = "0", player_fights = "0", gold = "0", bank = "0";
+    std::string weapon, strength = "0", armour, defence = "0", charm = "0", gems = "0";
+};
+
+// Everything up to the skill lines, as the player reads it (colours removed).
+std::string top(const Shown& s) {
+    return "  " + s.name + "'s Stats...              Location: " + s.title + "\n" + kRule +
+           "  Experience   : " + s.experience + "\n" + "  Level        : " + pad(s.level, 2) +
+           "                  HitPoints          :(" + s.hit_points + " of " + s.max_hit_points +
+           ")\n" + "  Forest Fights: " + pad(s.forest_fights, 5) +
+           "               Player Fights Left : " + s.player_fights + "\n" +
+           "  Gold In Hand : " + pad(s.gold, 20) + "Gold In Bank       : " + s.bank + "\n" +
+           "  Weapon       : " + pad(s.weapon, 20) + "Attack Strength    : " + s.strength + "\n" +
+           "  Armour       : " + pad(s.armour, 20) + "Defensive Strength : " + s.defence + "\n" +
+           "  Charm        : " + pad(s.charm, 20) + "Gems               : " + s.gems + "\n\n";
+}
+
+// Arrives with `record` and shows the stats from the menu.
+std::string stats_of(const PlayerBytes& record, std::string* raw = nullptr) {
+    Visit v;
+    v.world.player("KXPVORN", 3, record);
+    Host& host = v.start();
+    Player& p = host.player(1);
+    p.arrive("KXPVORN", 3);
+    p.clear_screen();
+    const std::string shown = p.say("V");
+    EXPECT_EQ(p.substate(), 10);
+    if (raw != nullptr) *raw = p.screen();
+    return shown;
+}
+
+TEST(StatsScreen, ShowsEveryLineWithGroupedNumbers) {
+    std::string raw;
+    const std::string shown = stats_of(PlayerBytes()
+                                           .name("Ardo")
+                                           .experience(1234567)
+                                           .level(12)
+                                           .hit_points(1000)
+                                           .max_hit_points(1200)
+                                           .forest_fights(15)
+                                           .player_fights(3)
+                                           .gold(1234567)
+                                           .bank(999)
+                                           .weapon("Broad Sword")
+                                           .strength(25)
+                                           .armour("Chain Mail")
+                                           .defence(20)
+                                           .charm(7)
+                                           .gems(2),
+                                       &raw);
+    Shown s;
+    s.name = "Ardo";
+    s.experience = "1,234,567";
+    s.level = "12";
+    s.hit_points = "1,000";
+    s.max_hit_points = "1,200";
+    s.forest_fights = "15";
+    s.player_fights = "3";
+    s.gold = "1,234,567";
+    s.bank = "999";
+    s.weapon = "Broad Sword";
+    s.strength = "25";
+    s.armour = "Chain Mail";
+    s.defence = "20";
+    s.charm = "7";
+    s.gems = "2";
+    EXPECT_EQ(shown, top(s) + kEnd);
+
+    // The raw bytes: clear screen first, the title in light cyan after the
+    // white of its label, and the sequences of the lines passed through.
+    EXPECT_THAT(raw, StartsWith("\x1b[2J"));
+    EXPECT_THAT(raw, HasSubstr("Location: \x1b[1;37;40m\x1b[1;36;40mFar Reaches\n"));
+    EXPECT_THAT(raw, HasSubstr("  \x1b[0;32mLevel        : \x1b[1m12                  "
+                               "\x1b[0;32mHitPoints          :(\x1b[1m1,000 \x1b[0;32mof "
+                               "\x1b[1m1,200\x1b[0;32m)\n"));
+    EXPECT_THAT(raw, HasSubstr("\n  Forest Fights: \x1b[1m15   "));
+}
+
+TEST(StatsScreen, NumbersKeepTheirGroupsAtEveryWidthAndSign) {
+    const std::string shown = stats_of(PlayerBytes()
+                                           .level(100)
+                                           .experience(INT32_MAX)
+                                           .gold(-123456)
+                                           .bank(INT32_MIN)
+                                           .hit_points(-123)
+                                           .max_hit_points(-32768)
+                                           .forest_fights(12345)
+                                           .charm(-1234)
+                                           .gems(100));
+    Shown s;
+    s.level = "100";  // wider than its field: the line grows by one
+    s.experience = "2,147,483,647";
+    s.gold = "-123,456";
+    s.bank = "-2,147,483,648";
+    s.hit_points = "-123";
+    s.max_hit_points = "-32,768";
+    s.forest_fights = "12,345";
+    s.charm = "-1,234";
+    s.gems = "100";
+    EXPECT_EQ(shown, top(s) + kEnd);
+    EXPECT_THAT(shown, HasSubstr("  Level        : 100                  HitPoints"));
+}
+
+TEST(StatsScreen, SkillLinesOnlyForSkillsThePlayerHas) {
+    EXPECT_EQ(stats_of(PlayerBytes().uses(4, 5, 6)), top(Shown{}) + kEnd);
+
+    EXPECT_EQ(stats_of(PlayerBytes().skills(0, 2, 0).uses(9, 1, 9)),
+              top(Shown{}) + "  The Mystical Skills: 2         Uses Today: (1)\n" + "\n" + kEnd);
+
+    EXPECT_EQ(stats_of(PlayerBytes().skills(255, 10, 3).uses(0, 200, 1)),
+              top(Shown{}) + "  Death Knight Skills: 255       Uses Today: (0)\n" +
+                  "  The Mystical Skills: 10        Uses Today: (200)\n" +
+                  "  The Thieving Skills: 3         Uses Today: (1)\n" + "\n" + kEnd);
+}
+
+TEST(StatsScreen, HorseAndInterestLines) {
+    EXPECT_EQ(stats_of(PlayerBytes().horse(1)), top(Shown{}) + "  You have a horse.\n\n" + kEnd);
+    EXPECT_EQ(stats_of(PlayerBytes().horse(2)), top(Shown{}) + kEnd);
+    EXPECT_EQ(stats_of(PlayerBytes().horse(257)), top(Shown{}) + kEnd);
+
+    const char* interests[] = {"", "Death Knight", "The Mystical", "The Thieving", ""};
+    for (uint8_t c = 0; c <= 4; ++c) {
+        const std::string line =
+            c >= 1 && c <= 3
+                ? std::string("  You are currently interested in ") + interests[c] + " skills.\n"
+                : "";
+        EXPECT_EQ(stats_of(PlayerBytes().player_class(c)), top(Shown{}) + line + kEnd) << int{c};
+    }
+    EXPECT_EQ(stats_of(PlayerBytes().player_class(2).horse(1).skills(0, 0, 1)),
+              top(Shown{}) + "  The Thieving Skills: 1         Uses Today: (0)\n\n" +
+                  "  You have a horse.\n\n" +
+                  "  You are currently interested in The Mystical skills.\n" + kEnd);
+}
+
+TEST(StatsScreen, NamesAndTitlesAreDataNotFormats) {
+    Visit v;
+    v.world.player("KXPVORN", 3, PlayerBytes().name("%s%n%x").weapon("%n%n%s").armour("100%"));
+    v.world.script("A1.LOR", "`4Red %s %n room",
+                   {"`2Red", "A1.LOR", "/LABEL", "`2Which door?", "/CHOICE:2", "/1CHOICE"});
+    Host& host = v.start();
+    Player& p = host.player(1);
+    p.arrive("KXPVORN", 3);
+    p.say("1");
+    ASSERT_EQ(p.substate(), 2);
+    p.clear_screen();
+    const std::string shown = p.say("v");
+    EXPECT_EQ(p.substate(), 11);
+    Shown s;
+    s.name = "%s%n%x";
+    s.title = "Red %s %n room";  // the place's title, its colour code rendered
+    s.weapon = "%n%n%s";
+    s.armour = "100%";
+    EXPECT_EQ(shown, top(s) + kEnd);
+    EXPECT_THAT(p.screen(), HasSubstr("Location: \x1b[1;37;40m\x1b[0;31;40mRed %s %n room\n"));
+    EXPECT_THAT(shown, Not(HasSubstr("(null)")));
+}
+
+}  // namespace
+}  // namespace test
