@@ -31,7 +31,6 @@ constexpr size_t kListLineChars = 499;   // IGMLIST.DAT lines
 constexpr size_t kPlayerNameChars = 20;  // player_name holds at most this many
 constexpr size_t kReplaceChars = 499;    // replace_text works on texts this long
 constexpr int kBackToGameStatus = 3;     // what the game receives after the hand-back
-constexpr int kLedgerChoiceCount = 4;
 
 // The ledger of the player's game: each name is looked for inside the game
 // module name, a later match replacing an earlier one ("KXPVORN2" contains
@@ -40,7 +39,7 @@ struct LedgerChoice {
     const char* needle;  // nullptr: the starting value
     const char* ledger;
 };
-constexpr LedgerChoice kLedgerChoices[kLedgerChoiceCount] = {
+constexpr LedgerChoice kLedgerChoices[] = {
     {nullptr, "OOO.DAT"},  // never created: the trips are neither read nor written
     {"KXPVORN", "ZMBVIGMS.SV1"},
     {"KXPVORN2", "ZMBVIGMS.SV2"},

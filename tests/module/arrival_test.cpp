@@ -198,6 +198,14 @@ TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
     arrive_with(host, long_number, v.world, "KXPVORN2\n" + std::string(5000, '9') + "\n");
     EXPECT_EQ(long_number.substate(), 1);
     EXPECT_FALSE(v.world.exists("TEMP6.TMP"));
+
+    // An empty name names no game: no record, no ledger, still the menu.
+    Player& nameless = host.player(7);
+    arrive_with(host, nameless, v.world, "\n3\n");
+    EXPECT_EQ(nameless.area_text(game_name.at), "\n");
+    EXPECT_EQ(nameless.area_text(ledger_file.at), "OOO.DAT");
+    EXPECT_EQ(nameless.area_text(player_name.at), "");
+    EXPECT_EQ(nameless.substate(), 1);
 }
 
 TEST(Arrival, StartsANewDayInTheLedgerAtOnce) {
