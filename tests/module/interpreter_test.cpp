@@ -1,6 +1,7 @@
 // The interpreter through the real module: what a line is (display,
 // comment, command), skip mode, jumps, subroutines, loading other scripts,
 // pauses and questions, and player text that must never run.
+#include <ostream>
 #include <string>
 
 #include "tests/module/script_session.h"
@@ -200,10 +201,14 @@ TEST_F(LoadingScripts, UnloadWithNothingLoadedIsIgnored) {
 // ---- pauses ----
 
 struct PauseCase {
+    const char* name;  // the test's name
     const char* line;
     std::string shown;
     int substate;
 };
+void PrintTo(const PauseCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Pauses : public Interpreter, public ::testing::WithParamInterface<PauseCase> {};
 
@@ -216,11 +221,12 @@ TEST_P(Pauses, ShowTheirTextAndWait) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryForm, Pauses,
-    ::testing::Values(PauseCase{"/PAUSE", "\xFE Press <enter> To Continue \xFE ", 5},
-                      PauseCase{"/PAUSE:`4Hold on...", "Hold on... ", 5},
-                      PauseCase{"/ANYQUIT", "\xFE Press <enter> To Continue or <Q> To Quit \xFE ",
-                                6},
-                      PauseCase{"/ANYQUIT:Q to leave", "Q to leave ", 6}));
+    ::testing::Values(PauseCase{"Pause", "/PAUSE", "\xFE Press <enter> To Continue \xFE ", 5},
+                      PauseCase{"PauseWithText", "/PAUSE:`4Hold on...", "Hold on... ", 5},
+                      PauseCase{"AnyQuit", "/ANYQUIT",
+                                "\xFE Press <enter> To Continue or <Q> To Quit \xFE ", 6},
+                      PauseCase{"AnyQuitWithText", "/ANYQUIT:Q to leave", "Q to leave ", 6}),
+    [](const ::testing::TestParamInfo<PauseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Interpreter, PauseColourCodesAreRendered) {
     start({"/PAUSE:`4red"});
