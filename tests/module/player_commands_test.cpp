@@ -1,0 +1,177 @@
+// Rewards and condition blocks through the real module: the one-reward-per-
+// visit rule, the limits of every field, and which players a block runs for.
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "module/host/module_state.h"
+#include "tests/module/language_fixture.h"
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace test {
+namespace {
+
+constexpr int32_t kMax32 = std::numeric_limits<int32_t>::max();
+
+using Rewards = ScriptTest;
+
+TEST_F(Rewards, ASecondRewardEndsTheScriptWithoutChangingTheRecord) {
+    p.set_record(PlayerBytes().level(1).charm(4).gold(10).max_hit_points(30).hit_points(3));
+    const std::string shown = run("/CHARM:1\nafter-the-first\n/MONEY:1\nnever-shown\n");
+    EXPECT_THAT(shown, AllOf(HasSubstr("after-the-first"), Not(HasSubstr("never-shown"))));
+    EXPECT_EQ(p.record().charm(), 5);
+    EXPECT_EQ(p.record().gold(), 10);
+    EXPECT_EQ(last_amount(), 1);
+    EXPECT_EQ(p.substate(), zmb::sub::kAfterScript);
+
+    // The horse commands do not look at the flag but set it; /REMOVEFIGHT
+    // and /REMOVEGEM neither look at it nor set it.
+    new_visit();
+    EXPECT_THAT(run("/REMOVEGEM\n/REMOVEFIGHT\n/GIVEHORSE\n/REMOVEHORSE\n/GIVEHORSE\nhorsed\n"
+                    "/HEALHITS\nnot-healed\n"),
+                AllOf(HasSubstr("horsed"), Not(HasSubstr("not-healed"))));
+    EXPECT_EQ(p.record().horse(), 1);
+    EXPECT_EQ(p.record().hit_points(), 3);
+}
+
+TEST_F(Rewards, RemoveFightAndRemoveGemStopAtZero) {
+    p.set_record(PlayerBytes().forest_fights(2).gems(0).max_hit_points(45).hit_points(7));
+    run("/HEALHITS\n/REMOVEFIGHT\n/REMOVEFIGHTS\n/REMOVEFIGHT\n/REMOVEGEM\n/REMOVEGEMS\n");
+    EXPECT_EQ(p.record().forest_fights(), 0);
+    EXPECT_EQ(p.record().gems(), 0);
+    EXPECT_EQ(p.record().hit_points(), 45);
+}
+
+TEST_F(Rewards, CharmFightsAndGems) {
+    const struct {
+        const char* line;
+        int draw;
+        int16_t charm, fights, gems;
+        int32_t amount;
+    } cases[] = {
+        {"/CHARM:-3", 0, 0, 1, 1, 3},  // charm 2 - 3 stops at 0
+        {"/CHARM:2", 0, 4, 1, 1, 2},
+        {"/CHARM:9", 0, 2, 1, 1, 0},      // no tier, still the visit's reward
+        {"/FIGHTS:3", 2, 2, 6, 1, 5},     // 3 + 2 rem 3
+        {"/FIGHTS:-1", 0, 2, 1, 1, 0},    // "-" is read alone: 0
+        {"/GIVEGEMS:25", 1, 2, 1, 4, 3},  // one digit: 2 + 1 rem 2
+    };
+    for (const auto& c : cases) {
+        p.set_record(PlayerBytes().charm(2).forest_fights(1).gems(1));
+        new_visit();
+        clear_rand();
+        queue_rand({c.draw});
+        EXPECT_THAT(run(std::string(c.line) + "\n/CHARM:1\nnot-reached\n"),
+                    Not(HasSubstr("not-reached")));
+        EXPECT_EQ(p.record().charm(), c.charm) << c.line;
+        EXPECT_EQ(p.record().forest_fights(), c.fights) << c.line;
+        EXPECT_EQ(p.record().gems(), c.gems) << c.line;
+        EXPECT_EQ(last_amount(), c.amount) << c.line;
+    }
+}
+
+TEST_F(Rewards, LossesTakeFromGoldThenFromTheBankAndStopAtZero) {
+    const struct {
+        int32_t gold, bank, gold_after, bank_after;
+    } cases[] = {{10, 100, 0, 80}, {10, 5, 0, 0}, {500, 5, 470, 5}};
+    for (const auto& c : cases) {
+        // Level 2: base 75 x 4 = 300; t = 25 + 15 = 40; 120 quartered is 30.
+        p.set_record(PlayerBytes().level(2).gold(c.gold).bank(c.bank));
+        new_visit();
+        queue_rand({1, 15});
+        run("/MONEY:-1\n");
+        EXPECT_EQ(p.record().gold(), c.gold_after) << c.gold << " " << c.bank;
+        EXPECT_EQ(p.record().bank(), c.bank_after) << c.gold << " " << c.bank;
+        EXPECT_EQ(last_amount(), 30);
+    }
+    p.set_record(PlayerBytes().level(5).experience(20));
+    new_visit();
+    queue_rand({25});  // 3 x 400 at 100 %, quartered: 300
+    run("/EXPER:-3\n");
+    EXPECT_EQ(p.record().experience(), 0);
+    EXPECT_EQ(last_amount(), 300);
+}
+
+TEST_F(Rewards, AdditionsStopAtTheTopOfEachField) {
+    p.set_record(PlayerBytes()
+                     .level(12)
+                     .gold(kMax32 - 10)
+                     .experience(kMax32 - 1)
+                     .charm(32766)
+                     .forest_fights(32766)
+                     .gems(32767));
+    queue_rand({1, 25, 25, 2, 0});  // the draws of the five rewards in turn
+    for (const char* line : {"/MONEY:3", "/EXPER:3", "/CHARM:3", "/FIGHTS:3", "/GIVEGEMS:1"}) {
+        new_visit();
+        run(std::string(line) + "\n");
+    }
+    EXPECT_EQ(p.record().gold(), kMax32);
+    EXPECT_EQ(p.record().experience(), kMax32);
+    EXPECT_EQ(p.record().charm(), 32767);
+    EXPECT_EQ(p.record().forest_fights(), 32767);
+    EXPECT_EQ(p.record().gems(), 32767);
+}
+
+// ---- condition blocks ----
+
+using Conditions = ScriptTest;
+
+TEST_F(Conditions, RunOnlyForThePlayersTheyName) {
+    const struct {
+        PlayerBytes record;
+        uint8_t age;
+        const char* test;
+        const char* end;
+        bool runs;
+    } cases[] = {
+        {PlayerBytes().level(4), 0, "/LEVEL:5", "/ENDLEVEL", false},
+        {PlayerBytes().level(5), 0, "/LEVEL:5", "/ENDLEVEL", true},
+        {PlayerBytes().level(5), 0, "/LEVEL:-5", "/ENDLEVEL", true},
+        {PlayerBytes().level(6), 0, "/LEVEL:-5", "/ENDLEVEL", false},
+        {PlayerBytes().charm(19), 0, "/HASCHARM:20", "/ENDCHARM", false},
+        {PlayerBytes().charm(20), 0, "/HASCHARM:20", "/ENDCHARM", true},
+        {PlayerBytes().charm(3), 0, "/HASCHARM:-3", "/ENDCHARM", true},
+        {PlayerBytes().charm(4), 0, "/HASCHARM:-3", "/ENDCHARM", false},
+        {PlayerBytes().forest_fights(3), 0, "/HASFIGHTS:3", "/ENDFIGHTS", true},
+        {PlayerBytes().forest_fights(3), 0, "/HASFIGHTS:4", "/ENDFIGHTS", false},
+        {PlayerBytes().gems(9), 0, "/HASGEMS:9", "/ENDGEMS", true},
+        {PlayerBytes().gems(9), 0, "/HASGEMS:10", "/ENDGEMS", false},
+        {PlayerBytes(), 17, "/ADULT", "/ENDADULT", false},
+        {PlayerBytes(), 18, "/ADULT", "/ENDADULT", true},
+        {PlayerBytes().player_class(1), 0, "/KNIGHT", "/ENDCLASS", true},
+        {PlayerBytes().player_class(2), 0, "/KNIGHT", "/ENDCLASS", false},
+        {PlayerBytes().player_class(2), 0, "/MYSTIC", "/ENDCLASS", true},
+        {PlayerBytes().player_class(3), 0, "/MYSTIC", "/ENDCLASS", false},
+        {PlayerBytes().player_class(3), 0, "/THIEF", "/ENDCLASS", true},
+        {PlayerBytes().player_class(0), 0, "/THIEF", "/ENDCLASS", false},
+        {PlayerBytes().sex(5), 0, "/FEMALE", "/ENDSEX", true},
+        {PlayerBytes().sex(6), 0, "/FEMALE", "/ENDSEX", false},
+        {PlayerBytes().sex(0), 0, "/MALE", "/ENDSEX", true},
+        {PlayerBytes().sex(5), 0, "/MALE", "/ENDSEX", false},
+        {PlayerBytes().horse(1), 0, "/HASHORSE:", "/ENDHORSE", true},
+        {PlayerBytes().horse(2), 0, "/HASHORSE:", "/ENDHORSE", false},
+    };
+    for (const auto& c : cases) {
+        p.set_record(c.record);
+        p.set_age(c.age);
+        const std::string shown =
+            run(std::string(c.test) + "\ninside-the-block\n" + c.end + "\nafter-the-block\n");
+        EXPECT_THAT(shown, HasSubstr("after-the-block")) << c.test;
+        EXPECT_EQ(shown.find("inside-the-block") != std::string::npos, c.runs)
+            << c.test << " age " << int{c.age};
+    }
+}
+
+TEST_F(Conditions, AFalseOuterBlockPassesOverInnerEndMarkersOfOtherKinds) {
+    p.set_record(PlayerBytes().sex(5).player_class(1));
+    const std::string shown =
+        run("/MALE\n/KNIGHT\nknight-inside\n/ENDCLASS\nstill-male-only\n/ENDSEX\nfor-everyone\n");
+    EXPECT_THAT(shown, AllOf(Not(HasSubstr("knight-inside")), Not(HasSubstr("still-male-only")),
+                             HasSubstr("for-everyone")));
+}
+
+}  // namespace
+}  // namespace test
