@@ -87,24 +87,5 @@ TEST_F(StringCommands, ReshapingCommandsApplyTheTextUtilities) {
                                     "red green"));
 }
 
-// Through the main menu: every place starts with STRING1..3 emptied, while
-// STRING4..6 keep what an earlier place left in them.
-TEST(StringRegisters, RegisterFourOutlivesThePlaceThatSetItButRegisterOneDoesNot) {
-    World world;
-    world.script("A.LOR", "A",
-                 {"First place", "A.LOR",
-                  "/SAMEAS5 second",  // true only on the second visit
-                  "/UCASE4", "/COPY4->6", "register one holds [|N]", "/GOTO:;END", "/ENDSTRING5",
-                  "/STRING5 second", "/STRING4 kept text", "/STRING1 gone", ";END"});
-    Host host(world);  // the menu of places is generated at start-up
-    Player& p = host.player(1);
-    p.arrive();
-    p.say("1");
-    ASSERT_EQ(p.area_text(zmb::state::string(4).at), "kept text");
-    p.say("");  // back to the menu
-    EXPECT_THAT(p.say("1"), HasSubstr("register one holds []"));
-    EXPECT_EQ(p.area_text(zmb::state::string(6).at), "KEPT TEXT");
-}
-
 }  // namespace
 }  // namespace test
