@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "module/host/paths.h"
 #include "module/userflow/user_context.h"
@@ -63,6 +64,13 @@ void player_file_path(char* out, size_t out_size) {
         if (*c != '\n' && *c != '\r') name[n++] = *c;
     }
     name[n] = '\0';
+    // The game's folder is one component of the working directory: an empty
+    // name, "." or "..", or one with a separator in it names no player file.
+    const std::string_view dir(name.data(), n);
+    if (dir.empty() || dir == "." || dir == ".." || dir.find_first_of("\\/") != dir.npos) {
+        out[0] = '\0';
+        return;
+    }
     std::snprintf(out, out_size, "%s\\PLAYER.DAT", name.data());
 }
 

@@ -141,15 +141,28 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
     }
     if (b >= 0) b += 40;
 
+    // Every run of a display line builds several of these, so the digits are
+    // written by hand rather than through snprintf.
     char* out = sequence_buffer.data();
-    const size_t size = sequence_buffer.size();
-    int n = std::snprintf(out, size, "\x1b[");
-    if (a >= 0) n += std::snprintf(out + n, size - n, "%d", a);
-    if (a >= 0 && (f >= 0 || b >= 0)) n += std::snprintf(out + n, size - n, ";");
-    if (f >= 0) n += std::snprintf(out + n, size - n, "%d", f);
-    if (f >= 0 && b >= 0) n += std::snprintf(out + n, size - n, ";");
-    if (b >= 0) n += std::snprintf(out + n, size - n, "%d", b);
-    std::snprintf(out + n, size - n, "m");
+    size_t n = 0;
+    auto put_number = [&](int v) {
+        char digits[6];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v > 0 && count < 5);
+        while (count > 0) out[n++] = digits[--count];
+    };
+    out[n++] = '\x1b';
+    out[n++] = '[';
+    if (a >= 0) put_number(a);
+    if (a >= 0 && (f >= 0 || b >= 0)) out[n++] = ';';
+    if (f >= 0) put_number(f);
+    if (f >= 0 && b >= 0) out[n++] = ';';
+    if (b >= 0) put_number(b);
+    out[n++] = 'm';
+    out[n] = '\0';
     return out;
 }
 

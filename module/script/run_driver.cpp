@@ -23,9 +23,9 @@ int16_t slice_lines = 0;
 
 namespace {
 
-// Lines are read with room for 257 characters, so a longer line arrives in
-// pieces of 256 and each piece runs as a line of its own.
-constexpr int kLineRoom = 257;
+// Lines are read with room for 257 characters, line end included, so a
+// longer line arrives in pieces of 257 and each piece runs as a line of its own.
+constexpr int kLineRoom = 258;
 static_assert(kLineRoom <= static_cast<int>(kResultSize));
 
 // Nothing is queued: the user sees why and waits in sub-state 3. The

@@ -191,8 +191,17 @@ TEST_F(RunDriver, AReadOnlyScriptStillRuns) {
 TEST_F(RunDriver, ALineLongerThan256CharactersRunsInPieces) {
     const std::string long_line(600, 'x');
     start(long_line + "\nAfter\n");
-    // 256 + 256 + 88 characters, then the next line, all in one slice.
+    // 257 + 257 + 86 characters, then the next line, all in one slice.
     EXPECT_EQ(run(), long_line + "\nAfter\n" + kEndText);
+}
+
+TEST_F(RunDriver, APieceHoldsExactly257CharactersLineEndIncluded) {
+    // 256 characters and the line end are one line; the 258th character of a
+    // longer line starts a piece of its own, here a comment that shows nothing.
+    const std::string full(256, 'y');
+    const std::string cut(257, 'x');
+    start(full + "\n" + cut + ";hidden\nAfter\n");
+    EXPECT_EQ(run(), full + "\n" + cut + "After\n" + kEndText);
 }
 
 TEST_F(RunDriver, NulBytesCutTheirLineButNotTheScript) {

@@ -120,7 +120,7 @@ TEST(Visit, TwoPlayersInterleavedKeepTheirOwnState) {
 const std::string kJunkLines[] = {
     "%s%s%s%n%n%n%x",
     "`1`2``~`%`",
-    std::string("\x01\x02\x1b[2J\x7f\xff\xfe|N|S1", 16),
+    std::string("\x01\x02\x1b[2J\x7f\xff\xfe|N|S1\0x", 16),
     std::string(10000, '%'),
     std::string(10000, '9'),
     "1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9",
