@@ -1,0 +1,45 @@
+// K-VORN, the stand-in door game: three instances ("KXPVORN", "KXPVORN2",
+// "KXPVORN3"), each a module in the host's module table with its own
+// folder and PLAYER.DAT. A player signs on, picks an instance, gets a
+// record (made on the first visit), fights in the forest, and travels to
+// the in-game modules listed in IGMLIST.DAT through the hand-off file
+// "TEMP<channel>.TMP". A module hands the player back by making the game
+// the current module again with sub-state 32000 and queueing status 3.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace game {
+
+inline constexpr int kInstanceCount = 3;
+// The game's own sub-states (the host keeps them per user, as for any module).
+inline constexpr int kAskClass = 1;
+inline constexpr int kAskSex = 2;
+inline constexpr int kAtMenu = 3;
+inline constexpr int kHandedBack = 32000;  // set by the module that hands back
+
+// Registers the three instances with the host and writes their IGMLIST.DAT
+// entries; must run before any in-game module is loaded. Makes each
+// instance's folder and PLAYER.DAT when missing. False, with the reason in
+// *error, when the world cannot be set up.
+bool register_games(std::string* error);
+
+std::string_view instance_name(int instance);   // "KXPVORN", ...
+std::string_view instance_title(int instance);  // "The Vale of Vorn", ...
+int instance_module(int instance);              // host module number
+bool is_game_module(int module_number);
+
+// The signed-on user of `channel` walks into an instance: the game becomes
+// the user's current module, and the game greets the player (asking a new
+// player for class and sex) and shows its menu.
+void enter(int channel, int instance, std::string_view player_name);
+
+// The user's in-game module gave the user up (its input routine returned
+// 0): the user is back at the game's menu of the instance they came from.
+void take_back(int channel);
+
+// The channel hung up: forget what the game kept for it.
+void forget(int channel);
+
+}  // namespace game

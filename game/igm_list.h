@@ -1,0 +1,32 @@
+// IGMLIST.DAT, the list of modules shared by the game and its in-game
+// modules: entries of three lines, "NAME\n<module number>\n<description>\n",
+// each appended by its module when it starts.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace game {
+
+inline constexpr const char* kIgmListFile = "IGMLIST.DAT";
+
+struct IgmEntry {
+    std::string name;
+    int module_number = 0;
+    std::string description;
+};
+
+// Every whole entry, in file order (carriage returns dropped; an entry cut
+// off at the end of the file is left out).
+std::vector<IgmEntry> read_igm_list();
+
+// Removes every entry whose name is one of `names` (ignoring case), keeping
+// the others and any unreadable tail exactly as they are, then appends one
+// entry for each (name, number, description). The game registers afresh at
+// each start, so a stale module number of its own can never be found first.
+bool replace_igm_entries(const std::vector<IgmEntry>& entries, std::string* error);
+
+bool same_name(std::string_view a, std::string_view b);  // ignoring case
+
+}  // namespace game

@@ -1,0 +1,145 @@
+// PLAYER.DAT records of the stand-in game.
+#include "game/player_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "game/igm_list.h"
+
+namespace game {
+namespace {
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+File open(const std::string& path, const char* mode) {
+    return File(std::fopen(path.c_str(), mode), &std::fclose);
+}
+
+}  // namespace
+
+std::string PlayerRecord::name() const {
+    size_t length = std::min<size_t>(get(zmb::player::name_length), kNameField);
+    std::string out;
+    for (size_t i = 0; i < length && bytes[zmb::player::name + i] != 0; ++i) {
+        out += static_cast<char>(bytes[zmb::player::name + i]);
+    }
+    return out;
+}
+
+void PlayerRecord::set_name(std::string_view name) {
+    name = name.substr(0, kNameField);
+    for (size_t i = 0; i < kNameField; ++i) {
+        bytes[zmb::player::name + i] = i < name.size() ? static_cast<uint8_t>(name[i]) : 0;
+    }
+    set(zmb::player::name_length, static_cast<uint8_t>(name.size()));
+}
+
+std::string PlayerRecord::text(zmb::TextField f) const {
+    std::string out;
+    for (size_t i = 0; i + 1 < f.size && bytes[f.at + i] != 0; ++i) {
+        out += static_cast<char>(bytes[f.at + i]);
+    }
+    return out;
+}
+
+void PlayerRecord::set_text(zmb::TextField f, std::string_view s) {
+    for (size_t i = 0; i < f.size; ++i) {
+        bytes[f.at + i] = i + 1 < f.size && i < s.size() ? static_cast<uint8_t>(s[i]) : 0;
+    }
+}
+
+PlayerRecord new_player(std::string_view name, uint8_t player_class, uint8_t sex) {
+    namespace p = zmb::player;
+    PlayerRecord r;
+    r.set_name(name);
+    r.set(p::hit_points, 20);
+    r.set(p::max_hit_points, 20);
+    r.set_text(p::weapon_name, "Stick");
+    r.set_text(p::armour_name, "Coat");
+    r.set(p::forest_fights, 15);
+    r.set(p::player_fights, 3);
+    r.set(p::gold, 200);
+    r.set(p::defence, 1);
+    r.set(p::strength, 5);
+    r.set(p::charm, 1);
+    r.set(p::level, 1);
+    r.set(p::sex, sex);
+    r.set(p::player_class, player_class);
+    // One point, and one use a day, in the skill the player chose.
+    constexpr std::array<std::pair<zmb::U8Field, zmb::U8Field>, 3> kSkillFields = {{
+        {p::death_knight_skill, p::death_knight_uses},
+        {p::mystical_skill, p::mystical_uses},
+        {p::thieving_skill, p::thieving_uses},
+    }};
+    if (player_class >= kDeathKnight && player_class <= kThieving) {
+        auto [skill, uses] = kSkillFields[player_class - kDeathKnight];
+        r.set(skill, 1);
+        r.set(uses, 1);
+    }
+    return r;
+}
+
+PlayerFile::PlayerFile(std::string folder)
+    : folder_(std::move(folder)), path_(folder_ + "/PLAYER.DAT") {}
+
+bool PlayerFile::create_if_missing() const {
+    struct stat st {};
+    if (stat(folder_.c_str(), &st) != 0 && mkdir(folder_.c_str(), 0777) != 0) return false;
+    if (stat(path_.c_str(), &st) == 0) return S_ISREG(st.st_mode);
+    return open(path_, "wb") != nullptr;
+}
+
+int PlayerFile::count() const {
+    struct stat st {};
+    if (stat(path_.c_str(), &st) != 0) return 0;
+    auto records = static_cast<long long>(st.st_size) / static_cast<long long>(kRecordSize);
+    return records > 32767 ? 32767 : static_cast<int>(records);  // the hand-off index is 16-bit
+}
+
+bool PlayerFile::load(int index, PlayerRecord& record) const {
+    if (index < 0 || index >= count()) return false;
+    File f = open(path_, "rb");
+    if (!f || std::fseek(f.get(), static_cast<long>(index) * kRecordSize, SEEK_SET) != 0)
+        return false;
+    PlayerRecord read;
+    if (std::fread(read.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize) return false;
+    record = read;
+    return true;
+}
+
+bool PlayerFile::store(int index, const PlayerRecord& record) const {
+    if (index < 0 || index >= count()) return false;
+    File f = open(path_, "r+b");
+    if (!f || std::fseek(f.get(), static_cast<long>(index) * kRecordSize, SEEK_SET) != 0)
+        return false;
+    return std::fwrite(record.bytes.data(), 1, kRecordSize, f.get()) == kRecordSize &&
+           std::fflush(f.get()) == 0;
+}
+
+int PlayerFile::find(std::string_view name) const {
+    File f = open(path_, "rb");
+    if (!f) return -1;
+    PlayerRecord r;
+    for (int index = 0; index < count(); ++index) {
+        if (std::fread(r.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize) break;
+        if (same_name(r.name(), name)) return index;
+    }
+    return -1;
+}
+
+int PlayerFile::append(const PlayerRecord& record) const {
+    int index = count();
+    if (index >= 32767) return -1;
+    File f = open(path_, "r+b");
+    if (!f) f = open(path_, "w+b");
+    // A file cut in the middle of a record gets the new record at the next
+    // whole-record place, not glued to the broken tail.
+    if (!f || std::fseek(f.get(), static_cast<long>(index) * kRecordSize, SEEK_SET) != 0) return -1;
+    if (std::fwrite(record.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize) return -1;
+    return std::fflush(f.get()) == 0 ? index : -1;
+}
+
+}  // namespace game

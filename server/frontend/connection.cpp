@@ -1,0 +1,41 @@
+// The part of a terminal connection that does not depend on its transport.
+#include "server/frontend/connection.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace frontend {
+
+void Connection::take_typed(std::string_view bytes, bool echo) {
+    typed_bytes_ += bytes.size();
+    std::string echoed;
+    editor_.feed(bytes, line_limit_, echoed, lines_);
+    if (echo && !echoed.empty()) write_text(echoed);
+    // A flood of line ends must not queue without bound: the oldest lines
+    // are kept, as a user typing ahead would expect.
+    while (lines_.size() > kMaxQueuedLines)
+        lines_.pop_back();
+}
+
+bool Connection::flush() {
+    while (sent_ < out_.size()) {
+        ssize_t n = ::write(write_fd(), out_.data() + sent_, out_.size() - sent_);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) return false;
+        sent_ += static_cast<size_t>(n);
+    }
+    // Drop what is written once it is the larger part of the buffer, so
+    // the queue never costs more than twice what waits.
+    if (sent_ == out_.size()) {
+        out_.clear();
+        sent_ = 0;
+    } else if (sent_ > out_.size() / 2) {
+        out_.erase(0, sent_);
+        sent_ = 0;
+    }
+    return true;
+}
+
+}  // namespace frontend

@@ -1,0 +1,64 @@
+// One user's terminal, whatever carries it (a telnet socket or the local
+// console): typed bytes become lines through a LineEditor, host text goes
+// out translated for the terminal's character set through a bounded
+// output queue.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "server/frontend/line_editor.h"
+
+namespace frontend {
+
+// A client that stops reading is dropped once this much output waits.
+inline constexpr size_t kMaxQueuedOutput = 1 << 20;
+// Lines typed (or pasted) ahead of the host are kept up to this many.
+inline constexpr size_t kMaxQueuedLines = 64;
+
+class Connection {
+  public:
+    virtual ~Connection() = default;
+
+    virtual int read_fd() const = 0;
+    virtual int write_fd() const = 0;
+    // Reads what has arrived; false once the other side is gone.
+    virtual bool read_input() = 0;
+    // Queues host text (CP437 with LF line ends) for the terminal.
+    virtual void write_text(std::string_view text) = 0;
+    // A line for people: "127.0.0.1:40312", "console".
+    virtual std::string describe() const = 0;
+
+    // Writes as much queued output as the terminal takes now (the write
+    // descriptor is non-blocking); false on a write error (the other side
+    // is gone).
+    bool flush();
+    size_t queued_output() const { return out_.size() - sent_; }
+    bool output_overflowed() const { return queued_output() > kMaxQueuedOutput; }
+
+    std::deque<std::string>& lines() { return lines_; }
+    // Bytes the user has typed so far (telnet commands do not count), to
+    // tell activity from keep-alives.
+    size_t typed_bytes() const { return typed_bytes_; }
+    void set_line_limit(size_t limit) { line_limit_ = limit; }
+    Charset charset() const { return editor_.charset(); }
+
+  protected:
+    // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
+    void take_typed(std::string_view bytes, bool echo);
+    // Queues bytes exactly as they are to go on the wire.
+    void queue_raw(std::string_view bytes) { out_.append(bytes); }
+
+    LineEditor editor_;
+    std::deque<std::string> lines_;
+    size_t line_limit_ = 250;
+    size_t typed_bytes_ = 0;
+
+  private:
+    std::string out_;
+    size_t sent_ = 0;  // bytes of out_ already written
+};
+
+}  // namespace frontend

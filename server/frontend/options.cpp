@@ -1,0 +1,84 @@
+// Parsing igmhost's options.
+#include "server/frontend/options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace frontend {
+namespace {
+
+bool parse_int(std::string_view text, int low, int high, int& out) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) return false;
+    if (value < low || value > high) return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+const char* usage() {
+    return "usage: igmhost [options]\n"
+           "  --world DIR        data folder to run in (default: .)\n"
+           "  --module PATH      the in-game module (default: zmb_vorn.so next to igmhost)\n"
+           "  --address ADDR     telnet address to listen on (default: 127.0.0.1)\n"
+           "  --port N           telnet port, 0 for any free one (default: 2323)\n"
+           "  --console          this terminal is a channel, signed on as the sysop\n"
+           "  --charset SET      cp437 or utf8 for every terminal (default: by terminal type)\n"
+           "  --max-line N       longest typed line (default: 250)\n"
+           "  --idle SECONDS     idle users are signed off after this (default: 600, 0: never)\n"
+           "  --max-users N      telnet callers at once (default: 16)\n";
+}
+
+bool parse_options(int argc, char** argv, Options& options, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--console") {
+            options.console = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            *error = "unknown option or missing value: " + std::string(arg);
+            return false;
+        }
+        std::string_view value = argv[++i];
+        bool ok = true;
+        if (arg == "--world") {
+            options.world = value;
+        } else if (arg == "--module") {
+            options.module = value;
+        } else if (arg == "--address") {
+            options.address = value;
+        } else if (arg == "--port") {
+            ok = parse_int(value, 0, 65535, options.port);
+        } else if (arg == "--charset") {
+            options.charset = parse_charset(value);
+            ok = options.charset.has_value();
+        } else if (arg == "--max-line") {
+            ok = parse_int(value, 1, 1000, options.max_line);
+        } else if (arg == "--idle") {
+            ok = parse_int(value, 0, 86400 * 7, options.idle_seconds);
+        } else if (arg == "--max-users") {
+            ok = parse_int(value, 1, 1000, options.max_users);
+        } else {
+            *error = "unknown option: " + std::string(arg);
+            return false;
+        }
+        if (!ok) {
+            *error = "bad value for " + std::string(arg) + ": " + std::string(value);
+            return false;
+        }
+    }
+    if (options.world.empty() || options.address.empty()) {
+        *error = "--world and --address need a value";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace frontend

@@ -1,0 +1,28 @@
+// igmhost's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "server/frontend/charset.h"
+
+namespace frontend {
+
+struct Options {
+    std::string world = ".";  // --world DIR: the data folder
+    std::string module;       // --module PATH: default next to igmhost
+    std::string address = "127.0.0.1";
+    int port = 2323;  // 0: any free port
+    bool console = false;
+    std::optional<Charset> charset;  // forced for every terminal
+    int max_line = 250;
+    int idle_seconds = 600;  // 0: no idle timeout
+    int max_users = 16;      // telnet callers at once
+    bool help = false;
+};
+
+// Parses argv; false with a message in *error for a bad command line.
+bool parse_options(int argc, char** argv, Options& options, std::string* error);
+const char* usage();
+
+}  // namespace frontend

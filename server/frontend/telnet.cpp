@@ -1,0 +1,168 @@
+// Telnet over libtelnet: negotiation, terminal type, and the byte streams.
+#include "server/frontend/telnet.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <libtelnet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "server/frontend/log_lines.h"
+
+namespace frontend {
+namespace {
+
+// What we offer (us) and ask of the client (him).
+const telnet_telopt_t kOptions[] = {
+    {TELNET_TELOPT_ECHO, TELNET_WILL, TELNET_DONT}, {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
+    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO}, {TELNET_TELOPT_NAWS, TELNET_WONT, TELNET_DO},
+    {TELNET_TELOPT_TTYPE, TELNET_WONT, TELNET_DO},  {-1, 0, 0},
+};
+
+constexpr size_t kReadChunk = 16384;
+constexpr size_t kMaxTerminalType = 40;
+
+bool set_non_blocking(int fd) {
+    int flags = fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+}  // namespace
+
+Listener::~Listener() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool Listener::open(const std::string& address, int port, std::string* error) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+        *error = "not an IPv4 address: " + address;
+        return false;
+    }
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    if (fd_ < 0 || setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd_, 16) != 0 ||
+        !set_non_blocking(fd_)) {
+        *error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
+                 std::strerror(errno);
+        return false;
+    }
+    socklen_t length = sizeof addr;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
+    port_ = ntohs(addr.sin_port);
+    address_ = address;
+    return true;
+}
+
+int Listener::accept_one(std::string* peer) {
+    sockaddr_in addr{};
+    socklen_t length = sizeof addr;
+    int fd =
+        accept4(fd_, reinterpret_cast<sockaddr*>(&addr), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return -1;
+    // Echo and prompts are small writes that must not wait for the
+    // client's delayed acknowledgement.
+    int yes = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    char text[INET_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    *peer = std::string(text) + ":" + std::to_string(ntohs(addr.sin_port));
+    return fd;
+}
+
+TelnetConnection::TelnetConnection(int fd, std::string peer, std::optional<Charset> forced)
+    : fd_(fd), peer_(std::move(peer)), forced_(forced) {
+    if (forced_) editor_.set_charset(*forced_);
+    telnet_ = telnet_init(kOptions, &TelnetConnection::on_event, 0, this);
+    if (telnet_ == nullptr) return;
+    telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_ECHO);
+    telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_SGA);
+    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_SGA);
+    telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_BINARY);
+    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_BINARY);
+    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_NAWS);
+    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_TTYPE);
+}
+
+TelnetConnection::~TelnetConnection() {
+    if (telnet_ != nullptr) telnet_free(telnet_);
+    close(fd_);
+}
+
+bool TelnetConnection::read_input() {
+    if (telnet_ == nullptr || broken_) return false;
+    char buffer[kReadChunk];
+    ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (n == 0) return false;
+    telnet_recv(telnet_, buffer, static_cast<size_t>(n));
+    return !broken_;
+}
+
+void TelnetConnection::write_text(std::string_view text) {
+    if (telnet_ == nullptr) return;
+    std::string bytes;
+    append_for_terminal(bytes, text, editor_.charset());
+    telnet_send(telnet_, bytes.data(), bytes.size());  // doubles IAC bytes
+}
+
+std::string TelnetConnection::take_warning() {
+    std::string w;
+    w.swap(warning_);
+    return w;
+}
+
+void TelnetConnection::on_event(telnet_t*, telnet_event_t* event, void* self) {
+    static_cast<TelnetConnection*>(self)->handle(*event);
+}
+
+void TelnetConnection::handle(telnet_event_t& event) {
+    switch (event.type) {
+        case TELNET_EV_DATA:
+            take_typed(std::string_view(event.data.buffer, event.data.size), echo_);
+            break;
+        case TELNET_EV_SEND:
+            queue_raw(std::string_view(event.data.buffer, event.data.size));
+            break;
+        case TELNET_EV_WILL:
+            if (event.neg.telopt == TELNET_TELOPT_TTYPE) telnet_ttype_send(telnet_);
+            break;
+        case TELNET_EV_DO:
+            if (event.neg.telopt == TELNET_TELOPT_ECHO) echo_ = true;
+            break;
+        case TELNET_EV_DONT:
+            if (event.neg.telopt == TELNET_TELOPT_ECHO) echo_ = false;
+            break;
+        case TELNET_EV_TTYPE:
+            // The first answer decides; clients that cycle through their
+            // names answer again only when asked again, and we never ask.
+            if (event.ttype.cmd == TELNET_TTYPE_IS && terminal_type_.empty() &&
+                event.ttype.name != nullptr) {
+                terminal_type_ = printable(event.ttype.name, kMaxTerminalType);
+                if (!forced_) editor_.set_charset(charset_for_terminal(event.ttype.name));
+            }
+            break;
+        case TELNET_EV_ERROR:
+            broken_ = true;  // the parser cannot go on: the caller is dropped
+            [[fallthrough]];
+        case TELNET_EV_WARNING:
+            // Junk from the client: report it once, keep serving.
+            if (!warned_) {
+                warned_ = true;
+                warning_ = printable(event.error.msg != nullptr ? event.error.msg : "?", 80);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace frontend

@@ -1,0 +1,68 @@
+// The telnet front end: a listening socket and one TelnetConnection per
+// caller. The server offers to echo, to suppress go-ahead and to send
+// binary, and asks for the window size and the terminal type; the terminal
+// type picks the character set unless one is forced.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "server/frontend/connection.h"
+
+struct telnet_t;
+union telnet_event_t;
+
+namespace frontend {
+
+// A non-blocking listening TCP socket.
+class Listener {
+  public:
+    ~Listener();
+    // Binds address:port (port 0 takes a free one); false with *error.
+    bool open(const std::string& address, int port, std::string* error);
+    int fd() const { return fd_; }
+    int port() const { return port_; }
+    const std::string& address() const { return address_; }
+    // The next waiting caller (a non-blocking socket) and its address, or -1.
+    int accept_one(std::string* peer);
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::string address_;
+};
+
+class TelnetConnection : public Connection {
+  public:
+    // Takes the socket; `forced` overrides the terminal-type choice.
+    TelnetConnection(int fd, std::string peer, std::optional<Charset> forced);
+    ~TelnetConnection() override;
+    TelnetConnection(const TelnetConnection&) = delete;
+    TelnetConnection& operator=(const TelnetConnection&) = delete;
+
+    int read_fd() const override { return fd_; }
+    int write_fd() const override { return fd_; }
+    bool read_input() override;
+    void write_text(std::string_view text) override;
+    std::string describe() const override { return peer_; }
+
+    const std::string& terminal_type() const { return terminal_type_; }
+    // A protocol problem to report once (then cleared), or "".
+    std::string take_warning();
+
+  private:
+    static void on_event(telnet_t* telnet, telnet_event_t* event, void* self);
+    void handle(telnet_event_t& event);
+
+    int fd_;
+    std::string peer_;
+    std::optional<Charset> forced_;
+    telnet_t* telnet_ = nullptr;
+    bool echo_ = true;  // until the client asks us not to
+    std::string terminal_type_;
+    std::string warning_;
+    bool warned_ = false;
+    bool broken_ = false;
+};
+
+}  // namespace frontend

@@ -1,0 +1,443 @@
+// End-to-end harness for igmhost: a scratch world, igmhost spawned as a
+// child process on a free port (read from its log), and telnet callers on
+// real TCP connections that answer the negotiation the way a simple
+// client does.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace igmtest {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+inline Clock::time_point deadline_after(double seconds) {
+    return Clock::now() +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+inline void write_file(const fs::path& path, std::string_view bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::string strip_ansi(const std::string& s) {
+    static const std::regex ansi("\x1b\\[[0-9;]*[A-Za-z]");
+    return std::regex_replace(s, ansi, "");
+}
+
+// A place script: the header, the menu title, the file name, then `lines`.
+inline void write_place(const fs::path& world, std::string_view file, std::string_view title,
+                        const std::vector<std::string>& lines) {
+    std::string text = "Vorn IGM Script: " + std::string(title) + "\n" + std::string(title) + "\n" +
+                       std::string(file) + "\n";
+    for (const std::string& l : lines)
+        text += l + "\n";
+    write_file(world / "QHYVIGMS" / std::string(file), text);
+}
+
+// Little-endian fields of a 248-byte PLAYER.DAT record.
+inline std::string player_record(const fs::path& world, std::string_view game, int index) {
+    std::string all = read_file(world / std::string(game) / "PLAYER.DAT");
+    if (all.size() < static_cast<size_t>(index + 1) * 248) return {};
+    return all.substr(static_cast<size_t>(index) * 248, 248);
+}
+inline int16_t field_i16(const std::string& record, size_t at) {
+    return static_cast<int16_t>(static_cast<uint8_t>(record.at(at)) |
+                                static_cast<uint8_t>(record.at(at + 1)) << 8);
+}
+inline int32_t field_i32(const std::string& record, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<uint8_t>(record.at(at + i));
+    return static_cast<int32_t>(v);
+}
+
+// In a child process: runs `args` (argv[0] is the program), or exits 127.
+[[noreturn]] inline void exec_or_exit(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// A scratch folder holding the world ("world/") and igmhost's log.
+class Scratch {
+  public:
+    Scratch() {
+        char pattern[] = "/tmp/igmhost-test-XXXXXX";
+        root_ = mkdtemp(pattern);
+        fs::create_directories(world());
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    fs::path root() const { return root_; }
+    fs::path world() const { return root_ / "world"; }
+
+    // The demo world, made by the same tool `make demo` uses.
+    void make_demo_world() {
+        std::string command = std::string(ZMB_SOURCE_DIR) + "/tools/make-demo-world '" +
+                              world().string() + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+  private:
+    fs::path root_;
+};
+
+// igmhost running as a child process.
+class Server {
+  public:
+    // Starts igmhost on `scratch`'s world on a free port, with `extra` options.
+    Server(const Scratch& scratch, std::vector<std::string> extra = {})
+        : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
+        std::vector<std::string> args = {IGMHOST_PATH,   "--world", scratch.world().string(),
+                                         "--port",       "0",       "--module",
+                                         ZMB_MODULE_PATH};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid_ = spawn(args, log_path_);
+        auto deadline = Clock::now() + std::chrono::seconds(10);
+        static const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
+        while (Clock::now() < deadline) {
+            std::smatch m;
+            std::string text = log();
+            if (std::regex_search(text, m, listening)) {
+                port_ = std::stoi(m[1]);
+                return;
+            }
+            if (!running()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ADD_FAILURE() << "igmhost did not start listening; its log:\n" << log();
+    }
+    ~Server() {
+        if (pid_ > 0 && exit_status_ < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Runs igmhost with `args` (argv[0] included), stdin from /dev/null,
+    // stdout and stderr to `output`.
+    static pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_RDONLY);
+            int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(null, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            exec_or_exit(args);
+        }
+        return pid;
+    }
+
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    std::string log() const { return read_file(log_path_); }
+
+    bool running() {
+        if (exit_status_ >= 0) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return false;
+        }
+        return true;
+    }
+
+    // Waits until the log holds `text`.
+    bool wait_for_log(std::string_view text, double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        while (Clock::now() < deadline) {
+            if (log().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // Sends `signal` and waits for the exit; the exit status, or -1.
+    int stop(int signal = SIGTERM, double seconds = 5) {
+        kill(pid_, signal);
+        auto deadline = deadline_after(seconds);
+        while (Clock::now() < deadline) {
+            if (!running()) return exit_status_;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    // User plus system CPU time the process has used, in seconds.
+    double cpu_seconds() const {
+        std::string stat = read_file("/proc/" + std::to_string(pid_) + "/stat");
+        // The fields after the command name, which is in parentheses.
+        std::istringstream rest(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        long utime = 0, stime = 0;
+        for (int n = 3; rest >> field; ++n) {
+            if (n == 14) utime = std::stol(field);
+            if (n == 15) {
+                stime = std::stol(field);
+                break;
+            }
+        }
+        return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+
+  private:
+    static inline int started_ = 0;  // a log file per server started
+    fs::path log_path_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+    int exit_status_ = -1;
+};
+
+// A telnet caller.
+class Client {
+  public:
+    static constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
+                             SE = 240;
+    static constexpr uint8_t kEcho = 1, kSuppressGoAhead = 3, kBinary = 0, kTerminalType = 24;
+
+    // Connects; `terminal_type` is what it answers when asked ("" refuses).
+    explicit Client(int port, std::string terminal_type = "XTERM")
+        : terminal_type_(std::move(terminal_type)) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+        if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ADD_FAILURE() << "cannot connect to port " << port;
+        }
+    }
+    ~Client() { close(); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    // Makes the receive buffer small (before the data flows), for a client
+    // that stops reading.
+    void shrink_receive_buffer() {
+        int size = 4096;
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
+
+    void send_raw(std::string_view bytes) {
+        while (!bytes.empty()) {
+            ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n <= 0) return;
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+    void line(std::string_view text) { send_raw(std::string(text) + "\r\n"); }
+
+    // Reads until `needle` shows in the text (ANSI removed) after the
+    // previous match, or the time is up. On success the next expect looks
+    // after this match.
+    bool expect(std::string_view needle, double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        for (;;) {
+            std::string t = text();
+            size_t at = t.find(needle, seen_);
+            if (at != std::string::npos) {
+                seen_ = at + needle.size();
+                return true;
+            }
+            if (Clock::now() >= deadline || !read_some(deadline)) {
+                ADD_FAILURE() << "no \"" << needle << "\" within " << seconds
+                              << " s; the screen after the last match:\n"
+                              << t.substr(seen_);
+                return false;
+            }
+        }
+    }
+    // Types `text` and waits for `reply`.
+    bool say(std::string_view text, std::string_view reply, double seconds = 5) {
+        line(text);
+        return expect(reply, seconds);
+    }
+    // The text after the last match, without waiting.
+    std::string rest() const { return text().substr(seen_); }
+
+    // True when the server closes the connection within the time.
+    bool closed_by_server(double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        while (Clock::now() < deadline) {
+            if (!read_some(deadline)) return eof_;
+        }
+        return false;
+    }
+
+    // Data bytes as received (telnet commands removed, ANSI kept).
+    const std::string& data() const { return data_; }
+    // The same without ANSI sequences.
+    std::string text() const { return strip_ansi(data_); }
+
+  private:
+    // Reads what arrives before the deadline; false at end of stream or timeout.
+    bool read_some(Clock::time_point deadline) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{fd_, POLLIN, 0};
+        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
+            return false;
+        }
+        char buffer[65536];
+        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            eof_ = true;
+            return false;
+        }
+        take(std::string_view(buffer, static_cast<size_t>(n)));
+        return true;
+    }
+
+    // Splits telnet commands from data and answers them.
+    void take(std::string_view bytes) {
+        for (char ch : bytes) {
+            auto b = static_cast<uint8_t>(ch);
+            switch (state_) {
+                case State::data:
+                    if (b == IAC) {
+                        state_ = State::iac;
+                    } else {
+                        data_ += ch;
+                    }
+                    break;
+                case State::iac:
+                    if (b == IAC) {
+                        data_ += ch;
+                        state_ = State::data;
+                    } else if (b >= WILL && b <= DONT) {
+                        verb_ = b;
+                        state_ = State::option;
+                    } else if (b == SB) {
+                        sub_.clear();
+                        state_ = State::sub;
+                    } else {
+                        state_ = State::data;
+                    }
+                    break;
+                case State::option:
+                    answer(verb_, b);
+                    state_ = State::data;
+                    break;
+                case State::sub:
+                    if (b == IAC) {
+                        state_ = State::sub_iac;
+                    } else {
+                        sub_ += ch;
+                    }
+                    break;
+                case State::sub_iac:
+                    if (b == SE) {
+                        subnegotiation();
+                        state_ = State::data;
+                    } else {
+                        sub_ += ch;
+                        state_ = State::sub;
+                    }
+                    break;
+            }
+        }
+    }
+
+    void answer(uint8_t verb, uint8_t option) {
+        std::string reply;
+        bool accept = false;
+        if (verb == WILL) {
+            accept = option == kEcho || option == kSuppressGoAhead || option == kBinary;
+        }
+        if (verb == DO) {
+            accept = option == kSuppressGoAhead || option == kBinary ||
+                     (option == kTerminalType && !terminal_type_.empty());
+        }
+        if (verb == WILL) reply = {char(IAC), char(accept ? DO : DONT), char(option)};
+        if (verb == DO) reply = {char(IAC), char(accept ? WILL : WONT), char(option)};
+        send_raw(reply);
+    }
+
+    void subnegotiation() {
+        // TERMINAL-TYPE SEND (1): answer IS (0) with our type.
+        if (sub_.size() >= 2 && static_cast<uint8_t>(sub_[0]) == kTerminalType && sub_[1] == 1) {
+            std::string reply = {char(IAC), char(SB), char(kTerminalType), 0};
+            reply += terminal_type_;
+            reply += {char(IAC), char(SE)};
+            send_raw(reply);
+        }
+    }
+
+    enum class State { data, iac, option, sub, sub_iac };
+    int fd_ = -1;
+    std::string terminal_type_;
+    std::string data_;
+    size_t seen_ = 0;
+    bool eof_ = false;
+    State state_ = State::data;
+    uint8_t verb_ = 0;
+    std::string sub_;
+};
+
+// Signs a known account on and walks into realm `realm` (1-3).
+inline bool sign_on(Client& c, std::string_view name, int realm) {
+    return c.expect("Name: ") && c.say(name, "Your choice: ") &&
+           c.say(std::to_string(realm), "Your choice, ");
+}
+
+// From the game's menu into Far Reaches: the module's menu of places.
+inline bool enter_far_reaches(Client& c) {
+    return c.say("1", "Press Enter") && c.say("", "Your Command, ");
+}
+
+// The number the module's menu gives the place titled `title`, or "".
+inline std::string place_number(const std::string& screen, std::string_view title) {
+    std::regex entry("\\(([0-9]+)\\) " + std::string(title));
+    std::smatch m;
+    return std::regex_search(screen, m, entry) ? m[1].str() : "";
+}
+
+}  // namespace igmtest

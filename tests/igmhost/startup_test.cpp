@@ -1,0 +1,205 @@
+// igmhost's start and stop: the command line, a missing or broken module,
+// the game's IGMLIST.DAT entries, and the console in a real terminal.
+#include <stdlib.h>
+#include <termios.h>
+
+#include "tests/igmhost/igmhost_harness.h"
+
+namespace igmtest {
+namespace {
+
+// Runs igmhost to its end with `args`; its exit status and its output.
+std::pair<int, std::string> run_to_end(const Scratch& scratch, std::vector<std::string> args) {
+    args.insert(args.begin(), IGMHOST_PATH);
+    fs::path output = scratch.root() / "run.out";
+    fs::remove(output);
+    pid_t pid = Server::spawn(args, output);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(output)};
+}
+
+TEST(Startup, BadCommandLinesAndWorldsAreRefusedClearly) {
+    Scratch scratch;
+    auto [status, out] = run_to_end(scratch, {"--port", "seventy"});
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(out.find("bad value for --port: seventy"), std::string::npos) << out;
+    EXPECT_NE(out.find("usage: igmhost"), std::string::npos);
+
+    std::tie(status, out) = run_to_end(scratch, {"--world", (scratch.root() / "nowhere").string()});
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(out.find("cannot use the world folder"), std::string::npos) << out;
+
+    // Standard input is /dev/null here: no terminal for the console.
+    std::tie(status, out) = run_to_end(scratch, {"--world", scratch.world().string(), "--console"});
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(out.find("--console needs a terminal"), std::string::npos) << out;
+}
+
+TEST(Startup, MissingOrBrokenModuleStopsWithAMessage) {
+    Scratch scratch;
+    std::vector<std::string> base = {"--world", scratch.world().string(), "--port", "0"};
+    std::vector<std::string> args = base;
+    args.insert(args.end(), {"--module", (scratch.root() / "absent.so").string()});
+    auto [status, out] = run_to_end(scratch, args);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("igmhost: cannot load the module"), std::string::npos) << out;
+    EXPECT_EQ(out.find("listening on"), std::string::npos);
+
+    write_file(scratch.root() / "broken.so", "this is not a shared object\n");
+    args = base;
+    args.insert(args.end(), {"--module", (scratch.root() / "broken.so").string()});
+    std::tie(status, out) = run_to_end(scratch, args);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("igmhost: cannot load the module"), std::string::npos) << out;
+}
+
+TEST(Startup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
+    Scratch scratch;
+    // An old list: a stale game entry with a wrong number, and another module's entry.
+    write_file(scratch.world() / "IGMLIST.DAT",
+               "KXPVORN\n9\nold game\nOTHER\n7\nsomeone else's module\n");
+    {
+        Server server(scratch);
+        ASSERT_GT(server.port(), 0);
+        EXPECT_EQ(server.stop(), 0);
+    }
+    std::string list = read_file(scratch.world() / "IGMLIST.DAT");
+    EXPECT_EQ(list,
+              "OTHER\n7\nsomeone else's module\n"
+              "KXPVORN\n1\n`%K-VORN`7: The Vale of Vorn\n"
+              "KXPVORN2\n2\n`%K-VORN`7: The Ashen Coast\n"
+              "KXPVORN3\n3\n`%K-VORN`7: The Northern Reach\n"
+              "ZMB_VORN\n4\n`0F`9ar `0R`9eaches! `7(VORN IGM Expansion by `%A`7rdo `%P`7enn)\n");
+    for (const char* game : {"KXPVORN", "KXPVORN2", "KXPVORN3"}) {
+        EXPECT_TRUE(fs::exists(scratch.world() / game / "PLAYER.DAT")) << game;
+    }
+
+    // A second start keeps one entry per game; the module appends again,
+    // and the game lists it once.
+    Server again(scratch);
+    Client c(again.port());
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(c.say("Tess", "How old are you"));
+    ASSERT_TRUE(c.say("33", "Your choice: "));
+    ASSERT_TRUE(c.say("3", "Which skill"));
+    ASSERT_TRUE(c.say("3", "(M)ale or (F)emale?"));
+    ASSERT_TRUE(c.say("m", "(1) Far Reaches!"));
+    EXPECT_EQ(c.rest().find("(2)"), std::string::npos) << "a module listed twice";
+    list = read_file(scratch.world() / "IGMLIST.DAT");
+    size_t first = list.find("KXPVORN3\n");
+    EXPECT_EQ(list.find("KXPVORN3\n", first + 1), std::string::npos);
+}
+
+// igmhost in a pseudo-terminal, as `make demo` runs it.
+class Pty {
+  public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master_);
+        unlockpt(master_);
+        slave_name_ = ptsname(master_);
+    }
+    ~Pty() {
+        if (master_ >= 0) close(master_);
+    }
+    pid_t spawn(const std::vector<std::string>& args, const fs::path& log) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            setsid();
+            int slave = open(slave_name_.c_str(), O_RDWR);
+            int err = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(err, 2);
+            exec_or_exit(args);
+        }
+        return pid;
+    }
+    void type(std::string_view text) {
+        [[maybe_unused]] auto n = write(master_, text.data(), text.size());
+    }
+    bool expect(std::string_view needle, double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        while (strip_ansi(screen_).find(needle, seen_) == std::string::npos) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{master_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                ADD_FAILURE() << "no \"" << needle << "\" on the console:\n"
+                              << strip_ansi(screen_).substr(seen_);
+                return false;
+            }
+            char buffer[4096];
+            ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            screen_.append(buffer, static_cast<size_t>(n));
+        }
+        seen_ = strip_ansi(screen_).find(needle, seen_) + needle.size();
+        return true;
+    }
+    // The terminal settings of the pair, as the program in it sees them.
+    termios settings() const {
+        termios t{};
+        tcgetattr(master_, &t);
+        return t;
+    }
+
+  private:
+    int master_ = -1;
+    std::string slave_name_;
+    std::string screen_;
+    size_t seen_ = 0;
+};
+
+TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Pty pty;
+    tcflag_t before = pty.settings().c_lflag;
+    ASSERT_TRUE(before & ICANON);
+    fs::path log = scratch.root() / "console.log";
+    pid_t pid = pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0",
+                           "--module", ZMB_MODULE_PATH, "--console"},
+                          log);
+    ASSERT_TRUE(pty.expect("Welcome, Sysop!"));
+    ASSERT_TRUE(pty.expect("G) Goodbye (stops igmhost)"));
+    EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
+    EXPECT_FALSE(pty.settings().c_lflag & ECHO);
+
+    pty.type("1\r");
+    ASSERT_TRUE(pty.expect("welcome back, Sysop."));
+    pty.type("1\r");
+    ASSERT_TRUE(pty.expect("Press Enter"));
+    pty.type("\r");
+    // The sysop holds the SYSOP key through ACCOUNTS.TXT.
+    ASSERT_TRUE(pty.expect("for Sysop Menu"));
+    EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
+
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
+    EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
+}
+
+TEST(Console, GoodbyeAtTheConsoleStopsIgmhost) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Pty pty;
+    tcflag_t before = pty.settings().c_lflag;
+    pid_t pid = pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0",
+                           "--module", ZMB_MODULE_PATH, "--console"},
+                          scratch.root() / "console.log");
+    ASSERT_TRUE(pty.expect("Your choice: "));
+    pty.type("g\r");
+    ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(pty.settings().c_lflag, before);
+}
+
+}  // namespace
+}  // namespace igmtest

@@ -1,0 +1,218 @@
+// The telnet front end against awkward callers: character sets, idle and
+// vanished users, junk bytes, a full server, and a client that never reads.
+#include "tests/igmhost/igmhost_harness.h"
+
+namespace igmtest {
+namespace {
+
+constexpr size_t kCharm = 124;
+
+// A world of our own: accounts, and places that pause, wait or run away.
+void write_small_world(const Scratch& scratch) {
+    write_file(scratch.world() / "ACCOUNTS.TXT", "Sysop|40|SYSOP\nAnna|30|\nBert|30|\nCora|30|\n");
+    write_place(scratch.world(), "PAUSE.LOR", "Pause Place",
+                {"`2A quiet room.", "/PAUSE", "/INPUT:Say something", "`2You said: |N", "/PAUSE"});
+    write_place(scratch.world(), "WAITING.LOR", "Waiting Room",
+                {"`2You sit down.", "/CHARM:1", "/CHOICE:1", "/1CHOICE", "`2The clock ticks.",
+                 "/WAIT:9", "`2Your name is called."});
+    // A place that never stops talking.
+    std::string long_line = "`2" + std::string(240, 'x');
+    write_place(scratch.world(), "RUNAWAY.LOR", "Runaway Place",
+                {"/LABEL", long_line, long_line, long_line, "/LOOP"});
+}
+
+// Signs `name` on in realm 1 (a new player there: class and sex asked) and
+// walks into the place titled `title`.
+void visit_place(Client& c, std::string_view name, std::string_view title) {
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(c.say(name, "Your choice: "));
+    ASSERT_TRUE(c.say("1", "Which skill draws you?"));
+    ASSERT_TRUE(c.say("1", "(M)ale or (F)emale?"));
+    ASSERT_TRUE(c.say("", "Your choice, "));
+    ASSERT_TRUE(enter_far_reaches(c));
+    std::string number = place_number(c.text(), title);
+    ASSERT_FALSE(number.empty()) << c.text();
+    c.line(number);
+}
+
+TEST(Telnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client xterm(server.port(), "XTERM-256COLOR");
+    Client ansi(server.port(), "ANSI");
+    visit_place(xterm, "Anna", "Pause Place");
+    visit_place(ansi, "Bert", "Pause Place");
+    ASSERT_TRUE(xterm.expect("Press <enter> To Continue"));
+    ASSERT_TRUE(ansi.expect("Press <enter> To Continue"));
+
+    // The pause prompt's small square, CP437 254, is U+25A0 in UTF-8.
+    EXPECT_NE(xterm.data().find("\xE2\x96\xA0 "), std::string::npos);
+    EXPECT_EQ(xterm.data().find('\xFE'), std::string::npos);
+    EXPECT_NE(ansi.data().find("\xFE "), std::string::npos);
+    EXPECT_EQ(ansi.data().find("\xE2\x96\xA0"), std::string::npos);
+    EXPECT_TRUE(server.wait_for_log("terminal type XTERM-256COLOR (utf8)"));
+    EXPECT_TRUE(server.wait_for_log("terminal type ANSI (cp437)"));
+
+    // Typed UTF-8 reaches the module as CP437 and comes back as UTF-8.
+    ASSERT_TRUE(xterm.say("", "(Say something)"));
+    ASSERT_TRUE(xterm.say("caf\xC3\xA9 \xE2\x96\xA0", "You said: caf\xC3\xA9 \xE2\x96\xA0"));
+    ASSERT_TRUE(ansi.say("", "(Say something)"));
+    ASSERT_TRUE(ansi.say("caf\x82", "You said: caf\x82"));
+}
+
+TEST(Telnet, ForcedCharsetOverridesTheTerminalType) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch, {"--charset", "cp437"});
+    Client xterm(server.port(), "XTERM");
+    visit_place(xterm, "Anna", "Pause Place");
+    ASSERT_TRUE(xterm.expect("Press <enter> To Continue"));
+    EXPECT_NE(xterm.data().find('\xFE'), std::string::npos);
+}
+
+TEST(Telnet, IdleCallerIsToldAndDisconnected) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch, {"--idle", "2"});
+    Client idle(server.port());
+    Client busy(server.port());
+    ASSERT_TRUE(idle.expect("Name: "));
+    ASSERT_TRUE(busy.expect("Name: "));
+    // The busy caller keeps typing and stays; the idle one goes.
+    for (int i = 0; i < 6; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        busy.line("");
+    }
+    ASSERT_TRUE(idle.expect("You have been idle too long. Goodbye!", 2));
+    EXPECT_TRUE(idle.closed_by_server(2));
+    EXPECT_TRUE(server.wait_for_log("channel 0: disconnect: idle timeout"));
+    ASSERT_TRUE(busy.say("Anna", "Welcome, Anna!"));
+}
+
+TEST(Telnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch, {"--max-users", "1"});
+    {
+        Client anna(server.port());
+        visit_place(anna, "Anna", "Waiting Room");
+        // At the question the module has stored the charm; the answer
+        // starts a nine-second wait, and the caller vanishes in it.
+        ASSERT_TRUE(anna.expect("(1)"));
+        ASSERT_TRUE(anna.say("1", "The clock ticks."));
+    }
+    ASSERT_TRUE(server.wait_for_log("channel 0 (Anna): disconnect: carrier lost"));
+    EXPECT_FALSE(std::filesystem::exists(scratch.world() / "TEMP0.TMP"));
+
+    // The only line is free again, and nothing of the old visit leaks into it.
+    Client again(server.port());
+    ASSERT_TRUE(again.expect("Name: "));
+    ASSERT_TRUE(again.say("Anna", "Your choice: "));
+    ASSERT_TRUE(again.say("1", "welcome back, Anna."));
+    ASSERT_TRUE(again.expect("Charm 2"));
+    EXPECT_EQ(field_i16(player_record(scratch.world(), "KXPVORN", 0), kCharm), 2);
+    ASSERT_TRUE(enter_far_reaches(again));
+    EXPECT_NE(again.text().find("used 1 of your 10 trips"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(again.text().find("Your name is called"), std::string::npos);
+    EXPECT_TRUE(server.running());
+}
+
+TEST(Telnet, WaitingScriptCostsNoBusyCpu) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client anna(server.port());
+    visit_place(anna, "Anna", "Waiting Room");
+    ASSERT_TRUE(anna.expect("(1)"));
+    ASSERT_TRUE(anna.say("1", "The clock ticks."));
+    double before = server.cpu_seconds();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    double spent = server.cpu_seconds() - before;
+    EXPECT_LT(spent, 0.5) << "CPU seconds used while a script waits";
+    // The wait still ends on time.
+    ASSERT_TRUE(anna.expect("Your name is called.", 8));
+}
+
+TEST(Telnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client good(server.port());
+    ASSERT_TRUE(good.expect("Name: "));
+    ASSERT_TRUE(good.say("Anna", "Your choice: "));
+
+    Client junk(server.port(), "");
+    ASSERT_TRUE(junk.expect("Name: "));
+    std::string bytes;
+    bytes += "\xFF\xFB\x99\xFF\xFD\xC8\xFF\xFE\x63";         // options nobody knows
+    bytes += "\xFF\xFA\x18\x00" + std::string(100000, 'x');  // a subnegotiation that never ends
+    bytes += "\xFF\xF0\r\n";
+    for (int i = 0; i < 256; ++i)
+        bytes += static_cast<char>(i);  // every byte value
+    bytes += "\r\n\x1b[A\x1b[1;5C\x1bOP\b\x7f\r\0\n";
+    junk.send_raw(bytes);
+    junk.send_raw(std::string(1 << 20, 'Q') + "\r\n");  // a line of a megabyte
+    // Every junk line was refused as a name, in order, and then a real one works.
+    ASSERT_TRUE(junk.say("Bert", "Welcome, Bert!", 10));
+    // The megabyte line was cut at --max-line (250) characters: so many
+    // were echoed (the echo may come in pieces between other output), and
+    // one more Q, from the line of every byte value.
+    std::string screen = junk.text();
+    EXPECT_EQ(std::count(screen.begin(), screen.end(), 'Q'), 251);
+
+    ASSERT_TRUE(good.say("1", "Which skill draws you?", 2));
+    EXPECT_TRUE(server.running());
+    junk.send_raw("\xFF");  // a command cut off by the caller leaving
+    junk.close();
+    ASSERT_TRUE(server.wait_for_log("(Bert): disconnect: carrier lost"));
+    ASSERT_TRUE(good.say("1", "(M)ale or (F)emale?"));
+}
+
+TEST(Telnet, FullServerTurnsCallersAway) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch, {"--max-users", "1"});
+    Client first(server.port());
+    ASSERT_TRUE(first.expect("Name: "));
+    Client second(server.port());
+    ASSERT_TRUE(second.expect("Sorry, all 1 lines are busy. Please call again later."));
+    EXPECT_TRUE(second.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("refused: all 1 lines busy"));
+    ASSERT_TRUE(first.say("Anna", "Welcome, Anna!"));
+}
+
+TEST(Telnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client sink(server.port());
+    sink.shrink_receive_buffer();
+    visit_place(sink, "Anna", "Runaway Place");
+    // From here on the runaway place writes forever and `sink` reads nothing.
+    Client other(server.port());
+    ASSERT_TRUE(other.expect("Name: "));
+    ASSERT_TRUE(other.say("Bert", "Welcome, Bert!", 2));
+    ASSERT_TRUE(server.wait_for_log("(Anna): disconnect: output queue over 1 MB", 20));
+    ASSERT_TRUE(other.say("1", "Which skill draws you?", 2));
+    EXPECT_TRUE(server.running());
+}
+
+TEST(Telnet, SigtermTellsUsersAndStopsCleanly) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client anna(server.port());
+    ASSERT_TRUE(anna.expect("Name: "));
+    ASSERT_TRUE(anna.say("Anna", "Your choice: "));
+    EXPECT_EQ(server.stop(SIGTERM), 0);
+    EXPECT_TRUE(anna.expect("igmhost is shutting down. Farewell!"));
+    EXPECT_TRUE(anna.closed_by_server());
+    std::string log = server.log();
+    EXPECT_NE(log.find("channel 0 (Anna): disconnect: server shutting down"), std::string::npos);
+    EXPECT_NE(log.find("shutdown"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace igmtest

@@ -1,0 +1,165 @@
+// Whole visits through igmhost: signing on, the game, the hand-over to Far
+// Reaches, a place with a question and a reward, and the way back.
+#include "tests/igmhost/igmhost_harness.h"
+
+namespace igmtest {
+namespace {
+
+// PLAYER.DAT offsets the checks read.
+constexpr size_t kHitPoints = 72, kGold = 112, kCharm = 124, kLevel = 130, kSex = 168, kClass = 186;
+
+TEST(Visit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client ardo(server.port());
+
+    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
+    EXPECT_NE(ardo.text().find("(1) Far Reaches! (VORN IGM Expansion"), std::string::npos);
+    ASSERT_TRUE(server.wait_for_log("channel 0 (Ardo): signed on"));
+    ASSERT_TRUE(enter_far_reaches(ardo));
+    EXPECT_TRUE(server.wait_for_log("(Ardo): handed over from KXPVORN to ZMB_VORN"));
+
+    std::string lantern = place_number(ardo.text(), "The Lantern Inn");
+    ASSERT_FALSE(lantern.empty()) << ardo.text();
+    // The inn asks for a name (an /INPUT question) and checks it against the record.
+    ASSERT_TRUE(ardo.say(lantern, "(Your name, traveller)"));
+    ASSERT_TRUE(ardo.say("  ardo ", "\"Ardo! I know that name."));
+    ASSERT_TRUE(ardo.expect("(123)"));
+    // The mead: one charm, 9 -> 10.
+    ASSERT_TRUE(ardo.say("1", "Charm +1, now 10."));
+    ASSERT_TRUE(ardo.say("", "Please press <enter> to continue"));
+    ASSERT_TRUE(ardo.say("", "used 1 of your 10 trips"));
+    // The module's stats screen shows the record as the visit left it.
+    ASSERT_TRUE(ardo.say("V", "Ardo's Stats"));
+    ASSERT_TRUE(ardo.expect("Charm        : 10"));
+    ASSERT_TRUE(ardo.say("", "Your Command, Ardo?"));
+
+    ASSERT_TRUE(ardo.say("q", "Welcome back to The Vale of Vorn!"));
+    ASSERT_TRUE(ardo.expect("Charm: 9 -> 10"));
+    EXPECT_EQ(ardo.rest().find("Gold in hand:"), std::string::npos) << "only changes are listed";
+    ASSERT_TRUE(ardo.expect("Charm 10"));
+    ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
+    EXPECT_TRUE(server.wait_for_log("(Ardo): handed back to KXPVORN"));
+
+    std::string record = player_record(scratch.world(), "KXPVORN", 0);
+    ASSERT_EQ(record.size(), 248u);
+    EXPECT_EQ(field_i16(record, kCharm), 10);
+    EXPECT_EQ(field_i32(record, kGold), 1250) << "untouched fields stay";
+    std::string ledger = read_file(scratch.world() / "ZMBVIGMS.SV1");
+    ASSERT_GE(ledger.size(), 4u);
+    EXPECT_EQ(field_i16(ledger, 0), 1) << "the trip is counted for record 0";
+
+    // The game itself still works after the round trip.
+    ASSERT_TRUE(ardo.say("Q", "You leave The Vale of Vorn."));
+    ASSERT_TRUE(ardo.say("G", "Farewell, Ardo!"));
+    EXPECT_TRUE(ardo.closed_by_server());
+}
+
+TEST(Visit, NewCallerGetsAnAccountAndAPlayerRecord) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client c(server.port());
+
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(c.say("bad|name", "A name is 1 to 20 letters, digits and blanks."));
+    ASSERT_TRUE(c.say("a name that is far too long", "A name is 1 to 20"));
+    ASSERT_TRUE(c.say("Wren  Ashby", "How old are you (1-120)?"));
+    ASSERT_TRUE(c.say("0", "Please type your age in years"));
+    ASSERT_TRUE(c.say("121", "Please type your age in years"));
+    ASSERT_TRUE(c.say("19", "Welcome, Wren Ashby!"));
+    ASSERT_TRUE(c.say("2", "Which skill draws you?"));
+    ASSERT_TRUE(c.say("7", "Which skill draws you?"));
+    ASSERT_TRUE(c.say("2", "(M)ale or (F)emale?"));
+    ASSERT_TRUE(c.say("f", "Wren Ashby, level 1 The Mystical (female)"));
+    ASSERT_TRUE(c.expect("Your choice, Wren Ashby?"));
+
+    // The account line is appended; the new record is the next one of KXPVORN2.
+    EXPECT_NE(read_file(scratch.world() / "ACCOUNTS.TXT").find("\nWren Ashby|19|\n"),
+              std::string::npos);
+    std::string record = player_record(scratch.world(), "KXPVORN2", 2);
+    ASSERT_EQ(record.size(), 248u);
+    EXPECT_EQ(record[0], 10);
+    EXPECT_EQ(record.substr(1, 10), "Wren Ashby");
+    EXPECT_EQ(record[11], 0);
+    EXPECT_EQ(field_i16(record, kHitPoints), 20);
+    EXPECT_EQ(field_i16(record, kLevel), 1);
+    EXPECT_EQ(field_i32(record, kGold), 200);
+    EXPECT_EQ(static_cast<uint8_t>(record[kSex]), 5);
+    EXPECT_EQ(static_cast<uint8_t>(record[kClass]), 2);
+
+    // The module finds the new record through the hand-off file.
+    ASSERT_TRUE(enter_far_reaches(c));
+    ASSERT_TRUE(c.say("V", "Wren Ashby's Stats"));
+    ASSERT_TRUE(c.expect("The Mystical Skills: 1"));
+    EXPECT_FALSE(std::filesystem::exists(scratch.world() / "TEMP0.TMP"));
+
+    // A second sign-on under the same name, in another case, is the same account.
+    c.close();
+    Client again(server.port());
+    ASSERT_TRUE(again.expect("Name: "));
+    ASSERT_TRUE(again.say("wren ashby", "Welcome, Wren Ashby!"));
+    ASSERT_TRUE(again.say("2", "welcome back, Wren Ashby."));
+}
+
+TEST(Visit, TwoUsersAtOnceKeepTheirOwnState) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client ardo(server.port());
+    Client mira(server.port());
+    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
+    ASSERT_TRUE(sign_on(mira, "Mira", 1));
+    ASSERT_TRUE(enter_far_reaches(ardo));
+    ASSERT_TRUE(enter_far_reaches(mira));
+
+    // Ardo kneels at the shrine, which makes him wait three seconds.
+    std::string shrine = place_number(ardo.text(), "The Moonlit Shrine");
+    ASSERT_TRUE(ardo.say(shrine, "You wait..."));
+    // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
+    std::string lantern = place_number(mira.text(), "The Lantern Inn");
+    auto asked = Clock::now();
+    ASSERT_TRUE(mira.say(lantern, "Sit, lass,", 2));
+    ASSERT_TRUE(mira.say("Lark", "\"Lark, is it?\""));
+    ASSERT_TRUE(mira.say("2", "\"Not at 16, little one.\""));
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
+
+    // Ardo's wait ends on its own, and the shrine knows his level.
+    ASSERT_TRUE(ardo.expect("the stones answer", 6));
+    ASSERT_TRUE(ardo.expect("veteran of level 5"));
+    EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
+    EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
+}
+
+TEST(Visit, OnlyTheSysopIsOfferedTheSysopMenu) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client sysop(server.port());
+    Client ardo(server.port());
+    ASSERT_TRUE(sign_on(sysop, "sysop", 1));
+    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
+    ASSERT_TRUE(enter_far_reaches(sysop));
+    ASSERT_TRUE(enter_far_reaches(ardo));
+    EXPECT_NE(sysop.text().find("Enter S for Sysop Menu"), std::string::npos);
+    EXPECT_EQ(ardo.text().find("Enter S for Sysop Menu"), std::string::npos);
+    ASSERT_TRUE(sysop.say("S", "SYSOP KEY : SYSOP"));
+    ASSERT_TRUE(ardo.say("S", "That isn't a valid option."));
+}
+
+TEST(Visit, NameInUseIsRefused) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client first(server.port());
+    ASSERT_TRUE(first.expect("Name: "));
+    ASSERT_TRUE(first.say("Ardo", "Your choice: "));
+    Client second(server.port());
+    ASSERT_TRUE(second.expect("Name: "));
+    ASSERT_TRUE(second.say("ARDO", "ARDO is already signed on."));
+    ASSERT_TRUE(second.expect("Name: "));
+}
+
+}  // namespace
+}  // namespace igmtest
