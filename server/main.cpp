@@ -163,7 +163,11 @@ bool Server::start(frontend::Charset console_charset) {
 
 void Server::accept_callers() {
     std::string peer;
-    for (int fd; (fd = listener_.accept_one(&peer)) >= 0;) {
+    for (int fd; (fd = listener_.accept_one(&peer)) != -1;) {
+        if (fd == frontend::Listener::kRefusedNoDescriptors) {
+            host::log("connect refused: out of file descriptors");
+            continue;
+        }
         int channel = -1;
         for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
             if (!sessions_[ch]) {

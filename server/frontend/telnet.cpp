@@ -36,6 +36,7 @@ bool set_non_blocking(int fd) {
 
 Listener::~Listener() {
     if (fd_ >= 0) close(fd_);
+    if (spare_fd_ >= 0) close(spare_fd_);
 }
 
 bool Listener::open(const std::string& address, int port, std::string* error) {
@@ -59,6 +60,7 @@ bool Listener::open(const std::string& address, int port, std::string* error) {
     getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
     port_ = ntohs(addr.sin_port);
     address_ = address;
+    spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     return true;
 }
 
@@ -67,6 +69,17 @@ int Listener::accept_one(std::string* peer) {
     socklen_t length = sizeof addr;
     int fd =
         accept4(fd_, reinterpret_cast<sockaddr*>(&addr), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE) && spare_fd_ >= 0) {
+        // Out of descriptors: the caller would stay queued and keep the
+        // listener readable, so poll() would spin. Take the caller with the
+        // spare descriptor and hang up at once.
+        // (Linux reports EMFILE even when no caller waits at all.)
+        close(spare_fd_);
+        fd = accept(fd_, nullptr, nullptr);
+        if (fd >= 0) close(fd);
+        spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        return fd >= 0 ? kRefusedNoDescriptors : -1;
+    }
     if (fd < 0) return -1;
     // Echo and prompts are small writes that must not wait for the
     // client's delayed acknowledgement.

@@ -23,11 +23,15 @@ class Listener {
     int fd() const { return fd_; }
     int port() const { return port_; }
     const std::string& address() const { return address_; }
-    // The next waiting caller (a non-blocking socket) and its address, or -1.
+    // The next waiting caller (a non-blocking socket) and its address; -1
+    // when none waits; kRefusedNoDescriptors when one had to be hung up on
+    // because the process is out of file descriptors.
     int accept_one(std::string* peer);
+    static constexpr int kRefusedNoDescriptors = -2;
 
   private:
     int fd_ = -1;
+    int spare_fd_ = -1;  // given up to take a caller when descriptors run out
     int port_ = 0;
     std::string address_;
 };

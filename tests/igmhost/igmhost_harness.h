@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -128,13 +129,14 @@ class Scratch {
 class Server {
   public:
     // Starts igmhost on `scratch`'s world on a free port, with `extra` options.
-    Server(const Scratch& scratch, std::vector<std::string> extra = {})
+    // With `descriptor_limit`, igmhost may open no more files than that.
+    Server(const Scratch& scratch, std::vector<std::string> extra = {}, int descriptor_limit = 0)
         : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
         std::vector<std::string> args = {IGMHOST_PATH,   "--world", scratch.world().string(),
                                          "--port",       "0",       "--module",
                                          ZMB_MODULE_PATH};
         args.insert(args.end(), extra.begin(), extra.end());
-        pid_ = spawn(args, log_path_);
+        pid_ = spawn(args, log_path_, descriptor_limit);
         auto deadline = Clock::now() + std::chrono::seconds(10);
         static const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
         while (Clock::now() < deadline) {
@@ -160,11 +162,17 @@ class Server {
 
     // Runs igmhost with `args` (argv[0] included), stdin from /dev/null,
     // stdout and stderr to `output`.
-    static pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
+    static pid_t spawn(const std::vector<std::string>& args, const fs::path& output,
+                       int descriptor_limit = 0) {
         pid_t pid = fork();
         if (pid == 0) {
             int null = open("/dev/null", O_RDONLY);
             int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (descriptor_limit > 0) {
+                rlimit limit{static_cast<rlim_t>(descriptor_limit),
+                             static_cast<rlim_t>(descriptor_limit)};
+                setrlimit(RLIMIT_NOFILE, &limit);
+            }
             dup2(null, 0);
             dup2(out, 1);
             dup2(out, 2);

@@ -1,5 +1,7 @@
 // The telnet front end against awkward callers: character sets, idle and
 // vanished users, junk bytes, a full server, and a client that never reads.
+#include <memory>
+
 #include "tests/igmhost/igmhost_harness.h"
 
 namespace igmtest {
@@ -181,6 +183,35 @@ TEST(Telnet, FullServerTurnsCallersAway) {
     EXPECT_TRUE(second.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("refused: all 1 lines busy"));
     ASSERT_TRUE(first.say("Anna", "Welcome, Anna!"));
+}
+
+TEST(Telnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
+    Scratch scratch;
+    write_small_world(scratch);
+    // Enough for the server's own files and a few callers, not for all.
+    Server server(scratch, {}, 12);
+    std::vector<std::unique_ptr<Client>> callers;
+    for (int i = 0; i < 8; ++i)
+        callers.push_back(std::make_unique<Client>(server.port()));
+    ASSERT_TRUE(server.wait_for_log("connect refused: out of file descriptors"));
+    int served = 0, refused = 0;
+    for (auto& c : callers) {
+        if (c->closed_by_server(0.5)) {
+            ++refused;
+        } else if (c->text().find("Name: ") != std::string::npos) {
+            ++served;
+        }
+    }
+    EXPECT_GT(served, 0);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(served + refused, 8);
+    double before = server.cpu_seconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(server.cpu_seconds() - before, 0.3) << "the loop spins";
+    callers.clear();
+    ASSERT_TRUE(server.wait_for_log("disconnect: carrier lost"));
+    Client later(server.port());
+    ASSERT_TRUE(later.expect("Name: "));
 }
 
 TEST(Telnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {

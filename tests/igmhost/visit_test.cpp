@@ -148,6 +148,23 @@ TEST(Visit, OnlyTheSysopIsOfferedTheSysopMenu) {
     ASSERT_TRUE(ardo.say("S", "That isn't a valid option."));
 }
 
+TEST(Visit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client ardo(server.port());
+    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
+    ASSERT_TRUE(enter_far_reaches(ardo));
+    // Without its module list the module cannot hand Ardo back, says so
+    // and gives him up; the game takes him in all the same.
+    std::filesystem::remove(scratch.world() / "IGMLIST.DAT");
+    ASSERT_TRUE(ardo.say("x", "IGMLIST.DAT file is missing."));
+    ASSERT_TRUE(ardo.expect("You find yourself back in The Vale of Vorn."));
+    ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
+    EXPECT_TRUE(server.wait_for_log("(Ardo): given back to KXPVORN"));
+    ASSERT_TRUE(ardo.say("V", "Ardo, level 5 The Mystical (male)"));
+}
+
 TEST(Visit, NameInUseIsRefused) {
     Scratch scratch;
     scratch.make_demo_world();
