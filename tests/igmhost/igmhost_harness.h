@@ -195,13 +195,14 @@ class Server {
         return true;
     }
 
-    // Waits until the log holds `text`.
+    // Waits until the log holds `text`; shows the log when it does not.
     bool wait_for_log(std::string_view text, double seconds = 5) {
         auto deadline = deadline_after(seconds);
         while (Clock::now() < deadline) {
             if (log().find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+        ADD_FAILURE() << "no \"" << text << "\" in igmhost's log:\n" << log();
         return false;
     }
 
@@ -251,7 +252,7 @@ class Client {
     // Connects; `terminal_type` is what it answers when asked ("" refuses).
     explicit Client(int port, std::string terminal_type = "XTERM")
         : terminal_type_(std::move(terminal_type)) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // not inherited by igmhost
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));

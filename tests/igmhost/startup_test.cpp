@@ -96,11 +96,16 @@ class Pty {
   public:
     Pty() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
         grantpt(master_);
         unlockpt(master_);
         slave_name_ = ptsname(master_);
     }
     ~Pty() {
+        if (child_ > 0) {  // a test that failed early: do not leave igmhost running
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
         if (master_ >= 0) close(master_);
     }
     pid_t spawn(const std::vector<std::string>& args, const fs::path& log) {
@@ -114,7 +119,15 @@ class Pty {
             dup2(err, 2);
             exec_or_exit(args);
         }
+        child_ = pid;
         return pid;
+    }
+    // Waits for igmhost to end; true when it exited with status 0.
+    bool exited_cleanly() {
+        int status = 0;
+        waitpid(child_, &status, 0);
+        child_ = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     void type(std::string_view text) {
         [[maybe_unused]] auto n = write(master_, text.data(), text.size());
@@ -147,6 +160,7 @@ class Pty {
 
   private:
     int master_ = -1;
+    pid_t child_ = -1;
     std::string slave_name_;
     std::string screen_;
     size_t seen_ = 0;
@@ -177,9 +191,7 @@ TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
 
     kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(pty.exited_cleanly());
     EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
     EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
 }
@@ -189,15 +201,13 @@ TEST(Console, GoodbyeAtTheConsoleStopsIgmhost) {
     scratch.make_demo_world();
     Pty pty;
     tcflag_t before = pty.settings().c_lflag;
-    pid_t pid = pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0",
-                           "--module", ZMB_MODULE_PATH, "--console"},
-                          scratch.root() / "console.log");
+    pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
+               ZMB_MODULE_PATH, "--console"},
+              scratch.root() / "console.log");
     ASSERT_TRUE(pty.expect("Your choice: "));
     pty.type("g\r");
     ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(pty.exited_cleanly());
     EXPECT_EQ(pty.settings().c_lflag, before);
 }
 

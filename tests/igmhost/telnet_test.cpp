@@ -187,6 +187,12 @@ TEST(Telnet, FullServerTurnsCallersAway) {
 
 TEST(Telnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
     Scratch scratch;
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer runtime checks memory through a pipe of its own, which
+    // it cannot make once the process is out of descriptors, and then
+    // reports a false error.
+    GTEST_SKIP() << "not meaningful under the sanitizers";
+#endif
     write_small_world(scratch);
     // Enough for the server's own files and a few callers, not for all.
     Server server(scratch, {}, 12);
