@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "module/host/paths.h"
+#include "module/userflow/arrival.h"
 #include "module/userflow/user_context.h"
 
 namespace zmb {
@@ -59,11 +60,10 @@ void store_player_record(const uint8_t* record, const char* path, int16_t index)
 void player_file_path(char* out, size_t out_size) {
     if (out_size == 0) return;
     std::array<char, state::game_name.size> name{};
-    size_t n = 0;
-    for (const char* c = text(state::game_name); *c != '\0' && n + 1 < name.size(); ++c) {
-        if (*c != '\n' && *c != '\r') name[n++] = *c;
-    }
-    name[n] = '\0';
+    std::snprintf(name.data(), name.size(), "%s", text(state::game_name));
+    replace_text("\n", "", name.data());
+    replace_text("\r", "", name.data());
+    const size_t n = std::strlen(name.data());
     // The game's folder is one component of the working directory: an empty
     // name, "." or "..", or one with a separator in it names no player file.
     const std::string_view dir(name.data(), n);

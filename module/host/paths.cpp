@@ -65,7 +65,7 @@ const char* map_path(const char* dos_name, char* out, size_t out_size) {
         size_t length = 0;
         while (p[length] != '\0' && p[length] != '\\' && p[length] != '/')
             ++length;
-        if (used + length + 1 >= out_size || length >= kPathMax) {
+        if (used + length + 1 >= out_size || used + length + 1 >= kPathMax) {
             out[0] = '\0';
             return nullptr;
         }

@@ -92,12 +92,14 @@ void show_stats_screen() {
     grouped(get(player::bank), b);
     show_line("  \x1b[0;32mGold In Hand : \x1b[1m%-20s\x1b[0;32mGold In Bank       : \x1b[1m%s\n",
               a, b);
+    // The record's names are copied out: no byte of the record may change.
+    char name[player::armour_name.size];
     grouped(get(player::strength), a);
     show_line("  \x1b[0;32mWeapon       : \x1b[1m%-20s\x1b[0;32mAttack Strength    : \x1b[1m%s\n",
-              text(player::weapon_name), a);
+              copy_text(player::weapon_name, name), a);
     grouped(get(player::defence), a);
     show_line("  \x1b[0;32mArmour       : \x1b[1m%-20s\x1b[0;32mDefensive Strength : \x1b[1m%s\n",
-              text(player::armour_name), a);
+              copy_text(player::armour_name, name), a);
     grouped(get(player::charm), a);
     grouped(get(player::gems), b);
     show_line("  \x1b[0;32mCharm        : \x1b[1m%-20s\x1b[0;32mGems               : \x1b[1m%s\n\n",

@@ -282,11 +282,11 @@ int16_t arm_skip(const char* target) {
     return result::kJumped;
 }
 
-// What a line IS is decided on its text as read: only a line written with
-// a leading "/" is a command and only one written with ";" a comment.
-// Substitution comes first, so otherwise a display line such as "|N" would
-// run whatever the player typed at /INPUT ("/MONEY:3") as a command; such
-// a line is shown instead. Skip mode still compares the expanded text.
+// Whether a line is a command is decided on its text as read: only a line
+// written with a leading "/" is one. Substitution comes first, so otherwise
+// a display line such as "|N" would run whatever the player typed at /INPUT
+// ("/MONEY:3") as a command; such a line is shown instead. Skip mode and the
+// comment test (";") look at the expanded text.
 int16_t interpret_line(const char* line) {
     const char* as_read = skpwht(line);
     const char first = as_read[0];
@@ -302,7 +302,7 @@ int16_t interpret_line(const char* line) {
         for (const Command& command : kCommands) {
             if (sameto(command.keyword, expanded)) return command.handler(expanded);
         }
-    } else if (first == ';') {
+    } else if (expanded[0] == ';') {
         return result::kGoOn;
     }
     colour_print(expanded);

@@ -21,7 +21,8 @@ namespace zmb {
 namespace {
 
 constexpr size_t kHeaderPrefixLength = 17;  // "Vorn IGM Script: "
-constexpr int kHeaderRoom = 256;            // the header is read with room for 255 characters
+constexpr int kHeaderRoom = 256;  // room for 255 characters: a longer header arrives in pieces,
+                                  // and the rest of it is the first script line
 constexpr size_t kTitleMax = 30;
 constexpr size_t kLabelMax = 12;
 
@@ -34,16 +35,6 @@ void show_failure(const char* complaint) {
                   text(state::script_file), complaint);
     colour_print(message.data());
     prf("\n");
-}
-
-// A header longer than the room it is read with: the rest of it is passed
-// over, so the first script line is the line after the header.
-void skip_rest_of_line(std::FILE* file, const char* piece) {
-    const size_t length = std::strlen(piece);
-    if (length > 0 && piece[length - 1] == '\n') return;
-    int c = 0;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
-    }
 }
 
 }  // namespace
@@ -86,7 +77,6 @@ void load_script(const char* path, const char* label, int16_t keep_return) {
         set_substate(get(state::return_substate));
         return;
     }
-    skip_rest_of_line(file, header);
 
     const std::string_view title(strip_controls(slice_text(header, kHeaderPrefixLength, 255)));
     set_text(state::script_title, title.substr(0, kTitleMax));

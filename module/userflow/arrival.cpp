@@ -162,17 +162,13 @@ int arrive() {
     remove_file(handoff);
     set(state::player_index, player_index);
 
-    // The game's directory is its name without the line feed. An empty name
-    // names no directory: its path would start at the root of the file
-    // system. (A negative index is a missing record; the record code knows.)
-    char game[kReplaceChars + 1];
-    std::snprintf(game, sizeof game, "%s", text(state::game_name));
-    replace_text("\n", "", game);
-    if (game[0] != '\0') {
-        char path[kPathMax];
-        std::snprintf(path, sizeof path, "%s\\PLAYER.DAT", game);
-        load_player_record(player::record(), path, player_index);
-    }
+    // The game's directory is its name without the line feed; a name that
+    // names no folder of the world (empty, "..", a separator in it) loads
+    // nothing, and the store later writes nothing either. (A negative index
+    // is a missing record; the record code knows.)
+    char path[kPathMax];
+    player_file_path(path, sizeof path);
+    if (path[0] != '\0') load_player_record(player::record(), path, player_index);
     keep_player_name();
     choose_ledger();
 

@@ -26,26 +26,66 @@ static_assert(kUserContextSize == 724);
 extern std::array<uint8_t, kUserContextSize> context;
 
 // Typed views of fields at absolute offsets in the working copy.
-struct U8Field { size_t at; };
-struct I16Field { size_t at; };
-struct U16Field { size_t at; };
-struct I32Field { size_t at; };
-struct TextField { size_t at; size_t size; };  // size includes the terminator
+struct U8Field {
+    size_t at;
+};
+struct I16Field {
+    size_t at;
+};
+struct U16Field {
+    size_t at;
+};
+struct I32Field {
+    size_t at;
+};
+struct TextField {
+    size_t at;
+    size_t size;
+};  // size includes the terminator
 
-inline uint8_t get(U8Field f) { return context[f.at]; }
-inline int16_t get(I16Field f) { return load_i16le(&context[f.at]); }
-inline uint16_t get(U16Field f) { return load_u16le(&context[f.at]); }
-inline int32_t get(I32Field f) { return load_i32le(&context[f.at]); }
-inline void set(U8Field f, uint8_t v) { context[f.at] = v; }
-inline void set(I16Field f, int16_t v) { store_i16le(&context[f.at], v); }
-inline void set(U16Field f, uint16_t v) { store_u16le(&context[f.at], v); }
-inline void set(I32Field f, int32_t v) { store_i32le(&context[f.at], v); }
+inline uint8_t get(U8Field f) {
+    return context[f.at];
+}
+inline int16_t get(I16Field f) {
+    return load_i16le(&context[f.at]);
+}
+inline uint16_t get(U16Field f) {
+    return load_u16le(&context[f.at]);
+}
+inline int32_t get(I32Field f) {
+    return load_i32le(&context[f.at]);
+}
+inline void set(U8Field f, uint8_t v) {
+    context[f.at] = v;
+}
+inline void set(I16Field f, int16_t v) {
+    store_i16le(&context[f.at], v);
+}
+inline void set(U16Field f, uint16_t v) {
+    store_u16le(&context[f.at], v);
+}
+inline void set(I32Field f, int32_t v) {
+    store_i32le(&context[f.at], v);
+}
 
-// A text field as a C string. Every writer keeps it terminated inside the
-// field; `text` does not rely on that and the last byte is always forced 0.
+// A ScriptState text field as a C string. Every writer keeps it terminated
+// inside the field; `text` does not rely on that and forces the last byte 0.
+// PlayerRecord texts come from the game's file and must never be changed:
+// read them with copy_text.
 inline char* text(TextField f) {
     context[f.at + f.size - 1] = 0;
     return reinterpret_cast<char*>(&context[f.at]);
+}
+// Copies a text field into out (at least f.size bytes), stopping at a NUL or
+// one byte short of the field's end, and terminates it. The field is not touched.
+inline char* copy_text(TextField f, char* out) {
+    size_t n = 0;
+    while (n + 1 < f.size && context[f.at + n] != 0) {
+        out[n] = static_cast<char>(context[f.at + n]);
+        ++n;
+    }
+    out[n] = '\0';
+    return out;
 }
 // Copies at most size-1 characters (stopping at a NUL) and terminates.
 inline void set_text(TextField f, std::string_view s) {
@@ -103,7 +143,9 @@ inline constexpr U8Field thieving_skill{kPlayerBase + 224};
 inline constexpr U8Field death_knight_uses{kPlayerBase + 225};
 inline constexpr U8Field mystical_uses{kPlayerBase + 226};
 inline constexpr U8Field thieving_uses{kPlayerBase + 227};
-inline uint8_t* record() { return &context[kPlayerBase]; }
+inline uint8_t* record() {
+    return &context[kPlayerBase];
+}
 }  // namespace player
 
 // ScriptState: the script engine's per-user block, fields in declared order
@@ -156,7 +198,9 @@ static_assert(kUsedSize <= kScriptStateSize);
 static_assert(kValues + 9 * 4 == kStrings && kStrings + 6 * kStringSize == input_prompt.at);
 
 // VAL1..VAL9 and STRING1..STRING6, numbered from 1. Callers check the range.
-constexpr I32Field value(int n) { return I32Field{kValues + 4 * static_cast<size_t>(n - 1)}; }
+constexpr I32Field value(int n) {
+    return I32Field{kValues + 4 * static_cast<size_t>(n - 1)};
+}
 constexpr TextField string(int n) {
     return TextField{kStrings + kStringSize * static_cast<size_t>(n - 1), kStringSize};
 }
@@ -169,7 +213,9 @@ constexpr TextField string(int n) {
 namespace trip {
 inline constexpr I16Field trips_used{kTripBase + 0};
 inline constexpr U16Field trip_day{kTripBase + 2};
-inline uint8_t* record() { return &context[kTripBase]; }
+inline uint8_t* record() {
+    return &context[kTripBase];
+}
 }  // namespace trip
 
 // Copies the current user's per-user area into the working copy, or back,

@@ -158,6 +158,21 @@ TEST(Arrival, MissingRecordNeverShowsTheUserHandledBefore) {
     EXPECT_EQ(PlayerView{v.world.player_record("KXPVORN", 0).data()}.gold(), 777);
 }
 
+// The game's folder is one folder of the world: a name that climbs out or
+// reaches into another folder names no player file, for the load and the
+// store alike.
+TEST(Arrival, GameNamesThatAreNoFolderOfTheWorldLoadAndStoreNothing) {
+    Visit v;
+    v.world.player("A/B", 0, PlayerBytes().name("Deep").gold(42));
+    Host& host = v.start();
+    Player& p = host.player(1);
+    arrive_with(host, p, v.world, "A\\B\n0\n");
+    EXPECT_EQ(p.record().gold(), 0);
+    arrive_with(host, p, v.world, "..\n0\n");
+    EXPECT_EQ(p.record().gold(), 0);
+    EXPECT_EQ(PlayerView{v.world.player_record("A/B", 0).data()}.gold(), 42);
+}
+
 TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
     Visit v;
     v.world.player("KXPVORN2", 0, PlayerBytes().name("Zero"));

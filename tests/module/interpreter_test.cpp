@@ -38,14 +38,15 @@ TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
 }
 
 // A player's text is data: substitution comes before the line is judged,
-// but only a line written with a slash is a command.
+// but only a line written with a slash is a command. An expansion that
+// begins with ";" is a comment, as any line that begins with one.
 TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
     player.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
     set_text(state::string(1), "/MONEY:3");
     set_text(state::string(2), "/HALT");
-    set_text(state::string(3), ";not a comment");
+    set_text(state::string(3), ";a comment");
     start({"|N", "  |O", "|P", "still running"});
-    EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\n;not a comment\nstill running\n") + kEndText);
+    EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\nstill running\n") + kEndText);
     EXPECT_EQ(player.record().gold(), 50);
     EXPECT_EQ(i16(state::reward_given), 0);
     EXPECT_EQ(player.substate(), sub::kAfterScript);

@@ -49,11 +49,13 @@ TEST_F(Loader, TitlesAreCutToThirtyCharactersAndMayBeEmpty) {
     EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
 }
 
-TEST_F(Loader, AHeaderLongerThanItsRoomIsPassedOverWhole) {
+TEST_F(Loader, AHeaderLongerThanItsRoomRunsOnAsTheFirstScriptLine) {
+    // 255 characters are read as the header; the other 166 and the line end
+    // are the first line the script shows.
     load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
     slice();
     EXPECT_EQ(text(state::script_title), "Long" + std::string(26, '='));
-    EXPECT_EQ(run(), std::string("first line\n") + kEndText);
+    EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
 }
 
 TEST_F(Loader, ALoadStartsAfreshButKeepsTheReturnSubstate) {

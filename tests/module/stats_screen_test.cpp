@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "tests/module/userflow_world.h"
 
@@ -159,6 +161,24 @@ TEST(StatsScreen, HorseAndInterestLines) {
               top(Shown{}) + "  The Thieving Skills: 1         Uses Today: (0)\n\n" +
                   "  You have a horse.\n\n" +
                   "  You are currently interested in The Mystical skills.\n" + kEnd);
+}
+
+// Names that fill their whole field without a terminator are shown cut one
+// short of the next field, and no byte of the record changes for showing them.
+TEST(StatsScreen, UnterminatedNamesAreShownWithoutTouchingTheRecord) {
+    PlayerBytes record;
+    std::fill(record.bytes.begin() + 83, record.bytes.begin() + 106, 'W');
+    std::fill(record.bytes.begin() + 135, record.bytes.begin() + 160, 'A');
+    Visit v;
+    v.world.player("KXPVORN", 3, record);
+    Host& host = v.start();
+    Player& p = host.player(1);
+    p.arrive("KXPVORN", 3);
+    const std::vector<uint8_t> before(p.area(), p.area() + 248);
+    const std::string shown = p.say("V");
+    EXPECT_THAT(shown, HasSubstr("Weapon       : " + std::string(22, 'W') + "Attack"));
+    EXPECT_THAT(shown, HasSubstr("Armour       : " + std::string(24, 'A') + "Defensive"));
+    EXPECT_EQ(std::vector<uint8_t>(p.area(), p.area() + 248), before);
 }
 
 TEST(StatsScreen, NamesAndTitlesAreDataNotFormats) {
