@@ -122,12 +122,18 @@ class Pty {
         child_ = pid;
         return pid;
     }
-    // Waits for igmhost to end; true when it exited with status 0.
-    bool exited_cleanly() {
+    // Waits for igmhost to end; its exit status (128 + the signal when killed).
+    int exit_status() {
         int status = 0;
         waitpid(child_, &status, 0);
         child_ = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    // igmhost with the demo world of `scratch` on this terminal; its log goes to `log`.
+    pid_t spawn_console(const Scratch& scratch, const fs::path& log) {
+        return spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
+                      ZMB_MODULE_PATH, "--console"},
+                     log);
     }
     void type(std::string_view text) {
         [[maybe_unused]] auto n = write(master_, text.data(), text.size());
@@ -173,9 +179,7 @@ TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     tcflag_t before = pty.settings().c_lflag;
     ASSERT_TRUE(before & ICANON);
     fs::path log = scratch.root() / "console.log";
-    pid_t pid = pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0",
-                           "--module", ZMB_MODULE_PATH, "--console"},
-                          log);
+    pid_t pid = pty.spawn_console(scratch, log);
     ASSERT_TRUE(pty.expect("Welcome, Sysop!"));
     ASSERT_TRUE(pty.expect("G) Goodbye (stops igmhost)"));
     EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
@@ -191,7 +195,7 @@ TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
 
     kill(pid, SIGTERM);
-    EXPECT_TRUE(pty.exited_cleanly());
+    EXPECT_EQ(pty.exit_status(), 0);
     EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
     EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
 }
@@ -201,14 +205,36 @@ TEST(Console, GoodbyeAtTheConsoleStopsIgmhost) {
     scratch.make_demo_world();
     Pty pty;
     tcflag_t before = pty.settings().c_lflag;
-    pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
-               ZMB_MODULE_PATH, "--console"},
-              scratch.root() / "console.log");
+    pty.spawn_console(scratch, scratch.root() / "console.log");
     ASSERT_TRUE(pty.expect("Your choice: "));
     pty.type("g\r");
     ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
-    EXPECT_TRUE(pty.exited_cleanly());
+    EXPECT_EQ(pty.exit_status(), 0);
     EXPECT_EQ(pty.settings().c_lflag, before);
+}
+
+TEST(Console, CatastroStillRestoresTheTerminal) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Pty pty;
+    tcflag_t before = pty.settings().c_lflag;
+    fs::path log = scratch.root() / "console.log";
+    pty.spawn_console(scratch, log);
+    ASSERT_TRUE(pty.expect("Your choice: "));
+    pty.type("1\r");
+    ASSERT_TRUE(pty.expect("Your choice, Sysop?"));
+    pty.type("1\r");
+    ASSERT_TRUE(pty.expect("Press Enter"));
+    pty.type("\r");
+    ASSERT_TRUE(pty.expect("Your Command, Sysop?"));
+    // Without its place list the module stops the host when a place is chosen.
+    fs::remove(scratch.world() / "ZMBVIGMS.DAT");
+    pty.type("1\r");
+    EXPECT_EQ(pty.exit_status(), 70);
+    EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
+    EXPECT_NE(read_file(log).find("catastro: the VORN IGM DATA file could not be used!"),
+              std::string::npos)
+        << read_file(log);
 }
 
 }  // namespace
