@@ -363,7 +363,12 @@ bool register_games(std::string* error) {
         module_numbers[i] = host::add_module(&d, name);
         entries.push_back({name, module_numbers[i], std::string(kInstances[i].list_entry)});
     }
-    return replace_igm_entries(entries, error);
+    int dropped = 0;
+    if (!replace_igm_entries(entries, &dropped, error)) return false;
+    if (dropped > 0) {
+        host::log("%s: dropped %d line(s) of an entry cut off at its end", kIgmListFile, dropped);
+    }
+    return true;
 }
 
 std::string_view instance_name(int instance) {

@@ -52,7 +52,8 @@ std::vector<IgmEntry> read_igm_list() {
     return entries;
 }
 
-bool replace_igm_entries(const std::vector<IgmEntry>& entries, std::string* error) {
+bool replace_igm_entries(const std::vector<IgmEntry>& entries, int* dropped_lines,
+                         std::string* error) {
     // Read the file as it is, line ends included, so that what is kept is
     // written back byte for byte.
     std::string kept;
@@ -70,8 +71,7 @@ bool replace_igm_entries(const std::vector<IgmEntry>& entries, std::string* erro
                 ours = ours || same_name(name, e.name);
             if (!ours) kept += raw[i] + raw[i + 1] + raw[i + 2];
         }
-        for (; i < raw.size(); ++i)
-            kept += raw[i];
+        *dropped_lines = static_cast<int>(raw.size() - i);
         if (!kept.empty() && kept.back() != '\n') kept += '\n';
     }
     std::ostringstream fresh;

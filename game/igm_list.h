@@ -21,11 +21,14 @@ struct IgmEntry {
 // off at the end of the file is left out).
 std::vector<IgmEntry> read_igm_list();
 
-// Removes every entry whose name is one of `names` (ignoring case), keeping
-// the others and any unreadable tail exactly as they are, then appends one
-// entry for each (name, number, description). The game registers afresh at
-// each start, so a stale module number of its own can never be found first.
-bool replace_igm_entries(const std::vector<IgmEntry>& entries, std::string* error);
+// Removes every entry named like one of `entries` (ignoring case), keeps
+// the others exactly as they are, then appends `entries`. The game
+// registers afresh at each start, so a stale module number of its own can
+// never be found first. An entry cut off at the end of the file is dropped
+// (*dropped_lines tells how many lines): left in place it would shift every
+// entry after it by a line for the readers, which take lines three by three.
+bool replace_igm_entries(const std::vector<IgmEntry>& entries, int* dropped_lines,
+                         std::string* error);
 
 bool same_name(std::string_view a, std::string_view b);  // ignoring case
 

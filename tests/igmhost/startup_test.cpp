@@ -56,12 +56,14 @@ TEST(Startup, MissingOrBrokenModuleStopsWithAMessage) {
 
 TEST(Startup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
     Scratch scratch;
-    // An old list: a stale game entry with a wrong number, and another module's entry.
+    // An old list: a stale game entry with a wrong number, another module's
+    // entry, and an entry cut off after its number line.
     write_file(scratch.world() / "IGMLIST.DAT",
-               "KXPVORN\n9\nold game\nOTHER\n7\nsomeone else's module\n");
+               "KXPVORN\n9\nold game\nOTHER\n7\nsomeone else's module\nHALF\n8\n");
     {
         Server server(scratch);
         ASSERT_GT(server.port(), 0);
+        EXPECT_TRUE(server.wait_for_log("IGMLIST.DAT: dropped 2 line(s)"));
         EXPECT_EQ(server.stop(), 0);
     }
     std::string list = read_file(scratch.world() / "IGMLIST.DAT");
