@@ -89,8 +89,6 @@ class Server {
     frontend::Options options_;
     frontend::Listener listener_;
     std::vector<std::unique_ptr<Session>> sessions_;
-    std::vector<size_t> typed_seen_;  // typed_bytes() at the last look, per channel
-    std::vector<bool> ttype_logged_;
     frontend::StatusPump pump_;
     bool stopping_ = false;
 };
@@ -109,8 +107,6 @@ void Server::add_session(int channel, std::unique_ptr<frontend::Connection> conn
     sessions_[channel] = std::make_unique<Session>(
         channel, std::move(connection),
         [this, channel](std::string_view name) { return name_in_use(channel, name); });
-    typed_seen_[channel] = 0;
-    ttype_logged_[channel] = false;
     pump_.forget(channel);
 }
 
@@ -118,8 +114,6 @@ bool Server::start(frontend::Charset console_charset) {
     int channels = options_.max_users + (options_.console ? 1 : 0);
     host::init(channels);
     sessions_.resize(channels);
-    typed_seen_.resize(channels);
-    ttype_logged_.resize(channels);
     host::set_output_sink([this](int channel, std::string_view bytes) {
         if (bytes.empty()) return;
         pump_.note_output(channel);
@@ -200,8 +194,8 @@ void Server::read_from(Session& s) {
         hang_up(channel, "carrier lost");
         return;
     }
-    if (c.typed_bytes() != typed_seen_[channel]) {
-        typed_seen_[channel] = c.typed_bytes();
+    if (c.typed_bytes() != s.typed_seen) {
+        s.typed_seen = c.typed_bytes();
         s.last_input = Clock::now();
         pump_.note_input(channel);
     }
@@ -210,8 +204,8 @@ void Server::read_from(Session& s) {
         if (!warning.empty()) {
             host::log("%s: telnet: %s", frontend::who(channel, s.name()).c_str(), warning.c_str());
         }
-        if (!ttype_logged_[channel] && !telnet->terminal_type().empty()) {
-            ttype_logged_[channel] = true;
+        if (!s.terminal_type_logged && !telnet->terminal_type().empty()) {
+            s.terminal_type_logged = true;
             host::log("%s: terminal type %s (%s)", frontend::who(channel, s.name()).c_str(),
                       telnet->terminal_type().c_str(), frontend::charset_name(c.charset()));
         }

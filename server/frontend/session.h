@@ -46,7 +46,9 @@ class Session {
     bool wants_server_stop() const { return stop_server_; }
     const std::string& close_reason() const { return close_reason_; }
 
-    Clock::time_point last_input;      // for the idle timeout
+    Clock::time_point last_input;  // for the idle timeout
+    size_t typed_seen = 0;         // typed_bytes() of the connection at the last look
+    bool terminal_type_logged = false;
     Clock::time_point close_deadline;  // while closing: give up flushing then
 
     // The longest line the user may type now: --max-line, or the module's
