@@ -19,7 +19,7 @@ std::pair<int, std::string> run_to_end(const Scratch& scratch, std::vector<std::
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(output)};
 }
 
-TEST(Startup, BadCommandLinesAndWorldsAreRefusedClearly) {
+TEST(IgmhostStartup, BadCommandLinesAndWorldsAreRefusedClearly) {
     Scratch scratch;
     auto [status, out] = run_to_end(scratch, {"--port", "seventy"});
     EXPECT_EQ(status, 2);
@@ -36,7 +36,7 @@ TEST(Startup, BadCommandLinesAndWorldsAreRefusedClearly) {
     EXPECT_NE(out.find("--console needs a terminal"), std::string::npos) << out;
 }
 
-TEST(Startup, MissingOrBrokenModuleStopsWithAMessage) {
+TEST(IgmhostStartup, MissingOrBrokenModuleStopsWithAMessage) {
     Scratch scratch;
     std::vector<std::string> base = {"--world", scratch.world().string(), "--port", "0"};
     std::vector<std::string> args = base;
@@ -54,7 +54,7 @@ TEST(Startup, MissingOrBrokenModuleStopsWithAMessage) {
     EXPECT_NE(out.find("igmhost: cannot load the module"), std::string::npos) << out;
 }
 
-TEST(Startup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
+TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
     Scratch scratch;
     // An old list: a stale game entry with a wrong number, another module's
     // entry, and an entry cut off after its number line.
@@ -174,7 +174,7 @@ class Pty {
     size_t seen_ = 0;
 };
 
-TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
+TEST(IgmhostConsole, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     Scratch scratch;
     scratch.make_demo_world();
     Pty pty;
@@ -202,7 +202,7 @@ TEST(Console, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
 }
 
-TEST(Console, GoodbyeAtTheConsoleStopsIgmhost) {
+TEST(IgmhostConsole, GoodbyeAtTheConsoleStopsIgmhost) {
     Scratch scratch;
     scratch.make_demo_world();
     Pty pty;
@@ -215,7 +215,7 @@ TEST(Console, GoodbyeAtTheConsoleStopsIgmhost) {
     EXPECT_EQ(pty.settings().c_lflag, before);
 }
 
-TEST(Console, CatastroStillRestoresTheTerminal) {
+TEST(IgmhostConsole, CatastroStillRestoresTheTerminal) {
     Scratch scratch;
     scratch.make_demo_world();
     Pty pty;

@@ -37,7 +37,7 @@ void visit_place(Client& c, std::string_view name, std::string_view title) {
     c.line(number);
 }
 
-TEST(Telnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
+TEST(IgmhostTelnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch);
@@ -63,7 +63,7 @@ TEST(Telnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
     ASSERT_TRUE(ansi.say("caf\x82", "You said: caf\x82"));
 }
 
-TEST(Telnet, ForcedCharsetOverridesTheTerminalType) {
+TEST(IgmhostTelnet, ForcedCharsetOverridesTheTerminalType) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch, {"--charset", "cp437"});
@@ -73,7 +73,7 @@ TEST(Telnet, ForcedCharsetOverridesTheTerminalType) {
     EXPECT_NE(xterm.data().find('\xFE'), std::string::npos);
 }
 
-TEST(Telnet, IdleCallerIsToldAndDisconnected) {
+TEST(IgmhostTelnet, IdleCallerIsToldAndDisconnected) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch, {"--idle", "2"});
@@ -92,7 +92,7 @@ TEST(Telnet, IdleCallerIsToldAndDisconnected) {
     ASSERT_TRUE(busy.say("Anna", "Welcome, Anna!"));
 }
 
-TEST(Telnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) {
+TEST(IgmhostTelnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch, {"--max-users", "1"});
@@ -121,7 +121,7 @@ TEST(Telnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) {
     EXPECT_TRUE(server.running());
 }
 
-TEST(Telnet, WaitingScriptCostsNoBusyCpu) {
+TEST(IgmhostTelnet, WaitingScriptCostsNoBusyCpu) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch);
@@ -137,7 +137,7 @@ TEST(Telnet, WaitingScriptCostsNoBusyCpu) {
     ASSERT_TRUE(anna.expect("Your name is called.", 8));
 }
 
-TEST(Telnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
+TEST(IgmhostTelnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch);
@@ -172,7 +172,7 @@ TEST(Telnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
     ASSERT_TRUE(good.say("1", "(M)ale or (F)emale?"));
 }
 
-TEST(Telnet, FullServerTurnsCallersAway) {
+TEST(IgmhostTelnet, FullServerTurnsCallersAway) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch, {"--max-users", "1"});
@@ -185,7 +185,7 @@ TEST(Telnet, FullServerTurnsCallersAway) {
     ASSERT_TRUE(first.say("Anna", "Welcome, Anna!"));
 }
 
-TEST(Telnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
+TEST(IgmhostTelnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
     Scratch scratch;
 #ifdef __SANITIZE_ADDRESS__
     // The sanitizer runtime checks memory through a pipe of its own, which
@@ -220,7 +220,7 @@ TEST(Telnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
     ASSERT_TRUE(later.expect("Name: "));
 }
 
-TEST(Telnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {
+TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch);
@@ -236,7 +236,7 @@ TEST(Telnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {
     EXPECT_TRUE(server.running());
 }
 
-TEST(Telnet, SigtermTellsUsersAndStopsCleanly) {
+TEST(IgmhostTelnet, SigtermTellsUsersAndStopsCleanly) {
     Scratch scratch;
     write_small_world(scratch);
     Server server(scratch);

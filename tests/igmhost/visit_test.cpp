@@ -8,7 +8,7 @@ namespace {
 // PLAYER.DAT offsets the checks read.
 constexpr size_t kHitPoints = 72, kGold = 112, kCharm = 124, kLevel = 130, kSex = 168, kClass = 186;
 
-TEST(Visit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
+TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
@@ -56,7 +56,7 @@ TEST(Visit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     EXPECT_TRUE(ardo.closed_by_server());
 }
 
-TEST(Visit, NewCallerGetsAnAccountAndAPlayerRecord) {
+TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
@@ -103,7 +103,7 @@ TEST(Visit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(again.say("2", "welcome back, Wren Ashby."));
 }
 
-TEST(Visit, TwoUsersAtOnceKeepTheirOwnState) {
+TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
@@ -132,7 +132,7 @@ TEST(Visit, TwoUsersAtOnceKeepTheirOwnState) {
     EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
 }
 
-TEST(Visit, OnlyTheSysopIsOfferedTheSysopMenu) {
+TEST(IgmhostVisit, OnlyTheSysopIsOfferedTheSysopMenu) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
@@ -148,7 +148,7 @@ TEST(Visit, OnlyTheSysopIsOfferedTheSysopMenu) {
     ASSERT_TRUE(ardo.say("S", "That isn't a valid option."));
 }
 
-TEST(Visit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
+TEST(IgmhostVisit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
@@ -165,7 +165,7 @@ TEST(Visit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
     ASSERT_TRUE(ardo.say("V", "Ardo, level 5 The Mystical (male)"));
 }
 
-TEST(Visit, NameInUseIsRefused) {
+TEST(IgmhostVisit, NameInUseIsRefused) {
     Scratch scratch;
     scratch.make_demo_world();
     Server server(scratch);
