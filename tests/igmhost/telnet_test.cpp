@@ -63,6 +63,41 @@ TEST(IgmhostTelnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
     ASSERT_TRUE(ansi.say("caf\x82", "You said: caf\x82"));
 }
 
+TEST(IgmhostTelnet, EveryKindOfLineEndEndsOneLineAndEditingWorks) {
+    Scratch scratch;
+    write_small_world(scratch);
+    Server server(scratch);
+    Client c(server.port());
+    ASSERT_TRUE(c.expect("Name: "));
+    // A false start rubbed out with DEL, a typo with backspace, then CR NUL;
+    // after it a lone LF, then a lone CR.
+    std::string typed = "Bx\x7f\x7f";
+    typed += "Annx\ba\r";
+    typed += '\0';
+    c.send_raw(typed);
+    ASSERT_TRUE(c.expect("Welcome, Anna!"));
+    c.send_raw("1\n");
+    ASSERT_TRUE(c.expect("Which skill draws you?"));
+    c.send_raw("2\r");
+    ASSERT_TRUE(c.expect("(M)ale or (F)emale?"));
+    ASSERT_TRUE(c.say("", "Your choice, Anna?"));
+    std::string screen = c.text();
+    size_t realms = 0;
+    for (size_t at = 0; (at = screen.find("The realms of K-VORN", at)) != std::string::npos; ++at) {
+        ++realms;
+    }
+    EXPECT_EQ(realms, 1u) << "a line end was taken for two lines";
+    EXPECT_EQ(screen.find("Which skill draws you?", screen.find("Which skill") + 1),
+              std::string::npos);
+
+    // In the module, typed lines are cut at the module's own limit (128).
+    ASSERT_TRUE(enter_far_reaches(c));
+    size_t before = c.text().size();
+    ASSERT_TRUE(c.say(std::string(200, '#'), "That isn't a valid option."));
+    std::string echoed = c.text().substr(before);
+    EXPECT_EQ(std::count(echoed.begin(), echoed.end(), '#'), 128);
+}
+
 TEST(IgmhostTelnet, ForcedCharsetOverridesTheTerminalType) {
     Scratch scratch;
     write_small_world(scratch);
