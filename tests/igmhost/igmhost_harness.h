@@ -442,6 +442,11 @@ inline bool enter_far_reaches(Client& c) {
     return c.say("1", "Press Enter") && c.say("", "Your Command, ");
 }
 
+// A known player of the first realm, signed on and at the module's menu.
+inline bool at_module_menu(Client& c, std::string_view name) {
+    return sign_on(c, name, 1) && enter_far_reaches(c);
+}
+
 // The number the module's menu gives the place titled `title`, or "".
 inline std::string place_number(const std::string& screen, std::string_view title) {
     std::regex entry("\\(([0-9]+)\\) " + std::string(title));

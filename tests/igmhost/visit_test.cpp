@@ -109,10 +109,8 @@ TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
     Server server(scratch);
     Client ardo(server.port());
     Client mira(server.port());
-    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
-    ASSERT_TRUE(sign_on(mira, "Mira", 1));
-    ASSERT_TRUE(enter_far_reaches(ardo));
-    ASSERT_TRUE(enter_far_reaches(mira));
+    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
+    ASSERT_TRUE(at_module_menu(mira, "Mira"));
 
     // Ardo kneels at the shrine, which makes him wait three seconds.
     std::string shrine = place_number(ardo.text(), "The Moonlit Shrine");
@@ -138,10 +136,8 @@ TEST(IgmhostVisit, OnlyTheSysopIsOfferedTheSysopMenu) {
     Server server(scratch);
     Client sysop(server.port());
     Client ardo(server.port());
-    ASSERT_TRUE(sign_on(sysop, "sysop", 1));
-    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
-    ASSERT_TRUE(enter_far_reaches(sysop));
-    ASSERT_TRUE(enter_far_reaches(ardo));
+    ASSERT_TRUE(at_module_menu(sysop, "sysop"));
+    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
     EXPECT_NE(sysop.text().find("Enter S for Sysop Menu"), std::string::npos);
     EXPECT_EQ(ardo.text().find("Enter S for Sysop Menu"), std::string::npos);
     ASSERT_TRUE(sysop.say("S", "SYSOP KEY : SYSOP"));
@@ -153,8 +149,7 @@ TEST(IgmhostVisit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
     scratch.make_demo_world();
     Server server(scratch);
     Client ardo(server.port());
-    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
-    ASSERT_TRUE(enter_far_reaches(ardo));
+    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
     // Without its module list the module cannot hand Ardo back, says so
     // and gives him up; the game takes him in all the same.
     std::filesystem::remove(scratch.world() / "IGMLIST.DAT");
