@@ -3,8 +3,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PORT ?= 2323
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo serve bench format clean
+.PHONY: all deps configure build host test demo serve bench format clean
 
 all: build
 
@@ -20,11 +21,15 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-demo: build
+# The main job needs only the plug-in and the host, not the tests.
+host: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target zmb_vorn igmhost
+
+demo: host
 	@tools/make-demo-world $(BUILD)/demo-world
 	@$(BUILD)/igmhost --world $(BUILD)/demo-world --console
 
-serve: build
+serve: host
 	@tools/make-demo-world $(BUILD)/demo-world
 	@$(BUILD)/igmhost --world $(BUILD)/demo-world --port $(PORT)
 
