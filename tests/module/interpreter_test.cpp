@@ -24,11 +24,6 @@ TEST_F(Interpreter, CommentsVanishIndentationGoesAndBlankLinesStay) {
     EXPECT_EQ(run(), std::string("indented\n\n/2CHOICE is no command\n") + kEndText);
 }
 
-TEST_F(Interpreter, PercentSignsInScriptTextAreShownAsWritten) {
-    start({"100% sure: %s %d %n %%"});
-    EXPECT_EQ(run(), std::string("100% sure: %s %d %n %%\n") + kEndText);
-}
-
 TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
     start({"/label", "again", "/LOOPING"});
     EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
@@ -52,12 +47,6 @@ TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
     EXPECT_EQ(player.substate(), sub::kAfterScript);
 }
 
-TEST_F(Interpreter, ASlashLineStillTakesItsArgumentsFromTheRegisters) {
-    set_text(state::string(1), "PLACE");
-    start({"/GOTO:|N", "hidden", "PLACE", "shown"});
-    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
-}
-
 // ---- skip mode ----
 
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
@@ -69,32 +58,47 @@ TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     EXPECT_EQ(i16(state::skip_mode), 0);
 }
 
-TEST_F(Interpreter, SkipTargetsCompareTheExpandedText) {
-    set_text(state::string(1), "DONE");
-    start({"/GOTO:DONE", "hidden", "|N here", "shown"});
-    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
-}
-
-TEST_F(Interpreter, AJumpInLowerCaseEndsAtALaterLineInCapitals) {
-    start({"/goto:end", "hidden", "   END of the road", "shown"});
-    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
-}
-
-TEST_F(Interpreter, LabelsAreCutToTwelveCharacters) {
-    start({"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"});
-    EXPECT_EQ(run(), std::string("shown\n") + kEndText);
-}
-
-TEST_F(Interpreter, AJumpOnlyLooksForward) {
-    start({"BACK", "/GOTO:BACK", "never", "never again"});
-    EXPECT_EQ(run(), std::string("BACK\n") + kEndText);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
-}
-
-TEST_F(Interpreter, NeedsRunsItsBlockOnlyAboveCommandLevel) {
-    start({"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block", "/ENDNEED",
-           "after"});
-    EXPECT_EQ(run(), std::string("level 16 block\nafter\n") + kEndText);
+// Scripts that run to their end in one go: what each shows.
+TEST_F(Interpreter, JumpsBlocksAndSubroutinesShowTheRightLines) {
+    const struct {
+        const char* rule;
+        std::initializer_list<std::string_view> script;
+        const char* shown;
+    } cases[] = {
+        {"a slash line takes its arguments from the registers",
+         {"/GOTO:|N", "hidden", "PLACE", "shown"},
+         "shown\n"},
+        {"skip targets compare the expanded text",
+         {"/GOTO:DONE", "hidden", "|O here", "shown"},
+         "shown\n"},
+        {"a jump in lower case ends at a later line in capitals",
+         {"/goto:end", "hidden", "   END of the road", "shown"},
+         "shown\n"},
+        {"labels are cut to twelve characters",
+         {"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"},
+         "shown\n"},
+        {"a jump only looks forward", {"BACK", "/GOTO:BACK", "never", "never again"}, "BACK\n"},
+        {"needs runs its block only above command level",
+         {"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block", "/ENDNEED",
+          "after"},
+         "level 16 block\nafter\n"},
+        {"gosub returns to the line after it",
+         {"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"},
+         "in sub\nafter\nend\n"},
+        {"return goes back after the latest gosub only",
+         {"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END", "TWO",
+          "/RETURN", "END"},
+         "after second\n"},
+        {"unload with nothing loaded is ignored", {"/UNLOAD", "next"}, "next\n"},
+    };
+    set_text(state::string(1), "PLACE");
+    set_text(state::string(2), "DONE");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        start(c.script);
+        EXPECT_EQ(run(), c.shown + std::string(kEndText));
+        EXPECT_EQ(player.substate(), sub::kAfterScript);
+    }
 }
 
 // The worked example of a question with two answers.
@@ -124,17 +128,6 @@ TEST_F(WorkedExample, AQuestionMarkAsksAgainFromTheLabel) {
 }
 
 // ---- subroutines and loops ----
-
-TEST_F(Interpreter, GosubReturnsToTheLineAfterIt) {
-    start({"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"});
-    EXPECT_EQ(run(), std::string("in sub\nafter\nend\n") + kEndText);
-}
-
-TEST_F(Interpreter, ReturnGoesBackAfterTheLatestGosubOnly) {
-    start({"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END", "TWO",
-           "/RETURN", "END"});
-    EXPECT_EQ(run(), std::string("after second\n") + kEndText);
-}
 
 TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
     start({"first", "/RETURN"});
@@ -192,11 +185,6 @@ TEST_F(LoadingScripts, TheEndOfALoadedScriptEndsTheWholeRun) {
     start({"/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
     EXPECT_EQ(run(), std::string("side 1\n") + kEndText + "Your Command, Ardo? : ");
     EXPECT_EQ(player.substate(), sub::kMenuCommand);
-}
-
-TEST_F(LoadingScripts, UnloadWithNothingLoadedIsIgnored) {
-    start({"/UNLOAD", "next"});
-    EXPECT_EQ(run(), std::string("next\n") + kEndText);
 }
 
 // ---- pauses ----

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/support/session.h"
+#include "tests/module/userflow_world.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -80,46 +80,37 @@ std::string place_list(int count) {
     return out;
 }
 
-TEST(MenuGenerator, NoScriptFolderGivesTheEmptyMenu) {
-    World world;
-    Host host(world);
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kEmptyMenu);
-    EXPECT_TRUE(world.exists("ZMBVIGMS.DAT"));
-    EXPECT_EQ(world.read("ZMBVIGMS.DAT"), "");
+TEST(MenuGenerator, NoQualifyingScriptGivesTheEmptyMenu) {
+    for (bool with_folder : {false, true}) {
+        SCOPED_TRACE(with_folder ? "a folder without places" : "no folder");
+        World world;
+        if (with_folder) {
+            world.write("QHYVIGMS/NOTES.TXT", "Vorn IGM Script: x\nTitle\nNOTES.TXT\n");
+            world.write("QHYVIGMS/PLAIN.LOR", "Just some text\nTitle\nPLAIN.LOR\n");
+        }
+        Host host(world);
+        EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kEmptyMenu);
+        EXPECT_TRUE(world.exists("ZMBVIGMS.DAT"));
+        EXPECT_EQ(world.read("ZMBVIGMS.DAT"), "");
+    }
 }
 
-TEST(MenuGenerator, FolderWithoutQualifyingScriptsGivesTheEmptyMenu) {
-    World world;
-    world.write("QHYVIGMS/NOTES.TXT", "Vorn IGM Script: x\nTitle\nNOTES.TXT\n");
-    world.write("QHYVIGMS/PLAIN.LOR", "Just some text\nTitle\nPLAIN.LOR\n");
-    Host host(world);
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kEmptyMenu);
-    EXPECT_EQ(world.read("ZMBVIGMS.DAT"), "");
-}
-
-TEST(MenuGenerator, ThirteenPlacesFitTheFirstPageWithoutAPause) {
-    World world;
-    write_places(world, 13);
-    Host host(world);
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kMenuHeader + entries(1, 13) + kMenuEnd);
-    EXPECT_EQ(world.read("ZMBVIGMS.DAT"), place_list(13));
-}
-
-TEST(MenuGenerator, FourteenthPlaceIsFollowedByThePagingLine) {
-    World world;
-    write_places(world, 14);
-    Host host(world);
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kMenuHeader + entries(1, 14) + kPageBreak + kMenuEnd);
-    EXPECT_EQ(world.read("ZMBVIGMS.DAT"), place_list(14));
-}
-
-TEST(MenuGenerator, FifteenthPlaceStartsTheSecondPage) {
-    World world;
-    write_places(world, 15);
-    Host host(world);
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"),
-              kMenuHeader + entries(1, 14) + kPageBreak + entries(15, 15) + kMenuEnd);
-    EXPECT_EQ(world.read("ZMBVIGMS.DAT"), place_list(15));
+// Thirteen places fit the first page; the fourteenth is followed by the
+// paging line, and the fifteenth starts the second page.
+TEST(MenuGenerator, FirstPageHoldsFourteenPlacesThenThePagingLine) {
+    const std::pair<int, std::string> cases[] = {
+        {13, entries(1, 13)},
+        {14, entries(1, 14) + kPageBreak},
+        {15, entries(1, 14) + kPageBreak + entries(15, 15)},
+    };
+    for (const auto& [count, menu_lines] : cases) {
+        SCOPED_TRACE(count);
+        World world;
+        write_places(world, count);
+        Host host(world);
+        EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kMenuHeader + menu_lines + kMenuEnd);
+        EXPECT_EQ(world.read("ZMBVIGMS.DAT"), place_list(count));
+    }
 }
 
 TEST(MenuGenerator, LaterPagesHoldTwentyThreePlaces) {
@@ -133,12 +124,7 @@ TEST(MenuGenerator, LaterPagesHoldTwentyThreePlaces) {
     // Paging lines right after places 14 and 37, and nowhere else.
     EXPECT_THAT(menu, HasSubstr("`2T14\n" + kPageBreak + "`^    (`715`8)"));
     EXPECT_THAT(menu, HasSubstr("`2T37\n" + kPageBreak + "`^    (`738`8)"));
-    size_t pauses = 0;
-    for (size_t at = menu.find("/ANYQUIT:"); at != std::string::npos;
-         at = menu.find("/ANYQUIT:", at + 1)) {
-        ++pauses;
-    }
-    EXPECT_EQ(pauses, 2u);
+    EXPECT_EQ(count_of(menu, "/ANYQUIT:"), 2);
 }
 
 TEST(MenuGenerator, SkipsFilesThatAreNotPlacesWithoutUsingANumber) {

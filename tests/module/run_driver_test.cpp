@@ -188,31 +188,30 @@ TEST_F(RunDriver, AReadOnlyScriptStillRuns) {
 
 // ---- hostile lines ----
 
-TEST_F(RunDriver, ALineLongerThan256CharactersRunsInPieces) {
-    const std::string long_line(600, 'x');
-    start(long_line + "\nAfter\n");
-    // 257 + 257 + 86 characters, then the next line, all in one slice.
-    EXPECT_EQ(run(), long_line + "\nAfter\n" + kEndText);
-}
-
-TEST_F(RunDriver, APieceHoldsExactly257CharactersLineEndIncluded) {
-    // 256 characters and the line end are one line; the 258th character of a
-    // longer line starts a piece of its own, here a comment that shows nothing.
-    const std::string full(256, 'y');
-    const std::string cut(257, 'x');
-    start(full + "\n" + cut + ";hidden\nAfter\n");
-    EXPECT_EQ(run(), full + "\n" + cut + "After\n" + kEndText);
-}
-
-TEST_F(RunDriver, NulBytesCutTheirLineButNotTheScript) {
-    start(std::string("abc\0def\n\0\nAfter\n", 16));
-    EXPECT_EQ(run(), std::string("abcAfter\n") + kEndText);
-}
-
-TEST_F(RunDriver, CarriageReturnsHighBytesAndAMissingFinalLineEndAreHarmless) {
-    start("one\rtwo\n\xB0\xFE\xFF\nlast");
-    EXPECT_EQ(run(), std::string("one\rtwo\n\xB0\xFE\xFF\nlast") + kEndText);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
+TEST_F(RunDriver, HostileLinesAreShownPieceByPieceAndTheScriptGoesOn) {
+    const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
+    const struct {
+        const char* rule;
+        std::string body, shown;
+    } cases[] = {
+        // 257 + 257 + 86 characters, then the next line, all in one slice.
+        {"a line longer than 256 characters runs in pieces", long_line + "\nAfter\n",
+         long_line + "\nAfter\n"},
+        // The 258th character of a longer line starts a piece of its own,
+        // here a comment that shows nothing.
+        {"a piece holds exactly 257 characters, line end included",
+         full + "\n" + cut + ";hidden\nAfter\n", full + "\n" + cut + "After\n"},
+        {"NUL bytes cut their line but not the script", std::string("abc\0def\n\0\nAfter\n", 16),
+         "abcAfter\n"},
+        {"carriage returns, high bytes and a missing final line end are harmless",
+         "one\rtwo\n\xB0\xFE\xFF\nlast", "one\rtwo\n\xB0\xFE\xFF\nlast"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        start(c.body);
+        EXPECT_EQ(run(), c.shown + kEndText);
+        EXPECT_EQ(player.substate(), sub::kAfterScript);
+    }
 }
 
 // ---- the player record goes back to PLAYER.DAT ----

@@ -147,18 +147,18 @@ TEST(StartUp, SeedsRandFromTheLow16BitsOfTheClockNeverZero) {
 
 // ---- fatal stops: the host ends with the module's own message ----
 
-TEST(StartUpDeath, MenuTextFileThatCannotBeCreatedStopsTheHost) {
-    World world;
-    world.mkdir("ZMBVIGMS.TXT");
-    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
-                "the ZMBVIGMS IGM TEXT file could not initialize!");
-}
-
-TEST(StartUpDeath, MenuDataFileThatCannotBeCreatedStopsTheHost) {
-    World world;
-    world.mkdir("ZMBVIGMS.DAT");
-    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
-                "the ZMBVIGMS IGM DATA file could not initialize!");
+TEST(StartUpDeath, AFileThatCannotBeCreatedStopsTheHostWithItsMessage) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ZMBVIGMS.TXT", "the ZMBVIGMS IGM TEXT file could not initialize!"},
+        {"ZMBVIGMS.DAT", "the ZMBVIGMS IGM DATA file could not initialize!"},
+        {"ZMBVIGMS.CNF", "ZMBVIGMS.CNF could not be opened for CNF saving!"},
+    };
+    for (const auto& [file, message] : cases) {
+        SCOPED_TRACE(file);
+        World world;
+        world.mkdir(file);
+        EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70), message);
+    }
 }
 
 TEST(StartUpDeath, LedgerThatCannotBeCreatedStopsTheHostAfterTheOnesBefore) {
@@ -169,13 +169,6 @@ TEST(StartUpDeath, LedgerThatCannotBeCreatedStopsTheHostAfterTheOnesBefore) {
     // The child worked in the same folder: the ledger before it was made, the one after not.
     EXPECT_EQ(world.read("ZMBVIGMS.SV1").size(), 2000u);
     EXPECT_FALSE(world.exists("ZMBVIGMS.SV3"));
-}
-
-TEST(StartUpDeath, ConfigurationThatCannotBeWrittenStopsTheHost) {
-    World world;
-    world.mkdir("ZMBVIGMS.CNF");
-    EXPECT_EXIT({ Host host(world); }, ExitedWithCode(70),
-                "ZMBVIGMS.CNF could not be opened for CNF saving!");
 }
 
 }  // namespace

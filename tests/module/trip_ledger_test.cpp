@@ -62,28 +62,22 @@ TEST_F(TripLedger, PlayerThreeUsesBytesTwelveToFifteen) {
     EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 4), std::make_pair(int16_t{0}, today_value));
 }
 
-TEST_F(TripLedger, YesterdaysCountStartsAfreshAndIsWrittenAtOnce) {
+// An earlier day starts afresh and is written at once; today and a later
+// day keep their count.
+TEST_F(TripLedger, OnlyADayBeforeTodayStartsTheCountAfresh) {
     start();
-    world.ledger_record("ZMBVIGMS.SV1", 3, 4, static_cast<uint16_t>(today_value - 1));
-    Player& p = arrive("KXPVORN", 3);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), std::make_pair(int16_t{0}, today_value));
-}
-
-TEST_F(TripLedger, TodaysCountIsKept) {
-    start();
-    world.ledger_record("ZMBVIGMS.SV1", 3, 4, today_value);
-    Player& p = arrive("KXPVORN", 3);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{4}, today_value));
-}
-
-TEST_F(TripLedger, DayLaterThanTodayIsKeptWithItsCount) {
-    start();
-    world.ledger_record("ZMBVIGMS.SV1", 3, 5, static_cast<uint16_t>(today_value + 2));
-    Player& p = arrive("KXPVORN", 3);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{5}, static_cast<uint16_t>(today_value + 2)));
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3),
-              std::make_pair(int16_t{5}, static_cast<uint16_t>(today_value + 2)));
+    const struct {
+        int day_offset;
+        int16_t trips, trips_after;
+    } cases[] = {{-1, 4, 0}, {0, 4, 4}, {2, 5, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.day_offset);
+        const auto day = static_cast<uint16_t>(today_value + c.day_offset);
+        world.ledger_record("ZMBVIGMS.SV1", 3, c.trips, day);
+        const auto expected = std::make_pair(c.trips_after, c.day_offset < 0 ? today_value : day);
+        EXPECT_EQ(area_trips(arrive("KXPVORN", 3)), expected);
+        EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), expected);
+    }
 }
 
 TEST_F(TripLedger, FreshLedgerIsRewrittenOnlyOnALaterDay) {
