@@ -78,14 +78,18 @@ TEST_F(DirSearch, ReturnsOnlyNamesThatFitEightDotThree) {
     EXPECT_EQ(find_all("D/*"), (Names{"EIGHTCHR.LOR", "NOEXT"}));
 }
 
-TEST_F(DirSearch, NoMatchNoFolderAndEmptyPatternFindNothing) {
+TEST_F(DirSearch, NoMatchNoFolderEmptyOrOverlongPatternFindNothing) {
     touch("QHYVIGMS/CAVE.TXT");
+    touch("ONE.LOR");
     file_info info;
-    EXPECT_EQ(fnd1st(&info, "QHYVIGMS\\*.LOR", 0), 0);
-    EXPECT_EQ(fndnxt(&info), 0);
-    EXPECT_EQ(fnd1st(&info, "NOWHERE\\*.LOR", 0), 0);
-    EXPECT_EQ(fnd1st(&info, "QHYVIGMS\\", 0), 0);
-    EXPECT_EQ(fnd1st(&info, "", 0), 0);
+    std::memset(&info, 0, sizeof info);
+    EXPECT_EQ(fndnxt(&info), 0);  // no search begun
+    const std::string overlong = std::string(300, 'a') + "/*.LOR";
+    for (const char* pattern :
+         {"QHYVIGMS\\*.LOR", "NOWHERE\\*.LOR", "QHYVIGMS\\", "", overlong.c_str()}) {
+        EXPECT_EQ(fnd1st(&info, pattern, 0), 0) << pattern;
+        EXPECT_EQ(fndnxt(&info), 0) << pattern;
+    }
 }
 
 TEST_F(DirSearch, TheCurrentFolderWhenThePatternHasNoFolder) {
@@ -110,20 +114,6 @@ TEST_F(DirSearch, SearchesRunSideBySideAndEndForGood) {
     EXPECT_EQ(fndnxt(&first), 0);
     touch("A/ZZZ.LOR");            // appears after the search ended
     EXPECT_EQ(fndnxt(&first), 0);  // an ended search stays ended
-}
-
-TEST_F(DirSearch, FndnxtWithoutFnd1stFindsNothing) {
-    touch("ONE.LOR");
-    file_info info;
-    std::memset(&info, 0, sizeof info);
-    EXPECT_EQ(fndnxt(&info), 0);
-}
-
-TEST_F(DirSearch, AnOverlongPatternFindsNothing) {
-    touch("ONE.LOR");
-    std::string pattern = std::string(300, 'a') + "/*.LOR";
-    file_info info;
-    EXPECT_EQ(fnd1st(&info, pattern.c_str(), 0), 0);
 }
 
 }  // namespace

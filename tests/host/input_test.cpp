@@ -98,14 +98,12 @@ TEST_F(TypedLine, WordsBeyondTheLimitStayInTheLine) {
     EXPECT_STREQ(margv[margc], "");  // one past the last word is still a valid ""
 }
 
-TEST_F(TypedLine, ReturnsTheInputRoutinesResult) {
+TEST_F(TypedLine, ReturnsTheInputRoutinesResultOrMinusOneWithoutOne) {
     input_result = 0;
     EXPECT_EQ(host::type_line(3, "bye"), 0);
     input_result = 1;
     EXPECT_EQ(host::type_line(3, "again"), 1);
-}
-
-TEST_F(TypedLine, AChannelWithoutAnInputRoutineGetsMinusOne) {
+    seen.calls = 0;
     host::user(1).shared.current_module = 0;
     EXPECT_EQ(host::type_line(1, "hello"), -1);
     host::user(1).shared.current_module = 999;

@@ -1,7 +1,6 @@
 // The interpreter through the real module: what a line is (display,
 // comment, command), skip mode, jumps, subroutines, loading other scripts,
 // pauses and questions, and player text that must never run.
-#include <ostream>
 #include <string>
 
 #include "tests/module/script_session.h"
@@ -189,33 +188,25 @@ TEST_F(LoadingScripts, TheEndOfALoadedScriptEndsTheWholeRun) {
 
 // ---- pauses ----
 
-struct PauseCase {
-    const char* name;  // the test's name
-    const char* line;
-    std::string shown;
-    int substate;
-};
-void PrintTo(const PauseCase& c, std::ostream* out) {
-    *out << c.name;
+TEST_F(Interpreter, PausesShowTheirTextAndWaitWithNothingQueued) {
+    const struct {
+        const char* line;
+        const char* shown;
+        int substate;
+    } cases[] = {
+        {"/PAUSE", "\xFE Press <enter> To Continue \xFE ", sub::kPause},
+        {"/PAUSE:`4Hold on...", "Hold on... ", sub::kPause},
+        {"/ANYQUIT", "\xFE Press <enter> To Continue or <Q> To Quit \xFE ", sub::kQuitPause},
+        {"/ANYQUIT:Q to leave", "Q to leave ", sub::kQuitPause},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        start({"before", c.line, "after"});
+        EXPECT_EQ(slice(), std::string("before\n") + c.shown);
+        EXPECT_EQ(player.substate(), c.substate);
+        EXPECT_EQ(host->pending(), 0u);
+    }
 }
-
-class Pauses : public Interpreter, public ::testing::WithParamInterface<PauseCase> {};
-
-TEST_P(Pauses, ShowTheirTextAndWait) {
-    start({"before", GetParam().line, "after"});
-    EXPECT_EQ(slice(), "before\n" + GetParam().shown);
-    EXPECT_EQ(player.substate(), GetParam().substate);
-    EXPECT_EQ(host->pending(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryForm, Pauses,
-    ::testing::Values(PauseCase{"Pause", "/PAUSE", "\xFE Press <enter> To Continue \xFE ", 5},
-                      PauseCase{"PauseWithText", "/PAUSE:`4Hold on...", "Hold on... ", 5},
-                      PauseCase{"AnyQuit", "/ANYQUIT",
-                                "\xFE Press <enter> To Continue or <Q> To Quit \xFE ", 6},
-                      PauseCase{"AnyQuitWithText", "/ANYQUIT:Q to leave", "Q to leave ", 6}),
-    [](const ::testing::TestParamInfo<PauseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Interpreter, PauseColourCodesAreRendered) {
     start({"/PAUSE:`4red"});

@@ -154,14 +154,5 @@ TEST_F(PlaceFromMenu, ThePlaceRunsAndTheMenuComesBack) {
     EXPECT_EQ(p.area_i32(state::saved_line_offset.at), 0);
 }
 
-TEST_F(PlaceFromMenu, APlaceThatCannotBeFoundLeavesTheMenuScriptCurrent) {
-    test::Player& p = host->player(kChannel);
-    p.arrive();
-    world.remove("QHYVIGMS/CAVE.LOR");
-    EXPECT_EQ(p.say("1"), "\nScript file QHYVIGMS\\CAVE.LOR could not be found!\n\n");
-    EXPECT_EQ(p.substate(), sub::kScriptMissing);
-    EXPECT_EQ(area_text(state::script_file), "ZMBVIGMS.TXT");
-}
-
 }  // namespace
 }  // namespace engine_test

@@ -30,7 +30,7 @@ struct Shown {
     std::string name = "Tester", title = "Far Reaches";
     std::string experience = "0", level = "1", hit_points = "10", max_hit_points = "20";
     std::string forest_fights = "0", player_fights = "0", gold = "0", bank = "0";
-    std::string weapon, strength = "0", armour, defence = "0", charm = "0", gems = "0";
+    std::string weapon = "", strength = "0", armour = "", defence = "0", charm = "0", gems = "0";
 };
 
 // Everything up to the skill lines, as the player reads it (colours removed).
@@ -61,40 +61,26 @@ std::string stats_of(const PlayerBytes& record, std::string* raw = nullptr) {
 }
 
 TEST(StatsScreen, ShowsEveryLineWithGroupedNumbers) {
+    PlayerBytes r = PlayerBytes().name("Ardo").experience(1234567).level(12).hit_points(1000);
+    r.max_hit_points(1200).forest_fights(15).player_fights(3).gold(1234567).bank(999);
+    r.weapon("Broad Sword").strength(25).armour("Chain Mail").defence(20).charm(7).gems(2);
     std::string raw;
-    const std::string shown = stats_of(PlayerBytes()
-                                           .name("Ardo")
-                                           .experience(1234567)
-                                           .level(12)
-                                           .hit_points(1000)
-                                           .max_hit_points(1200)
-                                           .forest_fights(15)
-                                           .player_fights(3)
-                                           .gold(1234567)
-                                           .bank(999)
-                                           .weapon("Broad Sword")
-                                           .strength(25)
-                                           .armour("Chain Mail")
-                                           .defence(20)
-                                           .charm(7)
-                                           .gems(2),
-                                       &raw);
-    Shown s;
-    s.name = "Ardo";
-    s.experience = "1,234,567";
-    s.level = "12";
-    s.hit_points = "1,000";
-    s.max_hit_points = "1,200";
-    s.forest_fights = "15";
-    s.player_fights = "3";
-    s.gold = "1,234,567";
-    s.bank = "999";
-    s.weapon = "Broad Sword";
-    s.strength = "25";
-    s.armour = "Chain Mail";
-    s.defence = "20";
-    s.charm = "7";
-    s.gems = "2";
+    const std::string shown = stats_of(r, &raw);
+    const Shown s{.name = "Ardo",
+                  .experience = "1,234,567",
+                  .level = "12",
+                  .hit_points = "1,000",
+                  .max_hit_points = "1,200",
+                  .forest_fights = "15",
+                  .player_fights = "3",
+                  .gold = "1,234,567",
+                  .bank = "999",
+                  .weapon = "Broad Sword",
+                  .strength = "25",
+                  .armour = "Chain Mail",
+                  .defence = "20",
+                  .charm = "7",
+                  .gems = "2"};
     EXPECT_EQ(shown, top(s) + kEnd);
 
     // The raw bytes: clear screen first, the title in light cyan after the
@@ -108,26 +94,19 @@ TEST(StatsScreen, ShowsEveryLineWithGroupedNumbers) {
 }
 
 TEST(StatsScreen, NumbersKeepTheirGroupsAtEveryWidthAndSign) {
-    const std::string shown = stats_of(PlayerBytes()
-                                           .level(100)
-                                           .experience(INT32_MAX)
-                                           .gold(-123456)
-                                           .bank(INT32_MIN)
-                                           .hit_points(-123)
-                                           .max_hit_points(-32768)
-                                           .forest_fights(12345)
-                                           .charm(-1234)
-                                           .gems(100));
-    Shown s;
-    s.level = "100";  // wider than its field: the line grows by one
-    s.experience = "2,147,483,647";
-    s.gold = "-123,456";
-    s.bank = "-2,147,483,648";
-    s.hit_points = "-123";
-    s.max_hit_points = "-32,768";
-    s.forest_fights = "12,345";
-    s.charm = "-1,234";
-    s.gems = "100";
+    PlayerBytes r = PlayerBytes().level(100).experience(INT32_MAX).gold(-123456);
+    r.bank(INT32_MIN).hit_points(-123).max_hit_points(-32768).forest_fights(12345);
+    const std::string shown = stats_of(r.charm(-1234).gems(100));
+    // Level 100 is wider than its field: the line grows by one.
+    const Shown s{.experience = "2,147,483,647",
+                  .level = "100",
+                  .hit_points = "-123",
+                  .max_hit_points = "-32,768",
+                  .forest_fights = "12,345",
+                  .gold = "-123,456",
+                  .bank = "-2,147,483,648",
+                  .charm = "-1,234",
+                  .gems = "100"};
     EXPECT_EQ(shown, top(s) + kEnd);
     EXPECT_THAT(shown, HasSubstr("  Level        : 100                  HitPoints"));
 }
@@ -194,11 +173,9 @@ TEST(StatsScreen, NamesAndTitlesAreDataNotFormats) {
     p.clear_screen();
     const std::string shown = p.say("v");
     EXPECT_EQ(p.substate(), 11);
-    Shown s;
-    s.name = "%s%n%x";
-    s.title = "Red %s %n room";  // the place's title, its colour code rendered
-    s.weapon = "%n%n%s";
-    s.armour = "100%";
+    // The title is the place's, its colour code rendered.
+    const Shown s{
+        .name = "%s%n%x", .title = "Red %s %n room", .weapon = "%n%n%s", .armour = "100%"};
     EXPECT_EQ(shown, top(s) + kEnd);
     EXPECT_THAT(p.screen(), HasSubstr("Location: \x1b[1;37;40m\x1b[0;31;40mRed %s %n room\n"));
     EXPECT_THAT(shown, Not(HasSubstr("(null)")));

@@ -92,7 +92,7 @@ TEST_F(TextUtil, RemoveColourKeepsAtMost241Characters) {
     EXPECT_EQ(call("removecolor", coded + std::string(300, 'y')), std::string(241, 'y'));
 }
 
-TEST_F(TextUtil, AlltrimTrimsBothEndsAndTheArgumentsTail) {
+TEST_F(TextUtil, AlltrimTrimsBothEndsAndTheArgumentsTailAndKeepsAtMost274) {
     auto* alltrim = host.fn<char*(char*)>("alltrim");
     ASSERT_NE(alltrim, nullptr);
     char text[] = "  abc  ";
@@ -104,12 +104,8 @@ TEST_F(TextUtil, AlltrimTrimsBothEndsAndTheArgumentsTail) {
 
     char blank[] = "   ";
     EXPECT_STREQ(alltrim(blank), "");
-}
 
-TEST_F(TextUtil, AlltrimReturnsAtMost274Characters) {
-    auto* alltrim = host.fn<char*(char*)>("alltrim");
-    ASSERT_NE(alltrim, nullptr);
-    std::string long_text = "  " + std::string(400, 'z');
+    std::string long_text = "  " + std::string(400, 'z');  // at most 274 come back
     EXPECT_EQ(std::string(alltrim(long_text.data())), std::string(274, 'z'));
 }
 
