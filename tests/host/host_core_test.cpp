@@ -175,10 +175,7 @@ TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
     EXPECT_FALSE(haskey(nullptr));
     host::select_channel(2);
     EXPECT_FALSE(haskey("SYSOP"));
-}
-
-TEST_F(Core, AnEmptyKeyIsNeverHeldEvenWhenAnEmptyKeyIsListed) {
-    host::account(0).keys = {""};
+    host::account(0).keys = {""};  // an empty key is never held, even when listed
     host::select_channel(0);
     EXPECT_FALSE(haskey(""));
 }
@@ -242,24 +239,18 @@ TEST_F(Core, GmdnamGivesTheRegisteredNameOrTheStem) {
     EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Renamed");
 }
 
-TEST_F(Core, LoadModuleReportsAMissingFile) {
+TEST_F(Core, LoadModuleReportsAMissingFileANonLibraryAndAMissingInit) {
     std::string error;
     EXPECT_EQ(host::load_module("/nonexistent/zmb_vorn.so", &error), -1);
     EXPECT_NE(error.find("/nonexistent/zmb_vorn.so"), std::string::npos) << error;
-}
 
-TEST_F(Core, LoadModuleReportsAFileThatIsNoLibrary) {
     std::string path = "/tmp/hostcore-notalib-" + std::to_string(getpid()) + ".so";
     std::ofstream(path) << "not an ELF file";
-    std::string error;
     EXPECT_EQ(host::load_module(path, &error), -1);
     EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
     std::filesystem::remove(path);
-}
 
-TEST_F(Core, LoadModuleReportsAMissingInitFunction) {
     // The C library is a shared object without any init__ function.
-    std::string error;
     EXPECT_EQ(host::load_module("/lib/x86_64-linux-gnu/libc.so.6", &error, "zmb_vorn"), -1);
     EXPECT_NE(error.find("init__zmb_vorn"), std::string::npos) << error;
 }

@@ -178,35 +178,29 @@ TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
     v.world.player("KXPVORN2", 0, PlayerBytes().name("Zero"));
     v.world.player("KXPVORN2", 3, PlayerBytes().name("Three"));
     Host& host = v.start();
-
-    Player& no_index = host.player(1);
-    arrive_with(host, no_index, v.world, "KXPVORN2\n");
-    EXPECT_EQ(no_index.area_i16(player_index.at), 0);
-    EXPECT_EQ(no_index.area_text(player_name.at), "Zero");
-
-    Player& words = host.player(2);
-    arrive_with(host, words, v.world, "KXPVORN2\nthree\n");
-    EXPECT_EQ(words.area_i16(player_index.at), 0);
-
-    // A name line without its line feed still names the game.
-    Player& unended = host.player(3);
-    arrive_with(host, unended, v.world, "KXPVORN2");
-    EXPECT_EQ(unended.area_text(game_name.at), "KXPVORN2\n");
-    EXPECT_EQ(unended.area_text(player_name.at), "Zero");
-
-    // Carriage returns do not become part of the name or the number.
-    Player& crlf = host.player(4);
-    arrive_with(host, crlf, v.world, "KXPVORN2\r\n3\r\n");
-    EXPECT_EQ(crlf.area_text(game_name.at), "KXPVORN2\n");
-    EXPECT_EQ(crlf.area_text(player_name.at), "Three");
-
-    // An over-long name cannot spill into the number or pass for a real game.
-    Player& long_name = host.player(5);
-    arrive_with(host, long_name, v.world, "KXPVORN2" + std::string(300, 'Q') + "\n3\n");
-    EXPECT_EQ(long_name.area_text(game_name.at), "KXPVORN2Q");
-    EXPECT_EQ(long_name.area_i16(player_index.at), 3);
-    EXPECT_EQ(long_name.area_text(player_name.at), "");
-    EXPECT_EQ(long_name.substate(), 1);
+    const struct {
+        const char* rule;
+        std::string handoff, game;
+        int16_t index;
+        const char* name;
+    } cases[] = {
+        {"no index line", "KXPVORN2\n", "KXPVORN2\n", 0, "Zero"},
+        {"an index in words", "KXPVORN2\nthree\n", "KXPVORN2\n", 0, "Zero"},
+        {"a name line without its line feed", "KXPVORN2", "KXPVORN2\n", 0, "Zero"},
+        {"carriage returns", "KXPVORN2\r\n3\r\n", "KXPVORN2\n", 3, "Three"},
+        // An over-long name cannot spill into the number or pass for a real game.
+        {"an over-long name", "KXPVORN2" + std::string(300, 'Q') + "\n3\n", "KXPVORN2Q", 3, ""},
+    };
+    int channel = 0;  // a fresh channel each: nothing left over from the case before
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Player& p = host.player(++channel);
+        arrive_with(host, p, v.world, c.handoff);
+        EXPECT_EQ(p.area_text(game_name.at), c.game);
+        EXPECT_EQ(p.area_i16(player_index.at), c.index);
+        EXPECT_EQ(p.area_text(player_name.at), c.name);
+        EXPECT_EQ(p.substate(), 1);
+    }
 
     // A number line of thousands of digits is converted, not overflowed.
     Player& long_number = host.player(6);

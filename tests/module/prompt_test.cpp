@@ -66,22 +66,14 @@ TEST_F(Prompt, AnEmptyAnswerRepeatsTheQuestionsPromptWithoutTheSysopHint) {
 }
 
 // A configured key other than the default decides who sees the hint.
-class ConfiguredKey : public ::testing::Test {
-  protected:
+TEST(ConfiguredKey, OnlyTheConfiguredKeyShowsTheHint) {
     test::World world;
-    std::unique_ptr<test::Host> host;
-    void SetUp() override {
-        world.write("ZMBVIGMS.CNF", "WIZARD\n10\n");
-        host = std::make_unique<test::Host>(world);
-        test::Player& p = host->player(kChannel);
-        p.set_current_module(host->module_number());
-        p.set_area_text(state::player_name.at, state::player_name.size, "Mage");
-        p.set_area_text(state::script_file.at, state::script_file.size, "ZMBVIGMS.TXT");
-    }
-};
-
-TEST_F(ConfiguredKey, OnlyTheConfiguredKeyShowsTheHint) {
-    test::Player& p = host->player(kChannel);
+    world.write("ZMBVIGMS.CNF", "WIZARD\n10\n");
+    test::Host host(world);
+    test::Player& p = host.player(kChannel);
+    p.set_current_module(host.module_number());
+    p.set_area_text(state::player_name.at, state::player_name.size, "Mage");
+    p.set_area_text(state::script_file.at, state::script_file.size, "ZMBVIGMS.TXT");
     p.grant_key("SYSOP");
     p.set_substate(sub::kMenuCommand);
     EXPECT_EQ(p.say(""), "Your Command, Mage? : ");
