@@ -100,30 +100,20 @@ TEST_F(Interpreter, JumpsBlocksAndSubroutinesShowTheRightLines) {
     }
 }
 
-// The worked example of a question with two answers.
-class WorkedExample : public Interpreter {
-  protected:
-    void SetUp() override {
-        Interpreter::SetUp();
+// The worked example of a question with two answers: "?" asks again from
+// the label, and each answer runs its own part and the common end.
+TEST_F(Interpreter, TheWorkedExampleOfAQuestion) {
+    const std::string question = "Fight or flee?\n(12) - Your Command, Ardo? : ";
+    for (const auto& [answer, shown] :
+         {std::pair{"1", "You fight!\n"}, std::pair{"2", "You flee!\n"}}) {
         start({"/LABEL", "`2Fight or flee?", "/CHOICE:2", "/1CHOICE", "`4You fight!", "/GOTO:;DONE",
                "/2CHOICE", "`2You flee!", ";DONE", "The end."});
-        EXPECT_EQ(run(), "Fight or flee?\n(12) - Your Command, Ardo? : ");
+        EXPECT_EQ(run(), question);
         EXPECT_EQ(player.substate(), sub::kAnswer);
+        EXPECT_EQ(player.say("?"), question);
+        EXPECT_EQ(player.substate(), sub::kAnswer);
+        EXPECT_EQ(player.say(answer), std::string(shown) + "The end.\n" + kEndText);
     }
-};
-
-TEST_F(WorkedExample, AnswerOneFights) {
-    EXPECT_EQ(player.say("1"), std::string("You fight!\nThe end.\n") + kEndText);
-}
-
-TEST_F(WorkedExample, AnswerTwoFlees) {
-    EXPECT_EQ(player.say("2"), std::string("You flee!\nThe end.\n") + kEndText);
-}
-
-TEST_F(WorkedExample, AQuestionMarkAsksAgainFromTheLabel) {
-    EXPECT_EQ(player.say("?"), "Fight or flee?\n(12) - Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kAnswer);
-    EXPECT_EQ(player.say("2"), std::string("You flee!\nThe end.\n") + kEndText);
 }
 
 // ---- subroutines and loops ----
