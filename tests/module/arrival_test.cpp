@@ -217,25 +217,6 @@ TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
     EXPECT_EQ(nameless.substate(), 1);
 }
 
-TEST(Arrival, StartsANewDayInTheLedgerAtOnce) {
-    Visit v;
-    Host& host = v.start();
-    const uint16_t today = v.today();
-    v.world.ledger_record("ZMBVIGMS.SV1", 0, 4, static_cast<uint16_t>(today - 1));
-    v.world.ledger_record("ZMBVIGMS.SV1", 1, 4, today);
-
-    Player& yesterday = host.player(1);
-    yesterday.arrive("KXPVORN", 0);
-    EXPECT_EQ(trips_used(yesterday), 0);
-    EXPECT_EQ(v.world.ledger_record("ZMBVIGMS.SV1", 0), std::make_pair(int16_t{0}, today));
-    EXPECT_THAT(yesterday.text(), HasSubstr("You have already used 0 of your 10 trips"));
-
-    Player& same_day = host.player(2);
-    same_day.arrive("KXPVORN", 1);
-    EXPECT_EQ(trips_used(same_day), 4);
-    EXPECT_THAT(same_day.text(), HasSubstr("You have already used 4 of your 10 trips"));
-}
-
 // ---- the hand-back ----
 
 TEST(HandBack, FindsTheGameAfterThisModulesEntryAndTheFirstOfTwoWins) {

@@ -24,11 +24,17 @@ TEST_F(Interpreter, CommentsVanishIndentationGoesAndBlankLinesStay) {
 }
 
 TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
-    start({"/label", "again", "/LOOPING"});
-    EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
-    start({"/Halted now", "never"});
+    // A halt ends in the halted menu whatever the return sub-state, with the
+    // status that shows the prompt queued.
+    start({"/Halted now", "never"}, sub::kAfterScript);
     EXPECT_EQ(slice(), "");
     EXPECT_EQ(player.substate(), sub::kMenuHalted);
+    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(slice(), "Your Command, Ardo? : ");
+    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+
+    start({"/label", "again", "/LOOPING"});
+    EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
 }
 
 // A player's text is data: substitution comes before the line is judged,
@@ -237,13 +243,6 @@ TEST_F(Interpreter, InputTakesItsPromptOrTheDefault) {
     start({"/INPUT:Your name, stranger, if you please?"});
     EXPECT_EQ(slice(), "(Your name, stranger, if y) - Your Command, Ardo? : ");
     EXPECT_EQ(text(state::input_prompt), "Your name, stranger, if y");
-}
-
-TEST_F(Interpreter, AnAnswerToInputResumesAtTheNextLine) {
-    start({"/INPUT:Name?", "thanks"});
-    slice();
-    EXPECT_EQ(player.say("Bob the Brave"), std::string("thanks\n") + kEndText);
-    EXPECT_EQ(text(state::string(1)), "Bob the Brave");
 }
 
 TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {

@@ -62,12 +62,6 @@ TEST(MenuCommand, WordsThatAreNoPlaceAreRefused) {
     EXPECT_EQ(m.host->pending(), 0u);
 }
 
-TEST(MenuCommand, EmptyLineShowsThePromptAgain) {
-    AtMenu m;
-    EXPECT_EQ(m.p->say(""), kPrompt);
-    EXPECT_EQ(m.p->substate(), 1);
-}
-
 TEST(MenuCommand, LeavingWorksInEitherCase) {
     Visit v;
     Host& host = v.start();
@@ -104,17 +98,6 @@ TEST(MenuCommand, StatsNewsAndMenuAgainInEitherCase) {
         EXPECT_THAT(p.say(again), HasSubstr("Through distant fields"));
         EXPECT_EQ(p.substate(), 1);
     }
-}
-
-TEST(MenuCommand, SysopMenuOnlyForAHolderOfTheKey) {
-    AtMenu m;
-    Player& p = *m.p;
-    EXPECT_EQ(p.say("s"), std::string(kInvalid) + kPrompt);
-    EXPECT_EQ(p.substate(), 1);
-
-    p.grant_key("SYSOP");
-    EXPECT_THAT(p.say("s"), HasSubstr("SYSOP KEY : SYSOP"));
-    EXPECT_EQ(p.substate(), 9);
 }
 
 TEST(MenuCommand, TiredPlayerReadsNoListAndSpendsNoTripButCanStillLook) {

@@ -129,25 +129,6 @@ TEST_F(RunDriver, WaitReadsTwoCharactersAndANegativeWaitIsAlreadyOver) {
 
 // ---- stopping and ending ----
 
-TEST_F(RunDriver, HaltEndsInSubstateEightWhateverTheReturnSubstate) {
-    start({"Bye", "/HALT", "never"}, sub::kAfterScript);
-    EXPECT_EQ(slice(), "Bye\n");
-    EXPECT_EQ(player.substate(), sub::kMenuHalted);
-    EXPECT_EQ(host->pending(), 1u);
-    EXPECT_EQ(slice(), "Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kMenuCommand);
-}
-
-TEST_F(RunDriver, PausesWaitWithNothingQueued) {
-    start({"/PAUSE", "after pause", "/ANYQUIT", "after quit pause"});
-    slice();
-    EXPECT_EQ(player.substate(), sub::kPause);
-    EXPECT_EQ(host->pending(), 0u);
-    EXPECT_THAT(player.say(""), HasSubstr("after pause\n"));
-    EXPECT_EQ(player.substate(), sub::kQuitPause);
-    EXPECT_EQ(host->pending(), 0u);
-}
-
 // ---- damaged scripts ----
 
 TEST_F(RunDriver, AScriptDeletedBetweenSlicesIsReportedAndLeftAsItWas) {

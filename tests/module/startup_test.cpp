@@ -87,14 +87,6 @@ TEST(StartUp, SecondStartAppendsAnotherEntryAndLeavesTheFilesAlone) {
     EXPECT_EQ(world.read("ZMBVIGMS.SV3"), "odd length");
 }
 
-TEST(StartUp, ExistingModuleListKeepsItsEntriesBeforeOurs) {
-    World world;
-    world.write("IGMLIST.DAT", "KXPVORN\n1\nThe game\n");
-    Host host(world);
-    EXPECT_EQ(world.read("IGMLIST.DAT"),
-              "KXPVORN\n1\nThe game\n" + list_entry(host.module_number()));
-}
-
 TEST(StartUp, ModuleListThatCannotBeWrittenIsSkipped) {
     World world;
     world.mkdir("IGMLIST.DAT");  // neither appendable nor creatable
