@@ -2,7 +2,7 @@
 // The folder part of a pattern may use `\` or `/` and is matched without
 // regard to case against the folders that exist; the file part (wildcards
 // * and ?) is matched ignoring case. Only regular files whose names fit
-// 8.3 are found, in sorted order. The search state lives in
+// 8.3 are found, in order of their names ignoring case. The search state lives in
 // file_info.reserved (the pattern and the last name returned); every call
 // lists the folder again, so nothing is held between calls.
 #include <dirent.h>
@@ -118,7 +118,18 @@ bool resolve_dir(const std::string& folder, std::string* out) {
     return true;
 }
 
-// The smallest matching 8.3 file name greater than `after` ("" = from the start).
+// Listing order: names ignoring case (as DOS names would sort), then by byte
+// so that two spellings of one name keep a fixed order.
+bool listed_before(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]);
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+// The first matching 8.3 file name listed after `after` ("" = from the start).
 bool find_after(const char* full_pattern, const char* after, file_info* info) {
     std::string pattern = full_pattern;
     std::replace(pattern.begin(), pattern.end(), '\\', '/');
@@ -134,8 +145,8 @@ bool find_after(const char* full_pattern, const char* after, file_info* info) {
     std::string best;
     bool found = false;
     for (const auto& name : list_dir(dir)) {
-        if (!fits_8_3(name) || name.compare(after) <= 0) continue;
-        if (found && name.compare(best) >= 0) continue;
+        if (!fits_8_3(name) || !listed_before(after, name)) continue;
+        if (found && !listed_before(name, best)) continue;
         if (!name_matches(file, name)) continue;
         struct stat st {};
         if (stat((base + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;

@@ -54,7 +54,7 @@ TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseInSortedOrder) {
     touch("QHYVIGMS/cave.lor");
     touch("QHYVIGMS/Abbey.Lor");
     touch("QHYVIGMS/NOTES.TXT");
-    EXPECT_EQ(find_all("QHYVIGMS\\*.LOR"), (Names{"Abbey.Lor", "ZED.LOR", "cave.lor"}));
+    EXPECT_EQ(find_all("QHYVIGMS\\*.LOR"), (Names{"Abbey.Lor", "cave.lor", "ZED.LOR"}));
     EXPECT_EQ(find_all("QHYVIGMS/c?ve.*"), (Names{"cave.lor"}));
 }
 
