@@ -19,6 +19,8 @@ void LineEditor::feed(std::string_view bytes, size_t limit, std::string& echo,
             if (c == '\n' || c == '\0') continue;
         }
         // ESC [ ... final, ESC O x and ESC x are keys, not text.
+        // A line end is never part of a key: it ends the line as usual.
+        if (escape_ != Escape::none && (c == '\r' || c == '\n')) escape_ = Escape::none;
         if (escape_ == Escape::started) {
             escape_ = c == '[' ? Escape::csi : c == 'O' ? Escape::single : Escape::none;
             continue;
