@@ -316,6 +316,7 @@ void game_status(int instance) {
     }
     Visit& v = found->second;
     usrptr->substate = kAtMenu;
+    host::user(usrnum).input_limit = 0;  // the module's limit (btumil) ends with its visit
     host::log("channel %d (%s): handed back to %s", usrnum, v.player_name.c_str(),
               std::string(kInstances[instance].name).c_str());
     say("\n`2Welcome back to `0" + std::string(kInstances[instance].title) + "`2!\n");
@@ -413,6 +414,7 @@ void enter(int channel, int instance, std::string_view player_name) {
 
 void take_back(int channel) {
     host::select_channel(channel);
+    host::user(channel).input_limit = 0;  // the module's limit (btumil) ends with its visit
     auto found = visits.find(channel);
     if (found == visits.end() || found->second.instance < 0) {
         usrptr->current_module = 0;
