@@ -21,6 +21,7 @@
 
 #include "game/game.h"
 #include "server/core/host_core.h"
+#include "server/frontend/accounts.h"
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
 #include "server/frontend/options.h"
@@ -44,6 +45,14 @@ int signal_pipe[2] = {-1, -1};
 void on_signal(int signal_number) {
     char byte = static_cast<char>(signal_number);
     [[maybe_unused]] ssize_t n = write(signal_pipe[1], &byte, 1);
+}
+
+// A crash must not leave the console's terminal raw: restore it (tcsetattr
+// is async-signal-safe), then die of the signal as usual (SA_RESETHAND put
+// the default action back).
+void on_fatal_signal(int signal_number) {
+    frontend::restore_console();
+    raise(signal_number);
 }
 
 // The module next to the igmhost binary.
@@ -122,6 +131,14 @@ bool Server::start(frontend::Charset console_charset) {
             s->connection().write_text(bytes);
     });
     host::set_catastro_hook(&frontend::restore_console);
+    // A client that reads slowly holds its script back; one that has
+    // stopped reading altogether is let run into the output limit.
+    pump_.set_hold([this](int channel) {
+        Session* s = session(channel);
+        return s != nullptr &&
+               s->connection().queued_output() > frontend::StatusPump::kHoldOutput &&
+               !s->connection().output_stalled(Clock::now());
+    });
 
     std::string error;
     if (!game::register_games(&error)) {
@@ -142,6 +159,14 @@ bool Server::start(frontend::Charset console_charset) {
         return false;
     }
     host::log("listening on %s:%d", listener_.address().c_str(), listener_.port());
+    if (auto bad = frontend::malformed_account_lines(); !bad.empty()) {
+        std::string numbers;
+        for (size_t i = 0; i < bad.size() && i < 10; ++i)
+            numbers += (i ? ", " : "") + std::to_string(bad[i]);
+        if (bad.size() > 10) numbers += ", ...";
+        host::log("%s: %zu malformed line%s ignored (line %s)", frontend::kAccountsFile, bad.size(),
+                  bad.size() == 1 ? "" : "s", numbers.c_str());
+    }
     if (options_.console) {
         auto console = frontend::ConsoleConnection::open(console_charset, &error);
         if (!console) {
@@ -191,7 +216,12 @@ void Server::read_from(Session& s) {
     frontend::Connection& c = s.connection();
     c.set_line_limit(s.line_limit(static_cast<size_t>(options_.max_line)));
     if (!c.read_input()) {
-        hang_up(channel, "carrier lost");
+        std::string reason = "carrier lost";
+        if (auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&c)) {
+            std::string error = telnet->take_warning();
+            if (!error.empty()) reason = "telnet error: " + error;
+        }
+        hang_up(channel, reason);
         return;
     }
     if (c.typed_bytes() != s.typed_seen) {
@@ -264,10 +294,14 @@ int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> s
     if (status_wait) wait = std::min(wait, *status_wait);
     for (const auto& s : sessions_) {
         if (!s) continue;
-        if (!s->connection().lines().empty()) return 0;
+        // A closing user's lines are never taken, so they must not keep
+        // the loop from sleeping.
         if (s->stage() == Session::Stage::closing) {
             wait = std::min(wait, s->close_deadline - now);
-        } else if (options_.idle_seconds > 0 && !s->is_console()) {
+            continue;
+        }
+        if (!s->connection().lines().empty()) return 0;
+        if (options_.idle_seconds > 0 && !s->is_console()) {
             wait =
                 std::min(wait, s->last_input + std::chrono::seconds(options_.idle_seconds) - now);
         }
@@ -406,8 +440,14 @@ int main(int argc, char** argv) {
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaction(s, &action, nullptr);
+    struct sigaction fatal {};
+    fatal.sa_handler = on_fatal_signal;
+    sigemptyset(&fatal.sa_mask);
+    fatal.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int s : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL})
+        sigaction(s, &fatal, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     host::log("igmhost starting: world %s, module %s", options.world.c_str(),

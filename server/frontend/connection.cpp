@@ -25,6 +25,7 @@ bool Connection::flush() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) return false;
         sent_ += static_cast<size_t>(n);
+        last_progress_ = std::chrono::steady_clock::now();
     }
     // Drop what is written once it is the larger part of the buffer, so
     // the queue never costs more than twice what waits.

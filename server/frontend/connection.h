@@ -4,6 +4,7 @@
 // output queue.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -15,6 +16,9 @@ namespace frontend {
 
 // A client that stops reading is dropped once this much output waits.
 inline constexpr size_t kMaxQueuedOutput = 1 << 20;
+// Output that has not moved at all for this long means the client has
+// stopped reading.
+inline constexpr std::chrono::seconds kOutputStall{5};
 // Lines typed (or pasted) ahead of the host are kept up to this many.
 inline constexpr size_t kMaxQueuedLines = 64;
 
@@ -37,6 +41,10 @@ class Connection {
     bool flush();
     size_t queued_output() const { return out_.size() - sent_; }
     bool output_overflowed() const { return queued_output() > kMaxQueuedOutput; }
+    // Output waits and none of it has been written for kOutputStall.
+    bool output_stalled(std::chrono::steady_clock::time_point now) const {
+        return queued_output() > 0 && now - last_progress_ >= kOutputStall;
+    }
 
     std::deque<std::string>& lines() { return lines_; }
     // Bytes the user has typed so far (telnet commands do not count), to
@@ -49,7 +57,10 @@ class Connection {
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
     void take_typed(std::string_view bytes, bool echo);
     // Queues bytes exactly as they are to go on the wire.
-    void queue_raw(std::string_view bytes) { out_.append(bytes); }
+    void queue_raw(std::string_view bytes) {
+        if (queued_output() == 0) last_progress_ = std::chrono::steady_clock::now();
+        out_.append(bytes);
+    }
 
     LineEditor editor_;
     std::deque<std::string> lines_;
@@ -59,6 +70,8 @@ class Connection {
   private:
     std::string out_;
     size_t sent_ = 0;  // bytes of out_ already written
+    // When output last moved (or began to wait).
+    std::chrono::steady_clock::time_point last_progress_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace frontend

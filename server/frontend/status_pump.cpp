@@ -2,6 +2,7 @@
 #include "server/frontend/status_pump.h"
 
 #include "module/host/host_interface.h"
+#include "server/core/core_state.h"
 #include "server/core/host_core.h"
 
 namespace frontend {
@@ -29,11 +30,23 @@ bool StatusPump::quiet(int channel) const {
     return channel < static_cast<int>(streaks_.size()) && streaks_[channel] >= kQuietStreak;
 }
 
+// Round-robin over the channels, as the core's deliver_next_status, but
+// passing over the channels that are held.
 void StatusPump::deliver_one() {
-    unsigned long before = outputs_;
-    if (!host::deliver_next_status()) return;
-    // The core selects the channel it delivers to, so usrnum names it.
-    if (usrnum >= 0 && outputs_ == before) ++streak(usrnum);
+    auto& channels = host::detail::core().channels;
+    int count = static_cast<int>(channels.size());
+    for (int step = 0; step < count; ++step) {
+        int ch = (next_channel_ + step) % count;
+        auto& queue = channels[static_cast<size_t>(ch)].statuses;
+        if (queue.empty() || held(ch)) continue;
+        int code = queue.front();
+        queue.pop_front();
+        next_channel_ = (ch + 1) % count;
+        unsigned long before = outputs_;
+        host::call_status(ch, code);
+        if (outputs_ == before) ++streak(ch);
+        return;
+    }
 }
 
 std::optional<StatusPump::Clock::duration> StatusPump::run(int budget, Clock::time_point now) {
@@ -42,10 +55,13 @@ std::optional<StatusPump::Clock::duration> StatusPump::run(int budget, Clock::ti
         int waiting = 0;
         bool all_quiet = true;
         for (int ch = 0; ch < host::channel_count(); ++ch) {
-            if (host::pending_statuses(ch) == 0) continue;
+            if (host::pending_statuses(ch) == 0 || held(ch)) continue;
             ++waiting;
             all_quiet = all_quiet && quiet(ch);
         }
+        // Only held channels have statuses: their output draining (a
+        // POLLOUT) or new input wakes the caller.
+        if (waiting == 0) return std::nullopt;
         if (!all_quiet) {
             deliver_one();
             continue;

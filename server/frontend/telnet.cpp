@@ -164,8 +164,12 @@ void TelnetConnection::handle(telnet_event_t& event) {
             }
             break;
         case TELNET_EV_ERROR:
-            broken_ = true;  // the parser cannot go on: the caller is dropped
-            [[fallthrough]];
+            // The parser cannot go on: the caller is dropped, and the log
+            // says why (over any earlier warning).
+            broken_ = true;
+            warned_ = true;
+            warning_ = printable(event.error.msg != nullptr ? event.error.msg : "?", 80);
+            break;
         case TELNET_EV_WARNING:
             // Junk from the client: report it once, keep serving.
             if (!warned_) {

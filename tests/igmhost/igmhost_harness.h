@@ -322,6 +322,21 @@ class Client {
         return false;
     }
 
+    // Reads at most `max_bytes` of what arrives within `seconds`, for a
+    // client that reads slowly; false at end of stream or timeout.
+    bool read_at_most(size_t max_bytes, double seconds) {
+        pollfd p{fd_, POLLIN, 0};
+        if (fd_ < 0 || poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;
+        std::string buffer(max_bytes, '\0');
+        ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+        if (n <= 0) {
+            eof_ = true;
+            return false;
+        }
+        take(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        return true;
+    }
+
     // Data bytes as received (telnet commands removed, ANSI kept).
     const std::string& data() const { return data_; }
     // The same without ANSI sequences.

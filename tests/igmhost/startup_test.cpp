@@ -202,6 +202,23 @@ TEST(IgmhostConsole, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
 }
 
+TEST(IgmhostConsole, CtrlBackslashStopsCleanlyAndACrashStillRestoresTheTerminal) {
+    for (int signal_number : {SIGQUIT, SIGSEGV}) {
+        SCOPED_TRACE(signal_number);
+        Scratch scratch;
+        scratch.make_demo_world();
+        Pty pty;
+        tcflag_t before = pty.settings().c_lflag;
+        pid_t pid = pty.spawn_console(scratch, scratch.root() / "console.log");
+        ASSERT_TRUE(pty.expect("Your choice: "));
+        EXPECT_FALSE(pty.settings().c_lflag & ICANON);
+        kill(pid, signal_number);
+        // SIGQUIT stops igmhost as SIGTERM does; a crash still kills it.
+        EXPECT_EQ(pty.exit_status(), signal_number == SIGQUIT ? 0 : 128 + SIGSEGV);
+        EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
+    }
+}
+
 TEST(IgmhostConsole, GoodbyeAtTheConsoleStopsIgmhost) {
     Scratch scratch;
     scratch.make_demo_world();

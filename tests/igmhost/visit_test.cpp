@@ -158,6 +158,11 @@ TEST(IgmhostVisit, ModuleThatGivesTheUserUpHandsThemBackToTheGame) {
     ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
     EXPECT_TRUE(server.wait_for_log("(Ardo): given back to KXPVORN"));
     ASSERT_TRUE(ardo.say("V", "Ardo, level 5 The Mystical (male)"));
+    // Back in the game, the module's limit of 128 characters a line is gone.
+    size_t before = ardo.text().size();
+    ASSERT_TRUE(ardo.say(std::string(200, '#'), "That is not a choice here."));
+    std::string echoed = ardo.text().substr(before);
+    EXPECT_EQ(std::count(echoed.begin(), echoed.end(), '#'), 200);
 }
 
 TEST(IgmhostVisit, NameInUseIsRefused) {
@@ -171,6 +176,16 @@ TEST(IgmhostVisit, NameInUseIsRefused) {
     ASSERT_TRUE(second.expect("Name: "));
     ASSERT_TRUE(second.say("ARDO", "ARDO is already signed on."));
     ASSERT_TRUE(second.expect("Name: "));
+}
+
+TEST(IgmhostVisit, MalformedAccountLinesAreCountedInTheLog) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    std::string accounts = read_file(scratch.world() / "ACCOUNTS.TXT");
+    write_file(scratch.world() / "ACCOUNTS.TXT",
+               accounts + "no age here\n# a note\n\nZed|not a number|\n");
+    Server server(scratch);
+    EXPECT_TRUE(server.wait_for_log("ACCOUNTS.TXT: 2 malformed lines ignored"));
 }
 
 }  // namespace
