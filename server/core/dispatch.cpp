@@ -94,21 +94,25 @@ void call_status(int channel, int code) {
 }
 
 bool deliver_next_status() {
-    if (refuse_nested("deliver_next_status")) return false;
+    return deliver_next_status_except(nullptr) >= 0;
+}
+
+int deliver_next_status_except(const std::function<bool(int)>& held) {
+    if (refuse_nested("deliver_next_status")) return -1;
     auto& c = detail::core();
     int count = static_cast<int>(c.channels.size());
     for (int step = 0; step < count; ++step) {
         int ch = (c.next_status_channel + step) % count;
         auto& queue = c.channels[static_cast<size_t>(ch)].statuses;
-        if (queue.empty()) continue;
+        if (queue.empty() || (held && held(ch))) continue;
         int code = queue.front();
         queue.pop_front();
         // The next delivery starts with the channel after this one.
         c.next_status_channel = (ch + 1) % count;
         call_status(ch, code);
-        return true;
+        return ch;
     }
-    return false;
+    return -1;
 }
 
 size_t pending_statuses() {

@@ -70,6 +70,10 @@ int type_line(int channel, std::string_view line);
 // Delivers one queued status, round-robin over the channels (each channel's
 // statuses in order). Returns false when nothing was queued.
 bool deliver_next_status();
+// The same, passing over the channels for which `held` is true (a front end
+// holds back a channel whose caller has not taken its output yet). Returns
+// the channel served, or -1 when none was.
+int deliver_next_status_except(const std::function<bool(int)>& held);
 // Calls the current module's status routine for `channel` with `code` now.
 void call_status(int channel, int code);
 size_t pending_statuses();             // all channels

@@ -2,7 +2,6 @@
 #include "server/frontend/status_pump.h"
 
 #include "module/host/host_interface.h"
-#include "server/core/core_state.h"
 #include "server/core/host_core.h"
 
 namespace frontend {
@@ -30,23 +29,11 @@ bool StatusPump::quiet(int channel) const {
     return channel < static_cast<int>(streaks_.size()) && streaks_[channel] >= kQuietStreak;
 }
 
-// Round-robin over the channels, as the core's deliver_next_status, but
-// passing over the channels that are held.
+// Round-robin over the channels, passing over the channels that are held.
 void StatusPump::deliver_one() {
-    auto& channels = host::detail::core().channels;
-    int count = static_cast<int>(channels.size());
-    for (int step = 0; step < count; ++step) {
-        int ch = (next_channel_ + step) % count;
-        auto& queue = channels[static_cast<size_t>(ch)].statuses;
-        if (queue.empty() || held(ch)) continue;
-        int code = queue.front();
-        queue.pop_front();
-        next_channel_ = (ch + 1) % count;
-        unsigned long before = outputs_;
-        host::call_status(ch, code);
-        if (outputs_ == before) ++streak(ch);
-        return;
-    }
+    unsigned long before = outputs_;
+    int ch = host::deliver_next_status_except([this](int channel) { return held(channel); });
+    if (ch >= 0 && outputs_ == before) ++streak(ch);
 }
 
 std::optional<StatusPump::Clock::duration> StatusPump::run(int budget, Clock::time_point now) {

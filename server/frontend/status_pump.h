@@ -51,7 +51,6 @@ class StatusPump {
     unsigned long outputs_ = 0;  // output events so far, to tell a silent delivery
     Clock::time_point resume_at_{};
     std::function<bool(int)> held_;
-    int next_channel_ = 0;  // round-robin position
 };
 
 }  // namespace frontend

@@ -87,6 +87,17 @@ TEST_F(Core, DeliveryIsRoundRobinOverChannelsAndInOrderPerChannel) {
     EXPECT_EQ(delivered, (Calls{{0, 0}, {1, 10}, {3, 30}, {1, 11}, {3, 31}, {1, 12}}));
 }
 
+TEST_F(Core, HeldChannelsArePassedOverAndKeepTheirStatuses) {
+    btuinj(1, 10);
+    btuinj(2, 20);
+    auto hold_one = [](int ch) { return ch == 1; };
+    EXPECT_EQ(host::deliver_next_status_except(hold_one), 2);
+    EXPECT_EQ(host::deliver_next_status_except(hold_one), -1);
+    EXPECT_EQ(host::pending_statuses(1), 1u);
+    EXPECT_EQ(host::deliver_next_status_except(nullptr), 1);
+    EXPECT_EQ(delivered, (Calls{{2, 20}, {1, 10}}));
+}
+
 TEST_F(Core, ALoopingChannelDoesNotHoldUpAnother) {
     // Channel 0 queues 240 again on every call, as a running script does.
     btuinj(0, 240);
