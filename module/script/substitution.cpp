@@ -25,13 +25,6 @@ constexpr size_t kOutputLimit = kExpandedSize - 1;
 // buffer, where the run driver keeps the line, so the scan never reads there.
 char line_copy[kWorkSize];
 
-// A text field of the record without forcing its terminator: the bytes stay
-// as read, and a field without a NUL gives its first size-1 characters.
-std::string_view field_text(TextField f) {
-    const char* at = reinterpret_cast<const char*>(&context[f.at]);
-    return {at, strnlen(at, f.size - 1)};
-}
-
 class Output {
   public:
     Output() : out_(work_buffer) { out_[0] = '\0'; }
@@ -62,7 +55,7 @@ void add_value(Output& out, char code) {
     if (code >= 'a' && code <= 'z') code = static_cast<char>(code - 'a' + 'A');
     switch (code) {
         case 'A':
-            out.add(field_text(state::player_name));
+            out.add(text_view(state::player_name));
             break;
         case 'B':
             out.add_number(get(player::strength));
@@ -86,10 +79,10 @@ void add_value(Output& out, char code) {
             out.add_number(get(player::level));
             break;
         case 'I':
-            out.add(field_text(player::weapon_name));
+            out.add(text_view(player::weapon_name));
             break;
         case 'J':
-            out.add(field_text(player::armour_name));
+            out.add(text_view(player::armour_name));
             break;
         case 'K':
             out.add_number(get(player::forest_fights));

@@ -76,17 +76,23 @@ inline char* text(TextField f) {
     context[f.at + f.size - 1] = 0;
     return reinterpret_cast<char*>(&context[f.at]);
 }
-// Copies a text field into out (at least f.size bytes), stopping at a NUL or
-// one byte short of the field's end, and terminates it. The field is not touched.
-inline char* copy_text(TextField f, char* out) {
+// A text field as it stands, without touching it: up to its NUL, or its
+// first size-1 bytes when it has none (the record's names come from a file).
+inline std::string_view text_view(TextField f) {
+    const auto* at = reinterpret_cast<const char*>(&context[f.at]);
     size_t n = 0;
-    while (n + 1 < f.size && context[f.at + n] != 0) {
-        out[n] = static_cast<char>(context[f.at + n]);
+    while (n + 1 < f.size && at[n] != '\0')
         ++n;
-    }
-    out[n] = '\0';
+    return {at, n};
+}
+// text_view copied into out (at least f.size bytes) and terminated.
+inline char* copy_text(TextField f, char* out) {
+    const std::string_view v = text_view(f);
+    v.copy(out, v.size());
+    out[v.size()] = '\0';
     return out;
 }
+
 // Copies at most size-1 characters (stopping at a NUL) and terminates.
 inline void set_text(TextField f, std::string_view s) {
     size_t n = 0;
