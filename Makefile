@@ -3,6 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PORT ?= 2323
+CMAKE_FLAGS ?=
 MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build host test demo serve bench format clean
@@ -13,7 +14,7 @@ deps:
 	@tools/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)

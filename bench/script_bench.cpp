@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
 

@@ -11,7 +11,7 @@
 #include "game/colour.h"
 #include "game/igm_list.h"
 #include "game/player_file.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "server/core/host_core.h"
 
 namespace game {

@@ -1,7 +1,7 @@
 // The stand-in game's players: PLAYER.DAT in each instance's folder, a flat
 // file of 248-byte little-endian records (record n at byte n * 248). The
 // field offsets are the ones the in-game modules read; see the offset table
-// in module/userflow/user_context.h. Bytes the game does not name stay zero
+// in module/data/context.h. Bytes the game does not name stay zero
 // in new records and are kept as read in old ones.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "module/userflow/user_context.h"
+#include "include/record_layout.h"
 
 namespace game {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/paths.h"
 
 namespace zmb {

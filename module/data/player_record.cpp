@@ -11,7 +11,7 @@
 
 #include "module/host/paths.h"
 #include "module/userflow/arrival.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

@@ -1,5 +1,5 @@
 // Moving one 248-byte PlayerRecord between the game's PLAYER.DAT and memory.
-// The field layout is in module/userflow/user_context.h. A missing file
+// The field layout is in module/data/context.h. A missing file
 // makes both operations do nothing; nothing is reported to the caller.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The daily trip ledgers. A ledger is a flat array of 4-byte TripRecords
-// (see trip:: in user_context.h), record n at byte n*4, opened and closed
+// (see trip:: in record_layout.h), record n at byte n*4, opened and closed
 // around every access. A ledger that does not exist (always so for
 // "OOO.DAT") is never created here; its players count from 0 each arrival.
 #include "module/data/trip_ledger.h"
@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/data/bytes.h"
-#include "module/host/host_interface.h"
+#include "include/bytes.h"
+#include "include/host_interface.h"
 #include "module/host/paths.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 
 namespace zmb {
 

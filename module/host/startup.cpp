@@ -16,7 +16,7 @@
 #include "module/screens/menu_generator.h"
 #include "module/script/run_driver.h"
 #include "module/userflow/main_menu.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

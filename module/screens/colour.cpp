@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 
 namespace zmb {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/paths.h"
 
 namespace zmb {

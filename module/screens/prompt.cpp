@@ -10,7 +10,7 @@
 #include "module/data/config.h"
 #include "module/host/module_state.h"
 #include "module/screens/colour.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

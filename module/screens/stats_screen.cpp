@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 #include "module/screens/colour.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

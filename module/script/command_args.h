@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "module/script/text_slices.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

@@ -18,7 +18,7 @@
 #include "module/script/substitution.h"
 #include "module/script/text_slices.h"
 #include "module/script/value_commands.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

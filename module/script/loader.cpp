@@ -14,7 +14,7 @@
 #include "module/screens/colour.h"
 #include "module/script/run_driver.h"
 #include "module/script/text_slices.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/script/command_args.h"
 #include "module/script/interpreter.h"
 #include "module/script/value_commands.h"

@@ -15,7 +15,7 @@
 #include "module/screens/prompt.h"
 #include "module/script/interpreter.h"
 #include "module/script/loader.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/script/command_args.h"
 #include "module/script/interpreter.h"
 #include "module/script/text_slices.h"

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "module/data/config.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 #include "module/script/command_args.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 namespace {

@@ -14,11 +14,11 @@
 
 #include "module/data/player_record.h"
 #include "module/data/trip_ledger.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 #include "module/host/paths.h"
 #include "module/script/loader.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

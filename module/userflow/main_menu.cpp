@@ -13,7 +13,7 @@
 
 #include "module/data/config.h"
 #include "module/data/trip_ledger.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 #include "module/host/paths.h"
 #include "module/screens/colour.h"
@@ -23,7 +23,7 @@
 #include "module/script/text_slices.h"
 #include "module/userflow/arrival.h"
 #include "module/userflow/sysop_menu.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 namespace zmb {
 

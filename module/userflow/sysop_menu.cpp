@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "module/data/config.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "module/host/module_state.h"
 #include "module/screens/colour.h"
 #include "module/screens/prompt.h"

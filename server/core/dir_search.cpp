@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 
 namespace host {
 

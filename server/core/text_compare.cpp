@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 
 namespace {
 

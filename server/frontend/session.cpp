@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "game/game.h"
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "server/core/host_core.h"
 #include "server/frontend/accounts.h"
 #include "server/frontend/log_lines.h"

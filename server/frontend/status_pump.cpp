@@ -1,7 +1,7 @@
 // Fair, cheap delivery of queued statuses.
 #include "server/frontend/status_pump.h"
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "server/core/host_core.h"
 
 namespace frontend {

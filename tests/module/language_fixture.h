@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "tests/support/session.h"
 
 namespace test {

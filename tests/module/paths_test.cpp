@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "tests/support/session.h"
 
 using ::testing::HasSubstr;

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "module/host/module_state.h"
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
 

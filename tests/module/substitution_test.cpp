@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 #include "tests/module/language_fixture.h"
 
 using ::testing::AllOf;

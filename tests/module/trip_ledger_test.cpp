@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "tests/support/session.h"
 
 using ::testing::HasSubstr;

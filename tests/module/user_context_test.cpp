@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
 

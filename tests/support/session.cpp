@@ -11,7 +11,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "module/host/host_interface.h"
+#include "include/host_interface.h"
 
 namespace test {
 
@@ -163,7 +163,7 @@ class Player {
 
     const uint8_t* area() const;  // the per-user area (724 bytes)
     PlayerView record() const { return PlayerView{area()}; }
-    // Offsets are those of module/userflow/user_context.h (e.g. state::line_offset.at).
+    // Offsets are those of module/data/context.h (e.g. state::line_offset.at).
     int16_t area_i16(size_t offset) const;
     int32_t area_i32(size_t offset) const;
     std::string area_text(size_t offset) const;

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 #include "tests/support/session.h"
 
 namespace fs = std::filesystem;

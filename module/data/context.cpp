@@ -2,7 +2,7 @@
 // user's per-user area at the start of a call and written back after every
 // change. The area belongs to this module only while the user's current
 // module is this module; after the hand-back to the game both copies stop.
-#include "module/userflow/user_context.h"
+#include "module/data/context.h"
 
 #include <cstring>
 

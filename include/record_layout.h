@@ -1,14 +1,14 @@
-// The UserContext: one user's PlayerRecord, ScriptState and TripRecord.
-// It lives between calls in the host's per-user area (724 bytes) and is
-// worked on in one module-wide working copy, `context`, laid out the same.
+// The byte layouts of the records the module keeps: the game's 248-byte
+// PlayerRecord, the script engine's 472-byte ScriptState, the 4-byte
+// TripRecord, and the 724-byte per-user area that holds the three in turn.
+// Layouts and offset tables only; shared by the module, the game and tests.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "module/data/bytes.h"
+#include "include/bytes.h"
 
 namespace zmb {
 
@@ -22,10 +22,9 @@ inline constexpr size_t kTripBase = kStateBase + kScriptStateSize;     // 720
 inline constexpr size_t kUserContextSize = kTripBase + kTripRecordSize;
 static_assert(kUserContextSize == 724);
 
-// The working copy. Between calls it holds whatever the last user left.
-extern std::array<uint8_t, kUserContextSize> context;
-
-// Typed views of fields at absolute offsets in the working copy.
+// Typed views of fields at absolute offsets in the per-user area. A
+// PlayerRecord read on its own (the game's PLAYER.DAT) starts at offset 0,
+// the same as in the area, so the player offsets serve both.
 struct U8Field {
     size_t at;
 };
@@ -40,67 +39,51 @@ struct I32Field {
 };
 struct TextField {
     size_t at;
-    size_t size;
-};  // size includes the terminator
+    size_t size;  // includes the terminator
+};
 
-inline uint8_t get(U8Field f) {
-    return context[f.at];
+inline uint8_t get(const uint8_t* area, U8Field f) {
+    return area[f.at];
 }
-inline int16_t get(I16Field f) {
-    return load_i16le(&context[f.at]);
+inline int16_t get(const uint8_t* area, I16Field f) {
+    return load_i16le(area + f.at);
 }
-inline uint16_t get(U16Field f) {
-    return load_u16le(&context[f.at]);
+inline uint16_t get(const uint8_t* area, U16Field f) {
+    return load_u16le(area + f.at);
 }
-inline int32_t get(I32Field f) {
-    return load_i32le(&context[f.at]);
+inline int32_t get(const uint8_t* area, I32Field f) {
+    return load_i32le(area + f.at);
 }
-inline void set(U8Field f, uint8_t v) {
-    context[f.at] = v;
+inline void set(uint8_t* area, U8Field f, uint8_t v) {
+    area[f.at] = v;
 }
-inline void set(I16Field f, int16_t v) {
-    store_i16le(&context[f.at], v);
+inline void set(uint8_t* area, I16Field f, int16_t v) {
+    store_i16le(area + f.at, v);
 }
-inline void set(U16Field f, uint16_t v) {
-    store_u16le(&context[f.at], v);
+inline void set(uint8_t* area, U16Field f, uint16_t v) {
+    store_u16le(area + f.at, v);
 }
-inline void set(I32Field f, int32_t v) {
-    store_i32le(&context[f.at], v);
+inline void set(uint8_t* area, I32Field f, int32_t v) {
+    store_i32le(area + f.at, v);
 }
 
-// A ScriptState text field as a C string. Every writer keeps it terminated
-// inside the field; `text` does not rely on that and forces the last byte 0.
-// PlayerRecord texts come from the game's file and must never be changed:
-// read them with copy_text.
-inline char* text(TextField f) {
-    context[f.at + f.size - 1] = 0;
-    return reinterpret_cast<char*>(&context[f.at]);
-}
 // A text field as it stands, without touching it: up to its NUL, or its
 // first size-1 bytes when it has none (the record's names come from a file).
-inline std::string_view text_view(TextField f) {
-    const auto* at = reinterpret_cast<const char*>(&context[f.at]);
+inline std::string_view text_view(const uint8_t* area, TextField f) {
+    const auto* at = reinterpret_cast<const char*>(area + f.at);
     size_t n = 0;
     while (n + 1 < f.size && at[n] != '\0')
         ++n;
     return {at, n};
 }
-// text_view copied into out (at least f.size bytes) and terminated.
-inline char* copy_text(TextField f, char* out) {
-    const std::string_view v = text_view(f);
-    v.copy(out, v.size());
-    out[v.size()] = '\0';
-    return out;
-}
-
 // Copies at most size-1 characters (stopping at a NUL) and terminates.
-inline void set_text(TextField f, std::string_view s) {
+inline void set_text(uint8_t* area, TextField f, std::string_view s) {
     size_t n = 0;
     while (n < s.size() && n + 1 < f.size && s[n] != '\0') {
-        context[f.at + n] = static_cast<uint8_t>(s[n]);
+        area[f.at + n] = static_cast<uint8_t>(s[n]);
         ++n;
     }
-    context[f.at + n] = 0;
+    area[f.at + n] = 0;
 }
 
 // PlayerRecord: one 248-byte record of the game's PLAYER.DAT.
@@ -149,9 +132,6 @@ inline constexpr U8Field thieving_skill{kPlayerBase + 224};
 inline constexpr U8Field death_knight_uses{kPlayerBase + 225};
 inline constexpr U8Field mystical_uses{kPlayerBase + 226};
 inline constexpr U8Field thieving_uses{kPlayerBase + 227};
-inline uint8_t* record() {
-    return &context[kPlayerBase];
-}
 }  // namespace player
 
 // ScriptState: the script engine's per-user block, fields in declared order
@@ -219,14 +199,6 @@ constexpr TextField string(int n) {
 namespace trip {
 inline constexpr I16Field trips_used{kTripBase + 0};
 inline constexpr U16Field trip_day{kTripBase + 2};
-inline uint8_t* record() {
-    return &context[kTripBase];
-}
 }  // namespace trip
-
-// Copies the current user's per-user area into the working copy, or back,
-// but only while the user's current module is this module.
-void load_user_context();
-void save_user_context();
 
 }  // namespace zmb
