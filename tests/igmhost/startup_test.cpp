@@ -82,8 +82,7 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
     Server again(scratch);
     Client c(again.port());
     ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say("Tess", "How old are you"));
-    ASSERT_TRUE(c.say("33", "Your choice: "));
+    ASSERT_TRUE(new_account(c, "Tess", 33));
     ASSERT_TRUE(c.say("3", "Which skill"));
     ASSERT_TRUE(c.say("3", "(M)ale or (F)emale?"));
     ASSERT_TRUE(c.say("m", "(1) Far Reaches!"));
@@ -192,7 +191,7 @@ TEST(IgmhostConsole, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     pty.type("1\r");
     ASSERT_TRUE(pty.expect("Press Enter"));
     pty.type("\r");
-    // The sysop holds the SYSOP key through ACCOUNTS.TXT.
+    // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
     ASSERT_TRUE(pty.expect("for Sysop Menu"));
     EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
 
