@@ -45,8 +45,9 @@ bool Session::sign_on_console(std::string* error) {
     accounts_.db->record_sign_on(account.id, rules::wall_now(), "console", "");
     dialog_ = std::make_unique<accounts::SignOn>(accounts_, channel_, "console",
                                                  [this](std::string_view text) { write(text); });
+    if (account.hash.empty())
+        last_on += "\n(No password is set for " + account.name + ": P sets one.)";
     signed_on_as(account, last_on);
-    if (account.hash.empty()) write("(No password is set for " + account.name + ": P sets one.)\n");
     return true;
 }
 
