@@ -1,0 +1,448 @@
+// igmhost's server loop and the life of its channels: accepting callers,
+// reading their lines, delivering statuses, sending output, hanging up.
+#include "server/server.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "game/game.h"
+#include "server/core/host_core.h"
+#include "server/frontend/console.h"
+#include "server/frontend/log_lines.h"
+
+namespace server {
+namespace {
+
+using frontend::release_channel;
+using frontend::Session;
+using std::chrono::milliseconds;
+
+constexpr int kStatusBudget = 64;  // statuses delivered between two looks at the sockets
+constexpr milliseconds kLongestSleep{1000};
+constexpr milliseconds kShutdownFlush{1000};
+constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
+constexpr int kIdleWarning = 60;         // seconds before the idle cut that a user is warned
+constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the hash results
+
+// Tells a caller why it is turned away and hangs up.
+void refuse(int fd, const std::string& text) {
+    [[maybe_unused]] ssize_t n = send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    close(fd);
+}
+
+}  // namespace
+
+bool enter_world(const std::string& world, std::string* error) {
+    if (chdir(world.c_str()) == 0) return true;
+    if (error) *error = "cannot use the world folder " + world + ": " + std::strerror(errno);
+    return false;
+}
+
+std::unique_ptr<Server> Server::make(frontend::Options options, std::string* error) {
+    std::unique_ptr<Server> server(new Server(std::move(options)));
+    if (pipe2(server->wake_pipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+        if (error) *error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return nullptr;
+    }
+    return server;
+}
+
+Server::~Server() {
+    for (int fd : wake_pipe_) {
+        if (fd >= 0) close(fd);
+    }
+}
+
+int Server::name_holder(int asking, std::string_view name) {
+    for (const auto& s : sessions_) {
+        if (!s || s->channel() == asking || !s->signed_on()) continue;
+        if (strcasecmp(s->name().c_str(), std::string(name).c_str()) == 0) return s->channel();
+    }
+    return -1;
+}
+
+// Before sign-on the shorter of the two limits applies; the console has none.
+int Server::idle_limit(const Session& s) const {
+    if (s.is_console()) return 0;
+    if (s.signed_on()) return options_.idle_seconds;
+    int before = options_.idle_signon_seconds, after = options_.idle_seconds;
+    return before == 0 ? after : after == 0 ? before : std::min(before, after);
+}
+
+// A minute before the idle cut a signed-on user is warned, then cut.
+void Server::check_idle(Session& s, rules::Clock::time_point now) {
+    int limit = idle_limit(s);
+    if (limit <= 0 || s.stage() == Session::Stage::closing) return;
+    auto idle = now - s.last_input;
+    if (idle >= std::chrono::seconds(limit)) {
+        s.close_with("\nYou have been idle too long. Goodbye!\n", "idle timeout");
+    } else if (s.signed_on() && limit > kIdleWarning && !s.idle_warned &&
+               idle >= std::chrono::seconds(limit - kIdleWarning)) {
+        s.idle_warned = true;
+        s.connection().write_text(
+            "\nYou will be signed off in 60 seconds unless you type something.\n");
+        host::log("%s: warned of the idle cut", frontend::who(s.channel(), s.name()).c_str());
+    }
+}
+
+void Server::take_hash_results() {
+    for (const accounts::HashResult& r : accounts_.take_results()) {
+        Session* s = session(r.channel);
+        if (s != nullptr) s->hash_result(r);
+    }
+}
+
+// A caller from an address blocked for wrong passwords, or over the cap
+// of connections at once from one address, is turned away.
+bool Server::refused_by_limits(int fd, const std::string& peer) {
+    std::string address = accounts::address_of(peer);
+    if (accounts_.limits().blocked(address, rules::now())) {
+        refuse(fd, "\r\nToo many wrong passwords from your address. Please try again later.\r\n");
+        host::log("connect from %s refused: blocked after wrong passwords", peer.c_str());
+        return true;
+    }
+    int cap = options_.max_per_address;
+    if (cap == 0) return false;
+    int open = 0;
+    for (const auto& s : sessions_) {
+        if (s && !s->is_console() && accounts::address_of(s->connection().describe()) == address) {
+            ++open;
+        }
+    }
+    if (open < cap) return false;
+    refuse(fd, "\r\nSorry, no more than " + std::to_string(cap) +
+                   " calls at once from one address.\r\n");
+    host::log("connect from %s refused: %d calls from %s already", peer.c_str(), open,
+              address.c_str());
+    return true;
+}
+
+void Server::add_session(int channel, std::unique_ptr<frontend::Connection> connection) {
+    release_channel(channel);  // whatever the last user left
+    sessions_[channel] =
+        std::make_unique<Session>(channel, std::move(connection), accounts_.context());
+    pump_.forget(channel);
+}
+
+bool Server::start(frontend::Charset console_charset) {
+    std::string error;
+    if (!accounts_.start(
+            {options_.world,
+             {2, static_cast<size_t>(options_.hash_memory_kib)},
+             {options_.max_per_address, options_.max_failed_passwords, options_.max_new_accounts},
+             options_.claim_imported},
+            &error)) {
+        host::log("%s", error.c_str());
+        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+        return false;
+    }
+    accounts_.context().holder = [this](int asking, std::string_view name) {
+        return name_holder(asking, name);
+    };
+    accounts_.context().end_call = [this](int channel, const std::string& reason) {
+        if (Session* s = session(channel))
+            s->close_with("\nThis name has signed on again elsewhere. Goodbye.\n", reason);
+        hang_up(channel, reason);
+    };
+    int channels = options_.max_users + (options_.console ? 1 : 0);
+    host::init(channels);
+    sessions_.resize(channels);
+    host::set_output_sink([this](int channel, std::string_view bytes) {
+        if (bytes.empty()) return;
+        pump_.note_output(channel);
+        Session* s = session(channel);
+        if (s != nullptr && s->stage() != Session::Stage::closing)
+            s->connection().write_text(bytes);
+    });
+    host::set_catastro_hook(&frontend::restore_console);
+    // A client that reads slowly holds its script back; one that has
+    // stopped reading altogether is let run into the output limit.
+    pump_.set_hold([this](int channel) {
+        Session* s = session(channel);
+        return s != nullptr &&
+               s->connection().queued_output() > frontend::StatusPump::kHoldOutput &&
+               !s->connection().output_stalled(Clock::now());
+    });
+
+    if (!game::register_games(&error)) {
+        host::log("cannot set up the game: %s", error.c_str());
+        std::fprintf(stderr, "igmhost: cannot set up the game: %s\n", error.c_str());
+        return false;
+    }
+    int module = host::load_module(options_.module, &error);
+    if (module < 0) {
+        host::log("cannot load the module %s: %s", options_.module.c_str(), error.c_str());
+        std::fprintf(stderr, "igmhost: cannot load the module %s: %s\n", options_.module.c_str(),
+                     error.c_str());
+        return false;
+    }
+    if (options_.port >= 0) {
+        if (!listener_.open(options_.address, options_.port, &error)) {
+            host::log("%s", error.c_str());
+            std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+            return false;
+        }
+        host::log("listening on %s:%d", listener_.address().c_str(), listener_.port());
+        if (options_.console) {
+            std::fprintf(stderr, "igmhost: telnet callers connect to %s port %d\n",
+                         listener_.address().c_str(), listener_.port());
+        }
+    }
+    if (options_.console) {
+        auto console = frontend::ConsoleConnection::open(console_charset, &error);
+        if (!console) {
+            std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+            return false;
+        }
+        add_session(0, std::move(console));
+        host::log("console on channel 0 (%s)", frontend::charset_name(console_charset));
+        if (!sessions_[0]->sign_on_console(&error)) {
+            host::log("console: %s", error.c_str());
+            sessions_[0].reset();
+            frontend::restore_console();
+            std::fprintf(stderr, "igmhost: console: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void Server::accept_callers() {
+    std::string peer;
+    for (int fd; (fd = listener_.accept_one(&peer)) != -1;) {
+        if (fd == frontend::Listener::kRefusedNoDescriptors) {
+            host::log("connect refused: out of file descriptors");
+            continue;
+        }
+        if (refused_by_limits(fd, peer)) continue;
+        int channel = -1;
+        for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+            if (!sessions_[ch]) {
+                channel = ch;
+                break;
+            }
+        }
+        if (channel < 0) {
+            refuse(fd, "\r\nSorry, all " + std::to_string(options_.max_users) +
+                           " lines are busy. Please call again later.\r\n");
+            host::log("connect from %s refused: all %d lines busy", peer.c_str(),
+                      options_.max_users);
+            continue;
+        }
+        host::log("connect from %s on channel %d", peer.c_str(), channel);
+        add_session(channel,
+                    std::make_unique<frontend::TelnetConnection>(fd, peer, options_.charset));
+        sessions_[channel]->greet();
+    }
+}
+
+void Server::read_from(Session& s) {
+    int channel = s.channel();
+    frontend::Connection& c = s.connection();
+    c.set_line_limit(s.line_limit(static_cast<size_t>(options_.max_line)));
+    if (!c.read_input()) {
+        std::string reason = "carrier lost";
+        if (auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&c)) {
+            std::string error = telnet->take_warning();
+            if (!error.empty()) reason = "telnet error: " + error;
+        }
+        hang_up(channel, reason);
+        return;
+    }
+    if (c.typed_bytes() != s.typed_seen) {
+        s.typed_seen = c.typed_bytes();
+        s.last_input = rules::now();
+        s.idle_warned = false;
+        pump_.note_input(channel);
+    }
+    if (auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&c)) {
+        std::string warning = telnet->take_warning();
+        if (!warning.empty()) {
+            host::log("%s: telnet: %s", frontend::who(channel, s.name()).c_str(), warning.c_str());
+        }
+        if (!s.terminal_type_logged && !telnet->terminal_type().empty()) {
+            s.terminal_type_logged = true;
+            host::log("%s: terminal type %s (%s)", frontend::who(channel, s.name()).c_str(),
+                      telnet->terminal_type().c_str(), frontend::charset_name(c.charset()));
+        }
+    }
+}
+
+void Server::hang_up(int channel, const std::string& reason) {
+    Session* s = session(channel);
+    if (s == nullptr) return;
+    host::log("%s: disconnect: %s", frontend::who(channel, s->name()).c_str(), reason.c_str());
+    s->connection().flush();
+    bool console = s->is_console();
+    sessions_[channel].reset();
+    release_channel(channel);
+    pump_.forget(channel);
+    if (console) stopping_ = true;  // without its console igmhost has no one to serve
+}
+
+// One typed line per user, and idle users told to go.
+void Server::take_lines(Clock::time_point now) {
+    for (auto& owned : sessions_) {
+        if (!owned) continue;
+        Session& s = *owned;
+        if (s.needs_retry()) s.retry();
+        // One line per user per round keeps a pasting user from crowding
+        // out the others; a user whose password is being checked waits.
+        if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
+            !s.waiting()) {
+            std::string line = std::move(s.connection().lines().front());
+            s.connection().lines().pop_front();
+            s.handle_line(line);
+            if (s.wants_server_stop()) stopping_ = true;
+        }
+        check_idle(s, now);
+    }
+}
+
+// Queued output out, and users who are done (or whose client stopped reading) closed.
+void Server::send_output(Clock::time_point now) {
+    for (auto& owned : sessions_) {
+        if (!owned) continue;
+        Session& s = *owned;
+        if (s.connection().output_overflowed()) {
+            hang_up(s.channel(), "output queue over 1 MB (the client is not reading)");
+        } else if (!s.connection().flush()) {
+            hang_up(s.channel(), "carrier lost");
+        } else if (s.stage() == Session::Stage::closing &&
+                   (s.connection().queued_output() == 0 || now >= s.close_deadline)) {
+            hang_up(s.channel(), s.close_reason());
+        }
+    }
+}
+
+int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait) {
+    Clock::duration wait = kLongestSleep;
+    if (status_wait) wait = std::min(wait, *status_wait);
+    rules::Clock::time_point rules_now = rules::now();
+    for (const auto& s : sessions_) {
+        if (!s) continue;
+        // A closing user's lines are never taken, so they must not keep
+        // the loop from sleeping.
+        if (s->stage() == Session::Stage::closing) {
+            wait = std::min(wait, s->close_deadline - now);
+            continue;
+        }
+        if (s->needs_retry()) wait = std::min<Clock::duration>(wait, kRetryWait);
+        if (!s->connection().lines().empty() && !s->waiting()) return 0;
+        if (int limit = idle_limit(*s); limit > 0) {
+            auto cut = s->last_input + std::chrono::seconds(limit);
+            if (s->signed_on() && !s->idle_warned && limit > kIdleWarning)
+                cut -= std::chrono::seconds(kIdleWarning);
+            wait = std::min(wait, cut - rules_now);
+        }
+    }
+    if (wait <= Clock::duration::zero()) return 0;
+    // Round up, so that a deadline a fraction of a millisecond away is met
+    // by one sleep instead of a spin of zero-length polls.
+    return static_cast<int>(std::chrono::ceil<milliseconds>(wait).count());
+}
+
+bool Server::run_once() {
+    if (stopping_) return false;
+    // Lines first, so that the statuses they queue are delivered in the
+    // same round, then everything that came of both goes out.
+    take_lines(rules::now());
+    auto status_wait = pump_.run(kStatusBudget, Clock::now());
+    send_output(Clock::now());
+    if (stopping_) return false;
+    int timeout = poll_timeout(Clock::now(), status_wait);
+
+    fds_.assign({{wake_pipe_[0], POLLIN, 0},
+                 {listener_.fd(), POLLIN, 0},
+                 {accounts_.wake_fd(), POLLIN, 0}});
+    channel_of_.clear();
+    for (auto& s : sessions_) {
+        if (!s) continue;
+        frontend::Connection& c = s->connection();
+        short in = c.lines().size() < frontend::kMaxQueuedLines / 2 ? POLLIN : 0;
+        fds_.push_back({c.read_fd(), in, 0});
+        channel_of_.push_back(s->channel());
+        if (c.queued_output() > 0 && c.write_fd() != c.read_fd()) {
+            fds_.push_back({c.write_fd(), POLLOUT, 0});
+            channel_of_.push_back(-1);  // written in the next round's send_output
+        } else if (c.queued_output() > 0) {
+            fds_.back().events |= POLLOUT;
+        }
+    }
+    if (poll(fds_.data(), fds_.size(), timeout) < 0 && errno != EINTR) {
+        host::log("poll failed: %s", std::strerror(errno));
+        stopping_ = true;
+        return false;
+    }
+    if (fds_[0].revents & POLLIN) {
+        take_wake_bytes();
+        stopping_ = true;
+        return false;
+    }
+    if (fds_[1].revents & POLLIN) accept_callers();
+    if (fds_[2].revents & POLLIN) take_hash_results();
+    for (size_t i = kFixedPollEntries; i < fds_.size(); ++i) {
+        Session* s = session(channel_of_[i - kFixedPollEntries]);
+        if (s != nullptr && (fds_[i].revents & (POLLIN | POLLHUP | POLLERR))) read_from(*s);
+    }
+    return !stopping_;
+}
+
+void Server::run() {
+    while (run_once()) {
+    }
+}
+
+// stop() writes a zero; a signal handler writes its signal's number.
+void Server::take_wake_bytes() {
+    char bytes[16];
+    ssize_t n = read(wake_pipe_[0], bytes, sizeof bytes);
+    if (n > 0 && std::all_of(bytes, bytes + n, [](char b) { return b == 0; })) {
+        host::log("stopping on request");
+        return;
+    }
+    host::log("stopping on signal %d", n > 0 ? bytes[0] : 0);
+}
+
+void Server::stop() {
+    stopping_ = true;
+    char byte = 0;
+    [[maybe_unused]] ssize_t n = write(wake_pipe_[1], &byte, 1);
+}
+
+void Server::shut_down() {
+    for (auto& s : sessions_) {
+        if (s) s->connection().write_text("\n\nigmhost is shutting down. Farewell!\n");
+    }
+    // A short while for the farewells to leave, then every line is closed.
+    auto deadline = Clock::now() + kShutdownFlush;
+    while (Clock::now() < deadline) {
+        std::vector<pollfd> fds;
+        for (auto& s : sessions_) {
+            if (!s || !s->connection().flush()) continue;
+            if (s->connection().queued_output() > 0) {
+                fds.push_back({s->connection().write_fd(), POLLOUT, 0});
+            }
+        }
+        if (fds.empty()) break;
+        poll(fds.data(), fds.size(), 50);
+    }
+    for (size_t ch = 0; ch < sessions_.size(); ++ch) {
+        if (!sessions_[ch]) continue;
+        host::log("%s: disconnect: server shutting down",
+                  frontend::who(static_cast<int>(ch), sessions_[ch]->name()).c_str());
+        sessions_[ch].reset();
+        release_channel(static_cast<int>(ch));
+    }
+    frontend::restore_console();
+    host::log("shutdown");
+}
+
+}  // namespace server
