@@ -88,6 +88,13 @@ class Walk {
     void reward(State state, bool checks_flag) {
         if (state.reward_script != nullptr && checks_flag) {
             const Line& here = line_of(state);
+            if (state.reward_script == state.at.script && state.reward_line == state.at.line) {
+                report_.add(*state.at.script, here, 0, Severity::warning,
+                            "this reward can run twice in one visit (a /LOOP, a /RETURN or a '?' "
+                            "answer brings the run back to it): the second time it ends the "
+                            "place at once, without a word");
+                return;
+            }
             if (report_.add(*state.at.script, here, 0, Severity::warning,
                             "a second reward in one visit: on a path that has already given "
                             "one, this line ends the place at once, without a word")) {

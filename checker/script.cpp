@@ -89,7 +89,7 @@ bool ends_skip(const Line& line, std::string_view target) {
     const std::string_view text(line.text);
     for (size_t i = 0; i < target.size(); ++i) {
         if (i >= text.size()) return false;
-        if (text[i] == kw::kSubstitutionIntroducer) return true;  // expands to who knows what
+        if (text[i] == kw::kSubstitutionIntroducer) return false;  // a label is plain text
         if (kw::upper(text[i]) != kw::upper(target[i])) return false;
     }
     return true;

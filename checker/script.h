@@ -57,8 +57,8 @@ struct Script {
     static Script read(const fs::path& path, std::string name, fs::path folder, Role role);
     // Index of the first line after `from` that ends a skip for `target`
     // (a prefix of its text, ignoring case), or -1 when none does. A line
-    // whose text holds substitution codes before the end of the target is
-    // taken as a match, since what it expands to is not known here.
+    // with a substitution code before the end of the target is taken as no
+    // match: labels and markers are written as plain text.
     int find_forward(int from, std::string_view target) const;
     // The same search backwards, for the note that a label stands before its jump.
     int find_backward(int before, std::string_view target) const;
