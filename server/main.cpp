@@ -25,6 +25,7 @@
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
 #include "server/frontend/options.h"
+#include "server/frontend/script_reports.h"
 #include "server/frontend/session.h"
 #include "server/frontend/status_pump.h"
 #include "server/frontend/telnet.h"
@@ -99,6 +100,7 @@ class Server {
     frontend::Listener listener_;
     std::vector<std::unique_ptr<Session>> sessions_;
     frontend::StatusPump pump_;
+    frontend::ScriptFailureWatch script_failures_;
     bool stopping_ = false;
 };
 
@@ -113,6 +115,7 @@ bool Server::name_in_use(int asking, std::string_view name) {
 
 void Server::add_session(int channel, std::unique_ptr<frontend::Connection> connection) {
     release_channel(channel);  // whatever the last user left
+    script_failures_.forget(channel);
     sessions_[channel] = std::make_unique<Session>(
         channel, std::move(connection),
         [this, channel](std::string_view name) { return name_in_use(channel, name); });
@@ -127,6 +130,10 @@ bool Server::start(frontend::Charset console_charset) {
         if (bytes.empty()) return;
         pump_.note_output(channel);
         Session* s = session(channel);
+        // -- script problems: the module's failure texts go to the log too --
+        for (const std::string& failure : script_failures_.feed(channel, bytes))
+            host::log("%s: %s", frontend::who(channel, s ? s->name() : "").c_str(),
+                      failure.c_str());
         if (s != nullptr && s->stage() != Session::Stage::closing)
             s->connection().write_text(bytes);
     });
@@ -146,6 +153,7 @@ bool Server::start(frontend::Charset console_charset) {
         std::fprintf(stderr, "igmhost: cannot set up the game: %s\n", error.c_str());
         return false;
     }
+    frontend::log_script_findings(".");  // -- script problems: the checker's findings --
     int module = host::load_module(options_.module, &error);
     if (module < 0) {
         host::log("cannot load the module %s: %s", options_.module.c_str(), error.c_str());
