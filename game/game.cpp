@@ -6,13 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "game/colour.h"
 #include "game/igm_list.h"
 #include "game/player_file.h"
 #include "include/host_interface.h"
-#include "server/core/host_core.h"
+#include "server/host_api.h"
 
 namespace game {
 namespace {
@@ -126,8 +127,8 @@ PlayerFile player_file(const Visit& v) {
 
 void store(Visit& v) {
     if (!player_file(v).store(v.index, v.record)) {
-        host::log("channel %d (%s): cannot store record %d of %s", usrnum, v.player_name.c_str(),
-                  v.index, player_file(v).path().c_str());
+        host_api::log("channel %d (%s): cannot store record %d of %s", usrnum,
+                      v.player_name.c_str(), v.index, player_file(v).path().c_str());
     }
 }
 
@@ -143,8 +144,8 @@ std::vector<IgmEntry> reachable_modules() {
         bool ours = false;
         for (const Instance& i : kInstances)
             ours = ours || same_name(e.name, i.name);
-        const host::Module* m = host::module(e.module_number);
-        if (ours || m == nullptr || !same_name(m->name, e.name)) continue;
+        std::optional<std::string> loaded_as = host_api::module_name(e.module_number);
+        if (ours || !loaded_as || !same_name(*loaded_as, e.name)) continue;
         bool seen = false;
         for (const IgmEntry& o : out)
             seen = seen || same_name(o.name, e.name);
@@ -176,16 +177,16 @@ void hand_over(Visit& v, const IgmEntry& target) {
         std::fprintf(f, "%s\n%d\n", std::string(kInstances[v.instance].name).c_str(), v.index) > 0;
     if (f != nullptr && std::fclose(f) != 0) written = false;
     if (!written) {
-        host::log("channel %d: cannot write %s", usrnum, file_name);
+        host_api::log("channel %d: cannot write %s", usrnum, file_name);
         say("`4The road is blocked; try again later.\n");
         return;
     }
     v.before = v.record;
     usrptr->current_module = target.module_number;
     usrptr->substate = 0;
-    host::log("channel %d (%s): handed over from %s to %s (module %d)", usrnum,
-              v.player_name.c_str(), std::string(kInstances[v.instance].name).c_str(),
-              target.name.c_str(), target.module_number);
+    host_api::log("channel %d (%s): handed over from %s to %s (module %d)", usrnum,
+                  v.player_name.c_str(), std::string(kInstances[v.instance].name).c_str(),
+                  target.name.c_str(), target.module_number);
     say("\n`2You set out for " + target.description + "`2.\n`7Press `%Enter`7 to arrive... ");
 }
 
@@ -239,15 +240,15 @@ void create_player(Visit& v, uint8_t sex) {
     v.record = new_player(v.player_name, v.chosen_class, sex);
     v.index = file.append(v.record);
     if (v.index < 0) {
-        host::log("channel %d (%s): cannot add a record to %s", usrnum, v.player_name.c_str(),
-                  file.path().c_str());
+        host_api::log("channel %d (%s): cannot add a record to %s", usrnum, v.player_name.c_str(),
+                      file.path().c_str());
         say("`4The town clerk has run out of parchment. Come back later.\n");
         usrptr->current_module = 0;
         usrptr->substate = 0;
         return;
     }
-    host::log("channel %d (%s): new player in %s (record %d)", usrnum, v.player_name.c_str(),
-              std::string(kInstances[v.instance].name).c_str(), v.index);
+    host_api::log("channel %d (%s): new player in %s (record %d)", usrnum, v.player_name.c_str(),
+                  std::string(kInstances[v.instance].name).c_str(), v.index);
     say("`2The town clerk writes your name in the great book.\n");
     show_stats(v.record);
     usrptr->substate = kAtMenu;
@@ -316,9 +317,9 @@ void game_status(int instance) {
     }
     Visit& v = found->second;
     usrptr->substate = kAtMenu;
-    host::user(usrnum).input_limit = 0;  // the module's limit (btumil) ends with its visit
-    host::log("channel %d (%s): handed back to %s", usrnum, v.player_name.c_str(),
-              std::string(kInstances[instance].name).c_str());
+    host_api::end_input_limit(usrnum);  // the module's limit (btumil) ends with its visit
+    host_api::log("channel %d (%s): handed back to %s", usrnum, v.player_name.c_str(),
+                  std::string(kInstances[instance].name).c_str());
     say("\n`2Welcome back to `0" + std::string(kInstances[instance].title) + "`2!\n");
     if (player_file(v).load(v.index, v.record)) {
         show_changes(v.before, v.record);
@@ -361,13 +362,14 @@ bool register_games(std::string* error) {
         d.input = kInputs[i];
         d.status = kStatuses[i];
         d.finish = &finish;
-        module_numbers[i] = host::add_module(&d, name);
+        module_numbers[i] = host_api::add_builtin_module(&d, name);
         entries.push_back({name, module_numbers[i], std::string(kInstances[i].list_entry)});
     }
     int dropped = 0;
     if (!replace_igm_entries(entries, &dropped, error)) return false;
     if (dropped > 0) {
-        host::log("%s: dropped %d line(s) of an entry cut off at its end", kIgmListFile, dropped);
+        host_api::log("%s: dropped %d line(s) of an entry cut off at its end", kIgmListFile,
+                      dropped);
     }
     return true;
 }
@@ -390,7 +392,7 @@ bool is_game_module(int module_number) {
 }
 
 void enter(int channel, int instance, std::string_view player_name) {
-    host::select_channel(channel);
+    host_api::act_for_channel(channel);
     Visit& v = visits[channel];
     v = Visit{};
     v.instance = instance;
@@ -413,8 +415,8 @@ void enter(int channel, int instance, std::string_view player_name) {
 }
 
 void take_back(int channel) {
-    host::select_channel(channel);
-    host::user(channel).input_limit = 0;  // the module's limit (btumil) ends with its visit
+    host_api::act_for_channel(channel);
+    host_api::end_input_limit(channel);  // the module's limit (btumil) ends with its visit
     auto found = visits.find(channel);
     if (found == visits.end() || found->second.instance < 0) {
         usrptr->current_module = 0;
@@ -424,8 +426,8 @@ void take_back(int channel) {
     Visit& v = found->second;
     usrptr->current_module = module_numbers[v.instance];
     usrptr->substate = kAtMenu;
-    host::log("channel %d (%s): given back to %s", channel, v.player_name.c_str(),
-              std::string(kInstances[v.instance].name).c_str());
+    host_api::log("channel %d (%s): given back to %s", channel, v.player_name.c_str(),
+                  std::string(kInstances[v.instance].name).c_str());
     say("\n`2You find yourself back in `0" + std::string(kInstances[v.instance].title) + "`2.\n");
     player_file(v).load(v.index, v.record);
     show_menu(v);

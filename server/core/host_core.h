@@ -3,6 +3,7 @@
 // channels and accounts, module loading, typed lines, the status queue.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -87,7 +88,8 @@ std::time_t clock_now();
 
 // ---- log and fatal stop ----
 void log(const char* format, ...) __attribute__((format(printf, 1, 2)));  // stamped, to stderr
-void set_log_sink(std::function<void(std::string_view line)> sink);       // default: stderr
+void vlog(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+void set_log_sink(std::function<void(std::string_view line)> sink);  // default: stderr
 void set_catastro_hook(void (*hook)());  // runs before catastro ends the process
 
 // What the module asked for, for tests and the log.

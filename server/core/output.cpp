@@ -70,11 +70,15 @@ void write_log_line(std::string line) {
 }  // namespace
 
 void log(const char* format, ...) {
-    std::string text;
     va_list args;
     va_start(args, format);
-    append_formatted(text, format, args);
+    vlog(format, args);
     va_end(args);
+}
+
+void vlog(const char* format, va_list args) {
+    std::string text;
+    append_formatted(text, format, args);
     write_log_line(std::move(text));
 }
 

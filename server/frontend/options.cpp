@@ -1,6 +1,8 @@
 // Parsing igmhost's options.
 #include "server/frontend/options.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <string_view>
 
@@ -16,7 +18,26 @@ bool parse_int(std::string_view text, int low, int high, int& out) {
     return true;
 }
 
+// The module next to the igmhost binary.
+std::string default_module_path() {
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return "zmb_vorn.so";
+    std::string path(exe, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/') + 1) + "zmb_vorn.so";
+}
+
+std::string absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char cwd[4096];
+    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
 }  // namespace
+
+std::string resolved_module_path(const std::string& given) {
+    return absolute(given.empty() ? default_module_path() : given);
+}
 
 const char* usage() {
     return "usage: igmhost [options]\n"

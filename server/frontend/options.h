@@ -25,4 +25,9 @@ struct Options {
 bool parse_options(int argc, char** argv, Options& options, std::string* error);
 const char* usage();
 
+// The module to load: `given` (--module) made absolute, since igmhost
+// changes into the world folder before loading it; when empty, zmb_vorn.so
+// next to the igmhost binary.
+std::string resolved_module_path(const std::string& given);
+
 }  // namespace frontend

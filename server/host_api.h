@@ -1,0 +1,34 @@
+// What the host offers a game built into it, beyond the module interface of
+// include/host_interface.h: registering itself, picking the channel it acts
+// for, looking up other modules by number, ending a module's input limit,
+// and the host log. The game includes this and nothing of the core.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "include/host_interface.h"
+
+namespace host_api {
+
+// Registers a module built into the host under `name` (the name IGMLIST.DAT
+// gives it). Returns its module number.
+int add_builtin_module(module_descriptor* descriptor, std::string_view name);
+
+// The name the host knows module `number` by, or nothing when there is no
+// such module.
+std::optional<std::string> module_name(int number);
+
+// Makes `channel` the user the interface's globals (usrnum, usrptr, ...)
+// stand for, as before any call into a module.
+void act_for_channel(int channel);
+
+// The module's own input limit (btumil) ends: the channel's user may type
+// lines as long as the host allows again.
+void end_input_limit(int channel);
+
+// One stamped line in the host log.
+void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace host_api
