@@ -16,6 +16,7 @@
 #include "server/core/host_core.h"
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
+#include "server/frontend/script_reports.h"
 
 namespace server {
 namespace {
@@ -126,6 +127,7 @@ bool Server::refused_by_limits(int fd, const std::string& peer) {
 
 void Server::add_session(int channel, std::unique_ptr<frontend::Connection> connection) {
     release_channel(channel);  // whatever the last user left
+    script_failures_.forget(channel);
     sessions_[channel] =
         std::make_unique<Session>(channel, std::move(connection), accounts_.context());
     pump_.forget(channel);
@@ -158,6 +160,10 @@ bool Server::start(frontend::Charset console_charset) {
         if (bytes.empty()) return;
         pump_.note_output(channel);
         Session* s = session(channel);
+        // -- script problems: the module's failure texts go to the log too --
+        for (const std::string& failure : script_failures_.feed(channel, bytes))
+            host::log("%s: %s", frontend::who(channel, s ? s->name() : "").c_str(),
+                      failure.c_str());
         if (s != nullptr && s->stage() != Session::Stage::closing)
             s->connection().write_text(bytes);
     });
@@ -176,6 +182,7 @@ bool Server::start(frontend::Charset console_charset) {
         std::fprintf(stderr, "igmhost: cannot set up the game: %s\n", error.c_str());
         return false;
     }
+    frontend::log_script_findings(".");  // -- script problems: the checker's findings --
     int module = host::load_module(options_.module, &error);
     if (module < 0) {
         host::log("cannot load the module %s: %s", options_.module.c_str(), error.c_str());

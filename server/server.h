@@ -17,6 +17,7 @@
 #include "server/accounts/services.h"
 #include "server/frontend/charset.h"
 #include "server/frontend/options.h"
+#include "server/frontend/script_reports.h"
 #include "server/frontend/session.h"
 #include "server/frontend/status_pump.h"
 #include "server/frontend/telnet.h"
@@ -101,6 +102,7 @@ class Server {
     std::vector<std::unique_ptr<frontend::Session>> sessions_;
     frontend::StatusPump pump_;
     accounts::AccountServices accounts_;
+    frontend::ScriptFailureWatch script_failures_;
     std::atomic<bool> stopping_ = false;
     std::vector<pollfd> fds_;      // this round's poll set, kept for its capacity
     std::vector<int> channel_of_;  // channel of each fds_ entry after the fixed ones

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "include/host_interface.h"
 #include "module/host/module_state.h"
+#include "module/script/keywords.h"
 
 namespace zmb {
 namespace {
@@ -48,37 +50,18 @@ struct Piece {
     }
 };
 
+// The palette colour of a foreground code, -1 for none.
 int16_t foreground_code(char code) {
-    switch (code) {
-        case '}':
-            return 0;
-        case '8':
-            return 8;
-        case '9':
-            return 9;
-        case '0':
-            return 10;
-        case '!':
-            return 11;
-        case '@':
-            return 12;
-        case '#':
-            return 13;
-        case '$':
-            return 14;
-        case '%':
-        case '^':
-            return 15;
-        default:
-            return (code >= '1' && code <= '7') ? static_cast<int16_t>(code - '0') : -1;
-    }
+    if (code == keywords::kSecondWhite) return 15;
+    const size_t at = keywords::kForegroundCodes.find(code);
+    return at == std::string_view::npos ? -1 : static_cast<int16_t>(at);
 }
 
+// The palette colour of a background code (either letter case), -1 for none:
+// the codes name backgrounds 1..7 and then 0.
 int16_t background_code(char code) {
-    if (code >= 'A' && code <= 'G') return static_cast<int16_t>(code - 'A' + 1);
-    if (code >= 'a' && code <= 'g') return static_cast<int16_t>(code - 'a' + 1);
-    if (code == 'H' || code == 'h') return 0;
-    return -1;
+    const size_t at = keywords::kBackgroundCodes.find(keywords::upper(code));
+    return at == std::string_view::npos ? -1 : static_cast<int16_t>((at + 1) % 8);
 }
 
 // Applies one code character to the state and returns what it outputs.
@@ -87,22 +70,22 @@ Piece apply_code(Translator& t, char code) {
     if (int16_t fg = foreground_code(code); fg >= 0) {
         t.foreground = fg;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == '&') {
+    } else if (code == keywords::kRandomForeground) {
         t.foreground = static_cast<int16_t>(std::rand() % 15 + 1);
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
     } else if (int16_t bg = background_code(code); bg >= 0) {
         t.background = bg;
         t.background_used = true;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == 'I' || code == 'i') {
+    } else if (keywords::upper(code) == keywords::kRandomBackground) {
         t.background = static_cast<int16_t>(std::rand() % 8);
         t.background_used = true;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == '(') {  // reset: the blink toggle itself stays as it was
+    } else if (code == keywords::kResetCode) {  // reset: the blink toggle itself stays as it was
         t.blink = 0;
         piece.add("\x1b[0m");
         piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
-    } else if (code == '`') {  // blink toggle
+    } else if (code == keywords::kBlinkToggle) {  // blink toggle
         t.background_used = true;
         if (!t.blink_on) {
             piece.add("\x1b[5m");
@@ -152,7 +135,8 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
             digits[count++] = static_cast<char>('0' + v % 10);
             v /= 10;
         } while (v > 0 && count < 5);
-        while (count > 0) out[n++] = digits[--count];
+        while (count > 0)
+            out[n++] = digits[--count];
     };
     out[n++] = '\x1b';
     out[n++] = '[';

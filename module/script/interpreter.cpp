@@ -11,14 +11,15 @@
 #include <ctime>
 #include <string_view>
 
+#include "module/data/context.h"
 #include "module/host/module_state.h"
 #include "module/screens/colour.h"
+#include "module/script/keywords.h"
 #include "module/script/player_commands.h"
 #include "module/script/string_commands.h"
 #include "module/script/substitution.h"
 #include "module/script/text_slices.h"
 #include "module/script/value_commands.h"
-#include "module/data/context.h"
 
 namespace zmb {
 
@@ -72,7 +73,7 @@ int16_t cmd_wait(const char* line) {
 // /NEEDS:nnn  - the block up to /ENDNEED runs only for a level above command_level
 int16_t cmd_needs(const char* line) {
     if (number_at(line, 7, 9) > command_level) return result::kGoOn;
-    return arm_skip("/ENDNEED");
+    return arm_skip(keywords::kEndNeed.data());
 }
 
 // /CLEAR  - clears the user's screen
@@ -139,20 +140,21 @@ int16_t cmd_end(const char*) {
 
 // /PAUSE, /PAUSE:text  - waits for Enter
 int16_t cmd_pause(const char* line) {
-    show_pause_text(line, "/PAUSE:", 7, "`0\xFE `2Press <enter> To Continue `0\xFE ");
+    show_pause_text(line, keywords::kPauseText.data(), 7,
+                    "`0\xFE `2Press <enter> To Continue `0\xFE ");
     return result::kPause;
 }
 
 // /ANYQUIT, /ANYQUIT:text  - waits for Enter; Q ends the script
 int16_t cmd_anyquit(const char* line) {
-    show_pause_text(line, "/ANYQUIT:", 9,
+    show_pause_text(line, keywords::kAnyquitText.data(), 9,
                     "`0\xFE `2Press <enter> To Continue or <Q> To Quit `0\xFE ");
     return result::kQuitPause;
 }
 
 // /ABORT, /ABORT:text  - ends the script; the user goes to return_substate
 int16_t cmd_abort(const char* line) {
-    show_pause_text(line, "/ABORT:", 7, "\n`#Please press <enter> to continue: ");
+    show_pause_text(line, keywords::kAbortText.data(), 7, "\n`#Please press <enter> to continue: ");
     return result::kEnd;
 }
 
@@ -172,8 +174,9 @@ int16_t cmd_choice(const char* line) {
 
 // /INPUT, /INPUT:prompt  - asks for a line of text, which becomes STRING1
 int16_t cmd_input(const char* line) {
-    const char* prompt =
-        sameto("/INPUT:", line) ? strip_controls(slice_text(line, 7, 31)) : "`&INPUT";
+    const char* prompt = sameto(keywords::kInputText.data(), line)
+                             ? strip_controls(slice_text(line, 7, 31))
+                             : "`&INPUT";
     set_text(state::input_prompt, std::string_view(prompt).substr(0, kInputPromptMax));
     set(state::choice_count, 0);
     return result::kQuestion;
@@ -195,72 +198,79 @@ int16_t change_case(const char* line) {
     return result::kGoOn;
 }
 
-struct Command {
-    const char* keyword;
+using keywords::Command;
+
+struct Handler {
+    Command command;  // the row of keywords::kTable it handles
     int16_t (*handler)(const char* line);
 };
 
-// Keywords are matched with sameto, a prefix test that ignores case, in
-// this order; the first match handles the line. The ORDER IS BEHAVIOUR:
-// "/RAND" takes "/RANDOM:" and "/RAND:", "/PAUSE" takes "/PAUSE:", and
-// "/END" must stay last so that it takes only what no keyword above took.
-// A keyword followed by more letters still matches (/LOOPING runs /LOOP).
-constexpr std::array<Command, 54> kCommands{{
-    {"/WAIT:", cmd_wait},
-    {"/STRIP", then_go_on<stripit>},
-    {"/UCASE", change_case<1>},
-    {"/LCASE", change_case<2>},
-    {"/MCASE", change_case<3>},
-    {"/OCASE", change_case<4>},
-    {"/ALLTRIM", then_go_on<dotrim>},
-    {"/INSIDE", string_inside},
-    {"/SAMETO", string_beginswith},
-    {"/SAMEND", string_endswith},
-    {"/NEEDS:", cmd_needs},
-    {"/CLEAR", cmd_clear},
-    {"/RETURN", cmd_return},
-    {"/LOOP", cmd_loop},
-    {"/LOAD:", cmd_load},
-    {"/UNLOAD", cmd_unload},
-    {"/GOSUB:", cmd_gosub},
-    {"/LABEL", cmd_label},
-    {"/GOTO:", cmd_goto},
-    {"/RAND", dorandom},
-    {"/CHARM:", cmd_charm},
-    {"/MONEY:", cmd_money},
-    {"/EXPER:", cmd_exper},
-    {"/HEALHITS", cmd_healhits},
-    {"/FIGHTS:", cmd_fights},
-    {"/GIVEHORSE", cmd_givehorse},
-    {"/REMOVEHORSE", cmd_removehorse},
-    {"/GIVEGEMS:", cmd_givegems},
-    {"/REMOVEFIGHT", cmd_removefight},
-    {"/REMOVEGEM", cmd_removegem},
-    {"/CHOICE:", cmd_choice},
-    {"/HASFIGHTS:", cond_hasfights},
-    {"/PAUSE", cmd_pause},
-    {"/HALT", cmd_halt},
-    {"/ABORT", cmd_abort},
-    {"/ANYQUIT", cmd_anyquit},
-    {"/KNIGHT", cond_knight},
-    {"/THIEF", cond_thief},
-    {"/MYSTIC", cond_mystic},
-    {"/MALE", cond_male},
-    {"/FEMALE", cond_female},
-    {"/ADULT", cond_adult},
-    {"/HASCHARM:", cond_hascharm},
-    {"/HASHORSE:", cond_hashorse},
-    {"/HASGEMS:", cond_hasgems},
-    {"/LEVEL:", cond_level},
-    {"/VAL", then_go_on<doval>},
-    {"/IFVAL", ifval},
-    {"/INPUT", cmd_input},
-    {"/COPY", then_go_on<docopy>},
-    {"/STRING", then_go_on<dostring>},
-    {"/MID", then_go_on<domid>},
-    {"/SAMEAS", string_sameas},
-    {"/END", cmd_end},
+// One handler per row of the keyword table (module/script/keywords.h), in
+// the table's order: the keywords and their order live there, shared with
+// the script checker; the static_assert below keeps the two in step.
+constexpr std::array<Handler, keywords::kTable.size()> kHandlers{{
+    {Command::wait, cmd_wait},
+    {Command::strip, then_go_on<stripit>},
+    {Command::ucase, change_case<1>},
+    {Command::lcase, change_case<2>},
+    {Command::mcase, change_case<3>},
+    {Command::ocase, change_case<4>},
+    {Command::alltrim, then_go_on<dotrim>},
+    {Command::inside, string_inside},
+    {Command::sameto, string_beginswith},
+    {Command::samend, string_endswith},
+    {Command::needs, cmd_needs},
+    {Command::clear, cmd_clear},
+    {Command::return_, cmd_return},
+    {Command::loop, cmd_loop},
+    {Command::load, cmd_load},
+    {Command::unload, cmd_unload},
+    {Command::gosub, cmd_gosub},
+    {Command::label, cmd_label},
+    {Command::goto_, cmd_goto},
+    {Command::rand, dorandom},
+    {Command::charm, cmd_charm},
+    {Command::money, cmd_money},
+    {Command::exper, cmd_exper},
+    {Command::healhits, cmd_healhits},
+    {Command::fights, cmd_fights},
+    {Command::givehorse, cmd_givehorse},
+    {Command::removehorse, cmd_removehorse},
+    {Command::givegems, cmd_givegems},
+    {Command::removefight, cmd_removefight},
+    {Command::removegem, cmd_removegem},
+    {Command::choice, cmd_choice},
+    {Command::hasfights, cond_hasfights},
+    {Command::pause, cmd_pause},
+    {Command::halt, cmd_halt},
+    {Command::abort, cmd_abort},
+    {Command::anyquit, cmd_anyquit},
+    {Command::knight, cond_knight},
+    {Command::thief, cond_thief},
+    {Command::mystic, cond_mystic},
+    {Command::male, cond_male},
+    {Command::female, cond_female},
+    {Command::adult, cond_adult},
+    {Command::hascharm, cond_hascharm},
+    {Command::hashorse, cond_hashorse},
+    {Command::hasgems, cond_hasgems},
+    {Command::level, cond_level},
+    {Command::val, then_go_on<doval>},
+    {Command::ifval, ifval},
+    {Command::input, cmd_input},
+    {Command::copy, then_go_on<docopy>},
+    {Command::string, then_go_on<dostring>},
+    {Command::mid, then_go_on<domid>},
+    {Command::sameas, string_sameas},
+    {Command::end, cmd_end},
 }};
+
+constexpr bool handlers_follow_table() {
+    for (size_t row = 0; row < kHandlers.size(); ++row)
+        if (kHandlers[row].command != keywords::kTable[row].command) return false;
+    return true;
+}
+static_assert(handlers_follow_table(), "one handler per keyword row, in the table's order");
 
 // Copies at most kExpandedSize-1 characters of text into the expanded
 // line buffer, which from then on holds the line every handler sees.
@@ -299,8 +309,10 @@ int16_t interpret_line(const char* line) {
         return result::kGoOn;
     }
     if (first == '/') {
-        for (const Command& command : kCommands) {
-            if (sameto(command.keyword, expanded)) return command.handler(expanded);
+        // Keywords are matched in table order; the first match handles the line.
+        for (size_t row = 0; row < keywords::kTable.size(); ++row) {
+            if (sameto(keywords::kTable[row].text.data(), expanded))
+                return kHandlers[row].handler(expanded);
         }
     } else if (expanded[0] == ';') {
         return result::kGoOn;

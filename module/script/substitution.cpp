@@ -7,11 +7,12 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/data/config.h"
 #include "include/host_interface.h"
+#include "module/data/config.h"
+#include "module/data/context.h"
 #include "module/host/module_state.h"
 #include "module/script/command_args.h"
-#include "module/data/context.h"
+#include "module/script/keywords.h"
 
 namespace zmb {
 namespace {
@@ -171,13 +172,13 @@ char* substitute_codes(const char* line) {
     Output out;
     for (const char* in = line_copy; *in != '\0'; ++in) {
         if (out.size() > kScanLimit) break;
-        if (*in != '|') {
+        if (*in != keywords::kSubstitutionIntroducer) {
             out.add_char(*in);
             continue;
         }
         ++in;  // the code character is consumed whatever it is
         if (*in == '\0') break;
-        add_value(out, *in);
+        if (keywords::is_substitution_code(*in)) add_value(out, *in);
     }
     return work_buffer;
 }

@@ -11,19 +11,20 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/data/config.h"
-#include "module/data/trip_ledger.h"
 #include "include/host_interface.h"
+#include "module/data/config.h"
+#include "module/data/context.h"
+#include "module/data/trip_ledger.h"
 #include "module/host/module_state.h"
 #include "module/host/paths.h"
 #include "module/screens/colour.h"
 #include "module/screens/prompt.h"
 #include "module/screens/stats_screen.h"
+#include "module/script/keywords.h"
 #include "module/script/loader.h"
 #include "module/script/text_slices.h"
 #include "module/userflow/arrival.h"
 #include "module/userflow/sysop_menu.h"
-#include "module/data/context.h"
 
 namespace zmb {
 
@@ -212,7 +213,7 @@ void answer() {
     const int16_t n = word_number(word);
     if (std::strlen(word) == 1 && n >= 1 && n <= choices) {
         char target[16];
-        std::snprintf(target, sizeof target, "/%dCHOICE", n);
+        std::snprintf(target, sizeof target, keywords::kChoiceMarkerFormat, n);
         set_text(state::skip_target, target);
         set(state::skip_mode, 1);
         resume_script();
