@@ -135,7 +135,7 @@ std::vector<std::string> loaded_names(const Script& script) {
     std::vector<std::string> names;
     for (size_t i = 1; i < script.lines.size(); ++i) {
         const Line& line = script.lines[i];
-        if (line.is_command() && line.command() == Command::load)
+        if (line.is_command() && line.command() == Command::kLoad)
             names.push_back(upper_case(strip_controls(slice(line.text, 6, 17))));
     }
     return names;

@@ -11,7 +11,7 @@
 namespace checker {
 namespace {
 
-namespace kw = zmb::keywords;
+namespace kw = zmb::script;
 using std::string;
 using std::string_view;
 
@@ -38,7 +38,7 @@ bool is_8_3(string_view name) {
 size_t visible_width(string_view text) {
     size_t width = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == kw::kColourIntroducer) {
+        if (text[i] == kw::kColourMark) {
             ++i;
             continue;
         }
@@ -72,7 +72,7 @@ string_view nearest_keyword(string_view text) {
     const string word = upper_case(text.substr(0, end));
     string_view best;
     size_t best_distance = word.size() <= 5 ? 2 : 3;  // what counts as near
-    for (const kw::Keyword& keyword : kw::kTable) {
+    for (const kw::Keyword& keyword : kw::kKeywords) {
         const size_t d = edit_distance(word, keyword.text);
         if (d < best_distance) {
             best = keyword.text;
@@ -87,7 +87,7 @@ string_view nearest_keyword(string_view text) {
 void check_substitution_codes(const Script& script, const Line& line, Report& report) {
     const string_view text(line.text);
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != kw::kSubstitutionIntroducer) continue;
+        if (text[i] != kw::kBar) continue;
         if (i + 1 >= text.size()) break;  // dropped at the very end of the file
         const char code = text[i + 1];
         if (code == '\n' || code == '\r') {
@@ -106,7 +106,7 @@ void check_substitution_codes(const Script& script, const Line& line, Report& re
 void check_colour_codes(const Script& script, const Line& line, size_t from, Report& report) {
     const string_view text(line.text);
     for (size_t i = from; i < text.size(); ++i) {
-        if (text[i] != kw::kColourIntroducer) continue;
+        if (text[i] != kw::kColourMark) continue;
         if (i + 1 >= text.size()) break;  // a last backquote is dropped
         const char code = text[i + 1];
         if (code == '\n' || code == '\r') {
@@ -139,7 +139,7 @@ class Arguments {
     // True when substitution codes stand at or after `first`: the positions
     // the interpreter reads are only known once the line is expanded.
     bool expands_from(size_t first) const {
-        const size_t bar = body_.find(kw::kSubstitutionIntroducer);
+        const size_t bar = body_.find(kw::kBar);
         return bar != string_view::npos && bar >= first;
     }
     // Length the interpreter measures: the line end counts.
@@ -348,11 +348,11 @@ void check_pause_like(const Arguments& args, const Line& line, string_view colon
 
 void check_arguments(const Script& script, const Line& line, Report& report) {
     Arguments args(script, line, report);
-    const kw::Keyword& keyword = kw::kTable[static_cast<size_t>(line.keyword)];
+    const kw::Keyword& keyword = kw::kKeywords[static_cast<size_t>(line.keyword)];
     args.set_keyword(keyword.text);
     const size_t after = keyword.text.size();
     switch (keyword.command) {
-        case Command::wait: {
+        case Command::kWait: {
             const string_view arg = args.rest(6);
             if (!args.expands_from(6) && has_digits_at_start(arg) && number_of(arg) > 99) {
                 args.warn(6, "/WAIT: reads two characters: " + in_quotes(arg) + " waits " +
@@ -363,26 +363,26 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
             }
             break;
         }
-        case Command::strip:
-        case Command::ucase:
-        case Command::lcase:
-        case Command::mcase:
-        case Command::ocase:
+        case Command::kStrip:
+        case Command::kUcase:
+        case Command::kLcase:
+        case Command::kMcase:
+        case Command::kOcase:
             args.register_digit(6, 6, "the line does nothing");
             break;
-        case Command::alltrim:
+        case Command::kAlltrim:
             args.register_digit(8, 6, "the line does nothing");
             break;
-        case Command::inside:
-        case Command::sameto:
-        case Command::samend:
-        case Command::sameas:
+        case Command::kInside:
+        case Command::kSameto:
+        case Command::kSamend:
+        case Command::kSameas:
             check_string_test(args);
             break;
-        case Command::needs:
+        case Command::kNeeds:
             args.number(7, 9, "command level");
             break;
-        case Command::load: {
+        case Command::kLoad: {
             const string name = strip_controls(args.rest(6));
             if (!args.expands_from(6) && name.size() > language::kLabelMax) {
                 args.warn(6 + language::kLabelMax,
@@ -391,29 +391,29 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
             }
             break;
         }
-        case Command::gosub:
+        case Command::kGosub:
             check_label(args, 7);
             break;
-        case Command::goto_:
+        case Command::kGoto:
             check_label(args, 6);
             break;
-        case Command::rand:
+        case Command::kRand:
             check_rand(args, line);
             break;
-        case Command::charm:
-        case Command::money:
-        case Command::exper: {
+        case Command::kCharm:
+        case Command::kMoney:
+        case Command::kExper: {
             const long value = args.number(7, 8, "amount");
             if (!args.expands_from(7)) check_reward_amount(args, value, true);
             break;
         }
-        case Command::fights:
+        case Command::kFights:
             check_one_digit_reward(args, 8);
             break;
-        case Command::givegems:
+        case Command::kGivegems:
             check_one_digit_reward(args, 10);
             break;
-        case Command::choice: {
+        case Command::kChoice: {
             const string_view arg = args.rest(8);
             if (args.expands_from(8)) break;
             if (arg.empty() || arg[0] < '1' || arg[0] > '9') {
@@ -426,28 +426,28 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
             }
             break;
         }
-        case Command::hasfights:
+        case Command::kHasfights:
             args.number(11, 12, "number of fights");
             break;
-        case Command::hascharm:
+        case Command::kHascharm:
             args.number(10, 12, "charm");
             break;
-        case Command::hasgems:
+        case Command::kHasgems:
             args.number(9, 11, "number of gems");
             break;
-        case Command::level:
+        case Command::kLevel:
             args.number(7, 9, "level");
             break;
-        case Command::pause:
+        case Command::kPause:
             check_pause_like(args, line, kw::kPauseText, 7, report, script);
             break;
-        case Command::abort:
+        case Command::kAbort:
             check_pause_like(args, line, kw::kAbortText, 7, report, script);
             break;
-        case Command::anyquit:
+        case Command::kAnyquit:
             check_pause_like(args, line, kw::kAnyquitText, 9, report, script);
             break;
-        case Command::input:
+        case Command::kInput:
             if (starts_with_ignoring_case(line.text, kw::kInputText)) {
                 args.text_field(7, 31, "the /INPUT: prompt");
                 check_colour_codes(script, line, 7, report);
@@ -455,13 +455,13 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
                 args.nothing_after(after, "write /INPUT:prompt for a prompt of your own");
             }
             break;
-        case Command::val:
+        case Command::kVal:
             check_val(args);
             break;
-        case Command::ifval:
+        case Command::kIfval:
             check_ifval(args);
             break;
-        case Command::copy:
+        case Command::kCopy:
             if (args.length() < 9) {
                 args.warn(0,
                           "/COPY needs a source digit, two characters and a destination "
@@ -470,7 +470,7 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
                 args.register_digit(8, 6, "the line does nothing");
             }
             break;
-        case Command::string:
+        case Command::kString:
             if (args.length() < 10) {
                 args.warn(0,
                           "/STRING needs a register digit, one character and a text "
@@ -480,32 +480,32 @@ void check_arguments(const Script& script, const Line& line, Report& report) {
                 check_colour_codes(script, line, 9, report);
             }
             break;
-        case Command::mid:
+        case Command::kMid:
             check_mid(args);
             break;
-        case Command::hashorse:
+        case Command::kHashorse:
             args.nothing_after(after);
             break;
-        case Command::clear:
-        case Command::return_:
-        case Command::loop:
-        case Command::unload:
-        case Command::label:
-        case Command::healhits:
-        case Command::givehorse:
-        case Command::removehorse:
-        case Command::removefight:
-        case Command::removegem:
-        case Command::halt:
-        case Command::knight:
-        case Command::thief:
-        case Command::mystic:
-        case Command::male:
-        case Command::female:
-        case Command::adult:
+        case Command::kClear:
+        case Command::kReturn:
+        case Command::kLoop:
+        case Command::kUnload:
+        case Command::kLabel:
+        case Command::kHealhits:
+        case Command::kGivehorse:
+        case Command::kRemovehorse:
+        case Command::kRemovefight:
+        case Command::kRemovegem:
+        case Command::kHalt:
+        case Command::kKnight:
+        case Command::kThief:
+        case Command::kMystic:
+        case Command::kMale:
+        case Command::kFemale:
+        case Command::kAdult:
             args.nothing_after(after);
             break;
-        case Command::end:
+        case Command::kEnd:
             break;  // end markers: check_targets
     }
 }
@@ -615,7 +615,7 @@ void check_menu_lines(const Script& script, Report& report) {
         }
         check_colour_codes(script, script.lines[1], 0, report);
         if (script.lines.size() > 3 &&
-            !(script.lines[3].is_command() && script.lines[3].command() == Command::clear)) {
+            !(script.lines[3].is_command() && script.lines[3].command() == Command::kClear)) {
             report.add(script, name_line, 0, Severity::warning,
                        "the file-name line runs as a display line: the player sees " +
                            in_quotes(listed) + " unless line 4 is /CLEAR");

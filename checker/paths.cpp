@@ -15,7 +15,7 @@
 namespace checker {
 namespace {
 
-namespace kw = zmb::keywords;
+namespace kw = zmb::script;
 using std::string;
 
 constexpr size_t kMostStates = 200000;  // a bound no place of sensible size reaches
@@ -126,67 +126,67 @@ class Walk {
             return;
         }
         switch (line.command()) {
-            case Command::label: {
+            case Command::kLabel: {
                 State after = state;
                 after.at.loop = next;
                 go_to(after, next);
                 return;
             }
-            case Command::loop:
+            case Command::kLoop:
                 back_to(state, state.at.loop,
                         "/LOOP before any /LABEL goes back to the start of the file: the header "
                         "line is shown as text and the script runs again");
                 return;
-            case Command::return_:
+            case Command::kReturn:
                 back_to(state, state.at.ret,
                         "/RETURN before any /GOSUB: goes back to the start of the file: the "
                         "header line is shown as text and the script runs again");
                 return;
-            case Command::gosub: {
+            case Command::kGosub: {
                 State after = state;
                 after.at.ret = next;
                 if (const auto label = label_of(line)) skip_to(after, *label);
                 return;
             }
-            case Command::goto_:
+            case Command::kGoto:
                 if (const auto label = label_of(line)) skip_to(state, *label);
                 return;
-            case Command::choice:
+            case Command::kChoice:
                 for (int k = 1; k <= answers_of(line); ++k)
-                    skip_to(state, format_marker(kw::kChoiceMarkerFormat, k));
+                    skip_to(state, format_marker("/", k, kw::end_marker::kChoiceSuffix));
                 question(state);
                 return;
-            case Command::input:
+            case Command::kInput:
                 question(state);
                 go_to(state, next);
                 return;
-            case Command::rand:
+            case Command::kRand:
                 if (starts_with_ignoring_case(line.text, kw::kRandomChoice)) {
                     for (int k = 1; k <= alternatives_of(line) && k <= 99; ++k)
-                        skip_to(state, format_marker(kw::kRandomMarkerFormat, k));
+                        skip_to(state, format_marker("/", k, kw::end_marker::kRandomSuffix));
                 } else {
                     go_to(state, next);
                 }
                 return;
-            case Command::charm:
-            case Command::money:
-            case Command::exper:
-            case Command::healhits:
-            case Command::fights:
-            case Command::givegems:
+            case Command::kCharm:
+            case Command::kMoney:
+            case Command::kExper:
+            case Command::kHealhits:
+            case Command::kFights:
+            case Command::kGivegems:
                 reward(state, true);
                 return;
-            case Command::givehorse:
-            case Command::removehorse:
+            case Command::kGivehorse:
+            case Command::kRemovehorse:
                 reward(state, false);
                 return;
-            case Command::abort:
-            case Command::halt:
+            case Command::kAbort:
+            case Command::kHalt:
                 return;
-            case Command::load:
+            case Command::kLoad:
                 load(state);
                 return;
-            case Command::unload:
+            case Command::kUnload:
                 unload(state);
                 return;
             default:
@@ -195,8 +195,8 @@ class Walk {
         // The rest go on, and the block commands may also skip to their end marker.
         const auto marker = end_marker_of(line);
         const bool always_fails =
-            line.command() == Command::needs ||
-            (line.command() == Command::ifval && line.text.size() > 7 && line.text[7] != '=' &&
+            line.command() == Command::kNeeds ||
+            (line.command() == Command::kIfval && line.text.size() > 7 && line.text[7] != '=' &&
              line.text[7] != '<' && line.text[7] != '>');
         if (marker) skip_to(state, *marker);
         if (!marker || !always_fails) go_to(state, next);
@@ -213,7 +213,7 @@ class Walk {
 
     void load(const State& state) {
         const Line& line = line_of(state);
-        if (line.body().find(kw::kSubstitutionIntroducer) != std::string_view::npos) return;
+        if (line.body().find(kw::kBar) != std::string_view::npos) return;
         const string name = strip_controls(slice(line.text, 6, 17));
         const Script* loaded = lookup_(*state.at.script, name);
         if (loaded == nullptr || !loaded->valid_header) return;  // check_loads reports it
@@ -255,8 +255,8 @@ void check_paths(const Script& script, const ScriptLookup& lookup, Report& repor
 void check_loads(const Script& script, const ScriptLookup& lookup, Report& report) {
     for (size_t i = 1; i < script.lines.size(); ++i) {
         const Line& line = script.lines[i];
-        if (!line.is_command() || line.command() != Command::load) continue;
-        if (line.body().find(kw::kSubstitutionIntroducer) != std::string_view::npos) continue;
+        if (!line.is_command() || line.command() != Command::kLoad) continue;
+        if (line.body().find(kw::kBar) != std::string_view::npos) continue;
         const string name = strip_controls(slice(line.text, 6, 17));
         if (name.empty()) {
             report.add(script, line, 6, Severity::error,

@@ -12,7 +12,7 @@
 
 namespace checker {
 
-namespace kw = zmb::keywords;
+namespace kw = zmb::script;
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -22,8 +22,8 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
 }
 
 int keyword_row(std::string_view text) {
-    for (size_t row = 0; row < kw::kTable.size(); ++row)
-        if (starts_with_ignoring_case(text, kw::kTable[row].text)) return static_cast<int>(row);
+    for (size_t row = 0; row < kw::kKeywords.size(); ++row)
+        if (starts_with_ignoring_case(text, kw::kKeywords[row].text)) return static_cast<int>(row);
     return -1;
 }
 
@@ -59,10 +59,8 @@ bool has_digits_at_start(std::string_view text) {
     return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
 }
 
-std::string format_marker(const char* format, int value) {
-    char out[32];
-    std::snprintf(out, sizeof out, format, value);
-    return out;
+std::string format_marker(std::string_view before, int value, std::string_view after) {
+    return std::string(before) + std::to_string(value) + std::string(after);
 }
 
 std::string_view Line::body() const {
@@ -89,7 +87,7 @@ bool ends_skip(const Line& line, std::string_view target) {
     const std::string_view text(line.text);
     for (size_t i = 0; i < target.size(); ++i) {
         if (i >= text.size()) return false;
-        if (text[i] == kw::kSubstitutionIntroducer) return false;  // a label is plain text
+        if (text[i] == kw::kBar) return false;  // a label is plain text
         if (kw::upper(text[i]) != kw::upper(target[i])) return false;
     }
     return true;

@@ -17,7 +17,7 @@
 namespace checker {
 
 namespace fs = std::filesystem;
-using zmb::keywords::Command;
+using zmb::script::Command;
 
 // What a file is to the world: it decides which checks apply.
 enum class Role {
@@ -34,7 +34,7 @@ struct Line {
     bool marker = false;  // "/<digits>CHOICE" or "/<digits>RANDOM": shown as text when run
 
     bool is_command() const { return keyword >= 0; }
-    Command command() const { return zmb::keywords::kTable[static_cast<size_t>(keyword)].command; }
+    Command command() const { return zmb::script::kKeywords[static_cast<size_t>(keyword)].command; }
     bool is_slash() const { return !text.empty() && text[0] == '/'; }
     bool is_comment() const { return !text.empty() && text[0] == ';'; }
     // The file column of position `at` of text (from 0).
@@ -93,6 +93,7 @@ std::string_view slice(std::string_view text, size_t first, size_t last);
 long number_of(std::string_view text);
 bool has_digits_at_start(std::string_view text);
 // "/ENDVAL%d", "/%dCHOICE" and "/%dRANDOM" with the number filled in.
-std::string format_marker(const char* format, int value);
+// "/ENDVAL3", "/2CHOICE": a marker with a number inside it.
+std::string format_marker(std::string_view before, int value, std::string_view after);
 
 }  // namespace checker

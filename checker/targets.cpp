@@ -12,7 +12,7 @@
 namespace checker {
 namespace {
 
-namespace kw = zmb::keywords;
+namespace kw = zmb::script;
 using std::string;
 using std::string_view;
 
@@ -22,9 +22,9 @@ string in_quotes(string_view text) {
 
 // The label a /GOTO: or /GOSUB: skips to, as the interpreter cuts it.
 std::optional<string> jump_label(const Line& line) {
-    const size_t first = line.command() == Command::gosub ? 7 : 6;
+    const size_t first = line.command() == Command::kGosub ? 7 : 6;
     const string_view body = line.body();
-    if (body.find(kw::kSubstitutionIntroducer) != string_view::npos) return std::nullopt;
+    if (body.find(kw::kBar) != string_view::npos) return std::nullopt;
     string label = strip_controls(slice(line.text, first, first + language::kLabelMax - 1));
     if (label.empty()) return std::nullopt;
     return label;
@@ -45,7 +45,7 @@ int random_count(const Line& line) {
 }
 
 string what_fails(Command command) {
-    return command == Command::needs ? "when the level is not above 15" : "when the test fails";
+    return command == Command::kNeeds ? "when the level is not above 15" : "when the test fails";
 }
 
 void missing_target(const Script& script, int at, const string& target, const string& message,
@@ -67,46 +67,46 @@ std::optional<string> block_marker(const Line& line) {
     const string_view text(line.text);
     // Whether a substitution code stands at or before position `at`, so that
     // what the interpreter finds there is only known once the line is expanded.
-    const size_t bar = line.body().find(kw::kSubstitutionIntroducer);
+    const size_t bar = line.body().find(kw::kBar);
     const auto expands_by = [bar](size_t at) { return bar != string_view::npos && bar <= at; };
     switch (line.command()) {
-        case Command::needs:
+        case Command::kNeeds:
             if (expands_by(9) || number_of(slice(text, 7, 9)) > language::kCommandLevel)
                 return std::nullopt;
-            return string(kw::kEndNeed);
-        case Command::hasfights:
-            return string(kw::kEndFights);
-        case Command::knight:
-        case Command::thief:
-        case Command::mystic:
-            return string(kw::kEndClass);
-        case Command::male:
-        case Command::female:
-            return string(kw::kEndSex);
-        case Command::adult:
-            return string(kw::kEndAdult);
-        case Command::hascharm:
-            return string(kw::kEndCharm);
-        case Command::hashorse:
-            return string(kw::kEndHorse);
-        case Command::hasgems:
-            return string(kw::kEndGems);
-        case Command::level:
-            return string(kw::kEndLevel);
-        case Command::ifval: {
+            return string(kw::end_marker::kNeeds);
+        case Command::kHasfights:
+            return string(kw::end_marker::kFights);
+        case Command::kKnight:
+        case Command::kThief:
+        case Command::kMystic:
+            return string(kw::end_marker::kClass);
+        case Command::kMale:
+        case Command::kFemale:
+            return string(kw::end_marker::kSex);
+        case Command::kAdult:
+            return string(kw::end_marker::kAdult);
+        case Command::kHascharm:
+            return string(kw::end_marker::kCharm);
+        case Command::kHashorse:
+            return string(kw::end_marker::kHorse);
+        case Command::kHasgems:
+            return string(kw::end_marker::kGems);
+        case Command::kLevel:
+            return string(kw::end_marker::kLevel);
+        case Command::kIfval: {
             if (text.size() < 9 || expands_by(6)) return std::nullopt;
             const char c = text[6];
-            return format_marker(kw::kEndValFormat, c >= '1' && c <= '9' ? c - '0' : 0);
+            return format_marker(kw::end_marker::kValue, c >= '1' && c <= '9' ? c - '0' : 0, "");
         }
-        case Command::sameas:
-        case Command::sameto:
-        case Command::samend:
-        case Command::inside: {
+        case Command::kSameas:
+        case Command::kSameto:
+        case Command::kSamend:
+        case Command::kInside: {
             if (text.size() < 10 || expands_by(7)) return std::nullopt;
-            const string_view prefix = line.command() == Command::sameas   ? kw::kEndString
-                                       : line.command() == Command::sameto ? kw::kEndSameto
-                                       : line.command() == Command::samend ? kw::kEndSamend
-                                                                           : kw::kEndInside;
+            const string_view prefix = line.command() == Command::kSameas   ? kw::end_marker::kSameas
+                                       : line.command() == Command::kSameto ? kw::end_marker::kSameto
+                                       : line.command() == Command::kSamend ? kw::end_marker::kSamend
+                                                                           : kw::end_marker::kInside;
             return string(prefix) + text[7];
         }
         default:
@@ -116,9 +116,9 @@ std::optional<string> block_marker(const Line& line) {
 
 // Every end marker family, for telling a marker from a line that only begins with /END.
 constexpr string_view kMarkerFamilies[] = {
-    kw::kEndNeed,   kw::kEndFights, kw::kEndClass,  kw::kEndSex,    kw::kEndAdult,
-    kw::kEndCharm,  kw::kEndHorse,  kw::kEndGems,   kw::kEndLevel,  "/ENDVAL",
-    kw::kEndString, kw::kEndSameto, kw::kEndSamend, kw::kEndInside,
+    kw::end_marker::kNeeds,   kw::end_marker::kFights, kw::end_marker::kClass,  kw::end_marker::kSex,    kw::end_marker::kAdult,
+    kw::end_marker::kCharm,  kw::end_marker::kHorse,  kw::end_marker::kGems,   kw::end_marker::kLevel,  "/ENDVAL",
+    kw::end_marker::kSameas, kw::end_marker::kSameto, kw::end_marker::kSamend, kw::end_marker::kInside,
 };
 
 }  // namespace
@@ -158,7 +158,7 @@ void check_targets(const Script& script, Report& report) {
         }
         if (!line.is_command()) continue;
         const Command command = line.command();
-        if (command == Command::goto_ || command == Command::gosub) {
+        if (command == Command::kGoto || command == Command::kGosub) {
             if (const auto label = jump_label(line); label && script.find_forward(at, *label) < 0) {
                 missing_target(script, at, *label,
                                "label " + in_quotes(*label) +
@@ -166,10 +166,10 @@ void check_targets(const Script& script, Report& report) {
                                    "rest of the script, and the place ends",
                                report);
             }
-        } else if (command == Command::choice) {
+        } else if (command == Command::kChoice) {
             const int n = choice_count(line);
             for (int k = 1; k <= n; ++k) {
-                const string marker = format_marker(kw::kChoiceMarkerFormat, k);
+                const string marker = format_marker("/", k, kw::end_marker::kChoiceSuffix);
                 armed.insert(marker);
                 if (script.find_forward(at, marker) < 0) {
                     missing_target(script, at, marker,
@@ -179,11 +179,11 @@ void check_targets(const Script& script, Report& report) {
                                    report);
                 }
             }
-        } else if (command == Command::rand &&
+        } else if (command == Command::kRand &&
                    starts_with_ignoring_case(line.text, kw::kRandomChoice)) {
             const int n = random_count(line);
             for (int k = 1; k <= n && k <= 99; ++k) {
-                const string marker = format_marker(kw::kRandomMarkerFormat, k);
+                const string marker = format_marker("/", k, kw::end_marker::kRandomSuffix);
                 armed.insert(marker);
                 if (script.find_forward(at, marker) < 0) {
                     missing_target(script, at, marker,
@@ -194,7 +194,7 @@ void check_targets(const Script& script, Report& report) {
                                    report);
                 }
             }
-        } else if (command == Command::end) {
+        } else if (command == Command::kEnd) {
             const string text = upper_case(line.body());
             bool family = false;
             for (string_view f : kMarkerFamilies)
@@ -211,8 +211,8 @@ void check_targets(const Script& script, Report& report) {
                            in_quotes(line.body()) +
                                " ends no block: no command before it opens one with this marker");
             }
-        } else if (command == Command::needs) {
-            armed.insert(string(kw::kEndNeed));  // reached and ignored when the block runs
+        } else if (command == Command::kNeeds) {
+            armed.insert(string(kw::end_marker::kNeeds));  // reached and ignored when the block runs
             if (const auto marker = block_marker(line);
                 marker && script.find_forward(at, *marker) < 0) {
                 missing_target(script, at, *marker,

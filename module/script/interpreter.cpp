@@ -1,7 +1,8 @@
 // interpret_line: one script line is shown, passed over, or run as a slash
 // command, and a result code tells the run driver what comes next. The
 // control-flow, pause and prompt commands live here; the player, value and
-// string command families are called from their slots in the table.
+// string command families are called from their slots in the handler table.
+// The keywords themselves, in their order, are in keywords.h.
 #include "module/script/interpreter.h"
 
 #include <array>
@@ -12,10 +13,11 @@
 #include <string_view>
 
 #include "module/data/context.h"
-#include "module/host/module_state.h"
+#include "module/data/module_state.h"
 #include "module/screens/colour.h"
 #include "module/script/keywords.h"
 #include "module/script/player_commands.h"
+#include "module/script/script_buffers.h"
 #include "module/script/string_commands.h"
 #include "module/script/substitution.h"
 #include "module/script/text_slices.h"
@@ -29,10 +31,6 @@ constexpr size_t kLabelMax = 12;        // labels and jump targets
 constexpr size_t kInputPromptMax = 25;  // the prompt text of /INPUT:
 constexpr int16_t kRestOfLine = 1047;   // a slice end past any line
 
-// Pause texts are formatted here: the renderer translates into the work
-// buffer, so its input must not lie there.
-std::array<char, kResultSize + 2> pause_text;
-
 long number_at(const char* line, int16_t first, int16_t last) {
     return std::atol(slice_text(line, first, last));
 }
@@ -45,6 +43,7 @@ void show_pause_text(const char* line, const char* colon_form, int16_t text_at,
         colour_print(default_text);
         return;
     }
+    std::array<char, kExpandedSize + 2> pause_text;
     std::snprintf(pause_text.data(), pause_text.size(), "%s ",
                   strip_controls(slice_text(line, text_at, kRestOfLine)));
     colour_print(pause_text.data());
@@ -73,7 +72,7 @@ int16_t cmd_wait(const char* line) {
 // /NEEDS:nnn  - the block up to /ENDNEED runs only for a level above command_level
 int16_t cmd_needs(const char* line) {
     if (number_at(line, 7, 9) > command_level) return result::kGoOn;
-    return arm_skip(keywords::kEndNeed.data());
+    return arm_skip(script::end_marker::kNeeds.data());
 }
 
 // /CLEAR  - clears the user's screen
@@ -140,21 +139,20 @@ int16_t cmd_end(const char*) {
 
 // /PAUSE, /PAUSE:text  - waits for Enter
 int16_t cmd_pause(const char* line) {
-    show_pause_text(line, keywords::kPauseText.data(), 7,
-                    "`0\xFE `2Press <enter> To Continue `0\xFE ");
+    show_pause_text(line, "/PAUSE:", 7, "`0\xFE `2Press <enter> To Continue `0\xFE ");
     return result::kPause;
 }
 
 // /ANYQUIT, /ANYQUIT:text  - waits for Enter; Q ends the script
 int16_t cmd_anyquit(const char* line) {
-    show_pause_text(line, keywords::kAnyquitText.data(), 9,
+    show_pause_text(line, "/ANYQUIT:", 9,
                     "`0\xFE `2Press <enter> To Continue or <Q> To Quit `0\xFE ");
     return result::kQuitPause;
 }
 
 // /ABORT, /ABORT:text  - ends the script; the user goes to return_substate
 int16_t cmd_abort(const char* line) {
-    show_pause_text(line, keywords::kAbortText.data(), 7, "\n`#Please press <enter> to continue: ");
+    show_pause_text(line, "/ABORT:", 7, "\n`#Please press <enter> to continue: ");
     return result::kEnd;
 }
 
@@ -174,9 +172,8 @@ int16_t cmd_choice(const char* line) {
 
 // /INPUT, /INPUT:prompt  - asks for a line of text, which becomes STRING1
 int16_t cmd_input(const char* line) {
-    const char* prompt = sameto(keywords::kInputText.data(), line)
-                             ? strip_controls(slice_text(line, 7, 31))
-                             : "`&INPUT";
+    const char* prompt =
+        sameto("/INPUT:", line) ? strip_controls(slice_text(line, 7, 31)) : "`&INPUT";
     set_text(state::input_prompt, std::string_view(prompt).substr(0, kInputPromptMax));
     set(state::choice_count, 0);
     return result::kQuestion;
@@ -198,90 +195,144 @@ int16_t change_case(const char* line) {
     return result::kGoOn;
 }
 
-using keywords::Command;
+using Handler = int16_t (*)(const char* line);
 
-struct Handler {
-    Command command;  // the row of keywords::kTable it handles
-    int16_t (*handler)(const char* line);
-};
-
-// One handler per row of the keyword table (module/script/keywords.h), in
-// the table's order: the keywords and their order live there, shared with
-// the script checker; the static_assert below keeps the two in step.
-constexpr std::array<Handler, keywords::kTable.size()> kHandlers{{
-    {Command::wait, cmd_wait},
-    {Command::strip, then_go_on<stripit>},
-    {Command::ucase, change_case<1>},
-    {Command::lcase, change_case<2>},
-    {Command::mcase, change_case<3>},
-    {Command::ocase, change_case<4>},
-    {Command::alltrim, then_go_on<dotrim>},
-    {Command::inside, string_inside},
-    {Command::sameto, string_beginswith},
-    {Command::samend, string_endswith},
-    {Command::needs, cmd_needs},
-    {Command::clear, cmd_clear},
-    {Command::return_, cmd_return},
-    {Command::loop, cmd_loop},
-    {Command::load, cmd_load},
-    {Command::unload, cmd_unload},
-    {Command::gosub, cmd_gosub},
-    {Command::label, cmd_label},
-    {Command::goto_, cmd_goto},
-    {Command::rand, dorandom},
-    {Command::charm, cmd_charm},
-    {Command::money, cmd_money},
-    {Command::exper, cmd_exper},
-    {Command::healhits, cmd_healhits},
-    {Command::fights, cmd_fights},
-    {Command::givehorse, cmd_givehorse},
-    {Command::removehorse, cmd_removehorse},
-    {Command::givegems, cmd_givegems},
-    {Command::removefight, cmd_removefight},
-    {Command::removegem, cmd_removegem},
-    {Command::choice, cmd_choice},
-    {Command::hasfights, cond_hasfights},
-    {Command::pause, cmd_pause},
-    {Command::halt, cmd_halt},
-    {Command::abort, cmd_abort},
-    {Command::anyquit, cmd_anyquit},
-    {Command::knight, cond_knight},
-    {Command::thief, cond_thief},
-    {Command::mystic, cond_mystic},
-    {Command::male, cond_male},
-    {Command::female, cond_female},
-    {Command::adult, cond_adult},
-    {Command::hascharm, cond_hascharm},
-    {Command::hashorse, cond_hashorse},
-    {Command::hasgems, cond_hasgems},
-    {Command::level, cond_level},
-    {Command::val, then_go_on<doval>},
-    {Command::ifval, ifval},
-    {Command::input, cmd_input},
-    {Command::copy, then_go_on<docopy>},
-    {Command::string, then_go_on<dostring>},
-    {Command::mid, then_go_on<domid>},
-    {Command::sameas, string_sameas},
-    {Command::end, cmd_end},
-}};
-
-constexpr bool handlers_follow_table() {
-    for (size_t row = 0; row < kHandlers.size(); ++row)
-        if (kHandlers[row].command != keywords::kTable[row].command) return false;
-    return true;
+// The handler of each command; a command added to keywords.h without one
+// here is a -Wswitch warning.
+constexpr Handler handler_of(script::Command command) {
+    using script::Command;
+    switch (command) {
+        case Command::kWait:
+            return cmd_wait;
+        case Command::kStrip:
+            return then_go_on<stripit>;
+        case Command::kUcase:
+            return change_case<1>;
+        case Command::kLcase:
+            return change_case<2>;
+        case Command::kMcase:
+            return change_case<3>;
+        case Command::kOcase:
+            return change_case<4>;
+        case Command::kAlltrim:
+            return then_go_on<dotrim>;
+        case Command::kInside:
+            return string_inside;
+        case Command::kSameto:
+            return string_beginswith;
+        case Command::kSamend:
+            return string_endswith;
+        case Command::kNeeds:
+            return cmd_needs;
+        case Command::kClear:
+            return cmd_clear;
+        case Command::kReturn:
+            return cmd_return;
+        case Command::kLoop:
+            return cmd_loop;
+        case Command::kLoad:
+            return cmd_load;
+        case Command::kUnload:
+            return cmd_unload;
+        case Command::kGosub:
+            return cmd_gosub;
+        case Command::kLabel:
+            return cmd_label;
+        case Command::kGoto:
+            return cmd_goto;
+        case Command::kRand:
+            return dorandom;
+        case Command::kCharm:
+            return cmd_charm;
+        case Command::kMoney:
+            return cmd_money;
+        case Command::kExper:
+            return cmd_exper;
+        case Command::kHealhits:
+            return cmd_healhits;
+        case Command::kFights:
+            return cmd_fights;
+        case Command::kGivehorse:
+            return cmd_givehorse;
+        case Command::kRemovehorse:
+            return cmd_removehorse;
+        case Command::kGivegems:
+            return cmd_givegems;
+        case Command::kRemovefight:
+            return cmd_removefight;
+        case Command::kRemovegem:
+            return cmd_removegem;
+        case Command::kChoice:
+            return cmd_choice;
+        case Command::kHasfights:
+            return cond_hasfights;
+        case Command::kPause:
+            return cmd_pause;
+        case Command::kHalt:
+            return cmd_halt;
+        case Command::kAbort:
+            return cmd_abort;
+        case Command::kAnyquit:
+            return cmd_anyquit;
+        case Command::kKnight:
+            return cond_knight;
+        case Command::kThief:
+            return cond_thief;
+        case Command::kMystic:
+            return cond_mystic;
+        case Command::kMale:
+            return cond_male;
+        case Command::kFemale:
+            return cond_female;
+        case Command::kAdult:
+            return cond_adult;
+        case Command::kHascharm:
+            return cond_hascharm;
+        case Command::kHashorse:
+            return cond_hashorse;
+        case Command::kHasgems:
+            return cond_hasgems;
+        case Command::kLevel:
+            return cond_level;
+        case Command::kVal:
+            return then_go_on<doval>;
+        case Command::kIfval:
+            return ifval;
+        case Command::kInput:
+            return cmd_input;
+        case Command::kCopy:
+            return then_go_on<docopy>;
+        case Command::kString:
+            return then_go_on<dostring>;
+        case Command::kMid:
+            return then_go_on<domid>;
+        case Command::kSameas:
+            return string_sameas;
+        case Command::kEnd:
+            return cmd_end;
+    }
+    return cmd_end;
 }
-static_assert(handlers_follow_table(), "one handler per keyword row, in the table's order");
 
-// Copies at most kExpandedSize-1 characters of text into the expanded
-// line buffer, which from then on holds the line every handler sees.
+// The handlers in keyword order, so a match indexes its handler directly.
+constexpr auto kHandlers = [] {
+    std::array<Handler, script::kKeywords.size()> handlers{};
+    for (size_t i = 0; i < handlers.size(); ++i)
+        handlers[i] = handler_of(script::kKeywords[i].command);
+    return handlers;
+}();
+
+// Copies at most kExpandedSize-1 characters of a line without bar codes
+// into the expansion buffer, which holds the line every handler sees.
 char* keep_expanded(const char* text) {
+    char* out = script_buffers.expanded;
     size_t n = 0;
     while (n + 1 < kExpandedSize && text[n] != '\0') {
-        expanded_buffer[n] = text[n];
+        out[n] = text[n];
         ++n;
     }
-    expanded_buffer[n] = '\0';
-    return expanded_buffer;
+    out[n] = '\0';
+    return out;
 }
 
 }  // namespace
@@ -300,21 +351,18 @@ int16_t arm_skip(const char* target) {
 int16_t interpret_line(const char* line) {
     const char* as_read = skpwht(line);
     const char first = as_read[0];
-    const char* expanded = std::strchr(as_read, '|') != nullptr
-                               ? keep_expanded(substitute_codes(as_read))
-                               : keep_expanded(as_read);
+    const char* expanded = std::strchr(as_read, script::kBar) != nullptr ? substitute_codes(as_read)
+                                                                         : keep_expanded(as_read);
 
     if (get(state::skip_mode) != 0) {
         if (sameto(text(state::skip_target), expanded)) set(state::skip_mode, 0);
         return result::kGoOn;
     }
-    if (first == '/') {
-        // Keywords are matched in table order; the first match handles the line.
-        for (size_t row = 0; row < keywords::kTable.size(); ++row) {
-            if (sameto(keywords::kTable[row].text.data(), expanded))
-                return kHandlers[row].handler(expanded);
+    if (first == script::kCommandMark) {
+        for (size_t i = 0; i < script::kKeywords.size(); ++i) {
+            if (sameto(script::kKeywords[i].text.data(), expanded)) return kHandlers[i](expanded);
         }
-    } else if (expanded[0] == ';') {
+    } else if (expanded[0] == script::kCommentMark) {
         return result::kGoOn;
     }
     colour_print(expanded);

@@ -177,7 +177,7 @@ int16_t ifval(const char* line) {
     }
     if (holds) return result::kGoOn;
     char target[16];
-    std::snprintf(target, sizeof target, keywords::kEndValFormat, n);
+    std::snprintf(target, sizeof target, "%s%d", script::end_marker::kValue.data(), n);
     return arm_skip(target);
 }
 
@@ -186,14 +186,13 @@ int16_t ifval(const char* line) {
 // any other line that begins with /RAND does nothing
 int16_t dorandom(const char* line) {
     if (line == nullptr) return result::kGoOn;
-    if (sameto(keywords::kRandomChoice.data(), line)) {
+    if (sameto("/RANDOM:", line)) {
         const int16_t k = draw_one_to(random_count(line, 8, 11));
         char target[16];
-        std::snprintf(target, sizeof target, keywords::kRandomMarkerFormat, k);
+        std::snprintf(target, sizeof target, "/%d%s", k, script::end_marker::kRandomSuffix.data());
         return arm_skip(target);
     }
-    if (sameto(keywords::kRandomNumber.data(), line))
-        set(state::value(1), draw_one_to(random_count(line, 6, 15)));
+    if (sameto("/RAND:", line)) set(state::value(1), draw_one_to(random_count(line, 6, 15)));
     return result::kGoOn;
 }
 

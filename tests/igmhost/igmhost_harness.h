@@ -33,6 +33,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/shared.h"
+
 namespace igmtest {
 
 namespace fs = std::filesystem;
@@ -56,10 +58,7 @@ inline std::string read_file(const fs::path& path) {
     return s.str();
 }
 
-inline std::string strip_ansi(const std::string& s) {
-    static const std::regex ansi("\x1b\\[[0-9;]*[A-Za-z]");
-    return std::regex_replace(s, ansi, "");
-}
+using test::strip_ansi;
 
 // A place script: the header, the menu title, the file name, then `lines`.
 inline void write_place(const fs::path& world, std::string_view file, std::string_view title,
@@ -138,8 +137,7 @@ inline std::pair<int, std::string> run_igmhost(const std::vector<std::string>& a
 class Scratch {
   public:
     Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "igmhost-test-XXXXXX").string();
-        root_ = mkdtemp(pattern.data());
+        root_ = test::make_scratch_dir("igmhost-test");
         fs::create_directories(world());
     }
     ~Scratch() {
