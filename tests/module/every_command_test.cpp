@@ -56,9 +56,9 @@ using EveryCommand = ScriptTest;
 TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
     const std::string both = "\n" + std::string(kEveryCommand) + std::string(kLoaded);
     for (std::string_view keyword : kKeywords)
-        ASSERT_NE(both.find("\n" + std::string(keyword)), std::string::npos) << keyword;
-    world.write("QHYVIGMS/SUB.LOR", "Vorn IGM Script: Sub\n" + std::string(kLoaded));
-    world.write("QHYVIGMS/ALL.LOR", "Vorn IGM Script: All\n" + std::string(kEveryCommand));
+        ASSERT_NE(both.find(std::string("\n").append(keyword)), std::string::npos) << keyword;
+    world.write("QHYVIGMS/SUB.LOR", std::string("Vorn IGM Script: Sub\n").append(kLoaded));
+    world.write("QHYVIGMS/ALL.LOR", std::string("Vorn IGM Script: All\n").append(kEveryCommand));
     p.set_record(PlayerBytes().level(3).gold(10).forest_fights(2).gems(2).charm(2).horse(1));
     p.set_age(20);
     for (int visit = 1; visit <= 6; ++visit) {
