@@ -130,13 +130,6 @@ TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
     EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
 }
 
-TEST_F(Interpreter, LabelRemembersTheLineAfterIt) {
-    start({"start", "/LABEL", "again", "/LOOP"});
-    EXPECT_EQ(slice(), "start\nagain\nagain\n");
-    const auto label_line_end = std::string(kHeader).size() + lines({"start", "/LABEL"}).size();
-    EXPECT_EQ(i32(state::loop_offset), static_cast<int32_t>(label_line_end));
-}
-
 // ---- other scripts ----
 
 class LoadingScripts : public Interpreter {
@@ -200,12 +193,6 @@ TEST_F(Interpreter, PausesShowTheirTextAndWaitWithNothingQueued) {
         EXPECT_EQ(p.substate(), c.substate);
         EXPECT_EQ(host.pending(), 0u);
     }
-}
-
-TEST_F(Interpreter, PauseColourCodesAreRendered) {
-    start({"/PAUSE:`4red"});
-    slice();
-    EXPECT_THAT(p.screen(), HasSubstr("\x1b[0;31;40mred "));
 }
 
 TEST_F(Interpreter, AbortEndsTheScriptWithItsText) {

@@ -1,7 +1,6 @@
 // Starting scripts: the header check, the title, the offsets the run starts
-// from, and what a failed start leaves behind. Scripts are started the
-// ways a player starts them: /LOAD: from a running script, a place from the
-// menu, and the menu itself.
+// from, and what a failed start leaves behind, started by /LOAD: from a
+// running script (visit_test.cpp starts places from the menu).
 #include <string>
 
 #include "tests/support/module_fixture.h"
@@ -35,25 +34,18 @@ TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsIt) {
     EXPECT_EQ(run(), std::string("side 1\nside 2\n") + kEndText);
 }
 
-TEST_F(Loader, TitlesAreCutToThirtyCharactersAndMayBeEmpty) {
-    load_side("Vorn IGM Script: " + std::string(40, 'T') + "\nside\n");
-    slice();
-    EXPECT_EQ(text(state::script_title), std::string(30, 'T'));
-    run();
-
-    load_side("Vorn IGM Script: \nside\n");
-    slice();
-    EXPECT_EQ(text(state::script_title), "");
-    EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
-}
-
 TEST_F(Loader, AHeaderLongerThanItsRoomRunsOnAsTheFirstScriptLine) {
     // 255 characters are read as the header; the other 166 and the line end
     // are the first line the script shows.
+    // The title keeps 30 of them.
     load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
     slice();
     EXPECT_EQ(text(state::script_title), "Long" + std::string(26, '='));
     EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
+
+    load_side("Vorn IGM Script: \nside\n");  // an empty title
+    slice();
+    EXPECT_EQ(text(state::script_title), "");
 }
 
 TEST_F(Loader, ALoadStartsAfreshButKeepsTheReturnSubstate) {
@@ -113,36 +105,6 @@ TEST_F(Loader, AScriptFileMayBeReadOnly) {
         shown = run();
     }
     EXPECT_EQ(shown, std::string("side\n") + kEndText);
-}
-
-// ---- starting the menu and the places ----
-
-// A world with one place, CAVE.LOR, listed in the generated menu.
-TEST(PlaceFromMenu, ThePlaceRunsAndTheMenuComesBack) {
-    World world;
-    world.script("CAVE.LOR", "The Cave", {"`2The Cave", "CAVE.LOR", "`2Inside the cave."});
-    world.player("KXPVORN", 0, PlayerBytes().name("Ardo"));
-    Host host(world);
-    host.register_game_entry();
-    Player& p = host.player(kChannel);
-    const auto area_text = [&](zmb::TextField f) { return p.area_text(f.at); };
-    p.arrive();
-    ASSERT_EQ(p.substate(), sub::kMenuCommand);
-    EXPECT_EQ(area_text(state::script_file), "ZMBVIGMS.TXT");
-    EXPECT_EQ(area_text(state::script_title), "`!Far Reaches");
-
-    EXPECT_THAT(p.say("1"), HasSubstr("Inside the cave.\n"));
-    EXPECT_EQ(p.substate(), sub::kAfterScript);
-    EXPECT_EQ(area_text(state::script_title), "The Cave");
-
-    p.set_area_text(state::saved_script_file.at, state::saved_script_file.size, "QHYVIGMS\\X");
-    p.set_area_i32(state::saved_line_offset.at, 99);
-    EXPECT_THAT(p.say(""), HasSubstr("Your Command, Ardo? : "));
-    EXPECT_EQ(p.substate(), sub::kMenuCommand);
-    EXPECT_EQ(area_text(state::script_file), "ZMBVIGMS.TXT");
-    EXPECT_EQ(p.area_i16(state::return_substate.at), sub::kMenuHalted);
-    EXPECT_EQ(area_text(state::saved_script_file), "");
-    EXPECT_EQ(p.area_i32(state::saved_line_offset.at), 0);
 }
 
 }  // namespace

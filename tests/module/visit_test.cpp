@@ -367,7 +367,17 @@ TEST(Menu, NumberStartsThatPlaceAndCountsTheTrip) {
     EXPECT_EQ(v.trips_in_ledger(), 3);
     EXPECT_EQ(trips_used(p), 3);
     EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
+    EXPECT_EQ(p.area_text(zmb::state::script_title.at), "three");
+
+    // Back at the menu the run starts afresh, whatever a load left saved.
+    p.set_area_text(zmb::state::saved_script_file.at, zmb::state::saved_script_file.size, "X");
+    p.set_area_i32(zmb::state::saved_line_offset.at, 99);
     EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
+    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.area_text(zmb::state::script_title.at), "`!Far Reaches");
+    EXPECT_EQ(p.area_i16(zmb::state::return_substate.at), 8);
+    EXPECT_EQ(p.area_text(zmb::state::saved_script_file.at), "");
+    EXPECT_EQ(p.area_i32(zmb::state::saved_line_offset.at), 0);
     EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
     EXPECT_EQ(v.trips_in_ledger(), 4);
 }

@@ -18,22 +18,6 @@ int seed_calls = 0;
 bool time_fixed = false;
 std::time_t fixed_time = 0;
 
-std::time_t real_time() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return ts.tv_sec;
-}
-
-int next_rand() {
-    if (!queued.empty()) {
-        int v = queued.front();
-        queued.pop_front();
-        return v;
-    }
-    generator_state = generator_state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<int>((generator_state >> 33) % (static_cast<uint64_t>(RAND_MAX) + 1));
-}
-
 }  // namespace
 
 void queue_rand(std::initializer_list<int> values) {
@@ -48,7 +32,6 @@ unsigned last_srand_seed() {
 int srand_calls() {
     return seed_calls;
 }
-
 void set_time(std::time_t t) {
     time_fixed = true;
     fixed_time = t;
@@ -58,10 +41,10 @@ void advance_time(int seconds) {
     set_time(current_time() + seconds);
 }
 std::time_t current_time() {
-    return time_fixed ? fixed_time : real_time();
+    timespec now{};
+    if (!time_fixed) clock_gettime(CLOCK_REALTIME, &now);
+    return time_fixed ? fixed_time : now.tv_sec;
 }
-
-// Forgets queued values, the srand record and the fixed time (a World ends with this).
 void reset_random_and_time() {
     queued.clear();
     seed = 0;
@@ -75,7 +58,15 @@ void reset_random_and_time() {
 extern "C" {
 
 int rand() noexcept {
-    return test::next_rand();
+    using test::queued;
+    if (!queued.empty()) {
+        const int v = queued.front();
+        queued.pop_front();
+        return v;
+    }
+    auto& state = test::generator_state;
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((state >> 33) % (static_cast<uint64_t>(RAND_MAX) + 1));
 }
 
 void srand(unsigned s) noexcept {
@@ -84,7 +75,7 @@ void srand(unsigned s) noexcept {
 }
 
 time_t time(time_t* out) noexcept {
-    std::time_t t = test::current_time();
+    const std::time_t t = test::current_time();
     if (out) *out = t;
     return t;
 }

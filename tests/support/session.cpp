@@ -1,10 +1,7 @@
 // The test host: the host core with a stand-in game and the real plug-in,
 // and players on channels who are handed over, type and read their screen.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <strings.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -45,32 +42,11 @@ module_descriptor game_descriptor = {"KXPVORN test game",
 // test reads zeros and fails on its own checks instead of crashing.
 uint8_t missing_area[zmb::kUserContextSize];
 
-// Opens a DOS-style relative path the way the module does: `\` is a folder
-// separator and a component that does not exist is matched ignoring case.
+// A DOS-style relative path as a path of this file system.
 std::string map_path(std::string_view dos) {
     std::string path(dos);
     std::replace(path.begin(), path.end(), '\\', '/');
-    std::string out;
-    size_t i = 0;
-    while (i <= path.size()) {
-        size_t end = std::min(path.find('/', i), path.size());
-        std::string part = path.substr(i, end - i);
-        i = end + 1;
-        std::string candidate = out.empty() ? part : out + "/" + part;
-        if (access(candidate.c_str(), F_OK) != 0) {
-            if (DIR* d = opendir(out.empty() ? "." : out.c_str())) {
-                while (dirent* e = readdir(d)) {
-                    if (strcasecmp(e->d_name, part.c_str()) == 0) {
-                        candidate = out.empty() ? e->d_name : out + "/" + e->d_name;
-                        break;
-                    }
-                }
-                closedir(d);
-            }
-        }
-        out = candidate;
-    }
-    return out;
+    return path;
 }
 
 }  // namespace
@@ -255,7 +231,7 @@ Host::Host(World& world, int channels, std::string_view module_name) : world_(wo
     host::set_definition_name("ZMB_VORN.MDF",
                               module_name.empty() ? "Far Reaches" : std::string(module_name));
     std::string error;
-    module_number_ = host::load_module(module_path(), &error);
+    module_number_ = host::load_module(ZMB_MODULE_PATH, &error);
     if (module_number_ < 0) {
         ADD_FAILURE() << "the module did not load: " << error;
         return;
@@ -327,12 +303,6 @@ std::string Host::console() const {
 
 void* Host::symbol(const char* name) const {
     return handle_ ? dlsym(handle_, name) : nullptr;
-}
-
-// ---- free helpers ----
-
-std::string module_path() {
-    return ZMB_MODULE_PATH;
 }
 
 }  // namespace test

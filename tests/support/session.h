@@ -239,6 +239,4 @@ class Host {
     std::map<int, std::unique_ptr<Player>> players_;
 };
 
-std::string module_path();  // the zmb_vorn.so under test
-
 }  // namespace test
