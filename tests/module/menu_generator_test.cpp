@@ -44,18 +44,6 @@ const std::string kEmptyMenu =
     "  \n"
     "/HALT\n";
 
-// The menu lines of places 1..15 when place n is P<nn>.LOR titled "`3Place <nn>".
-const char* const kEntries[] = {
-    "`^    (`71`8) `2`3Place 01\n",  "`^    (`72`8) `2`3Place 02\n",
-    "`^    (`73`8) `2`3Place 03\n",  "`^    (`74`8) `2`3Place 04\n",
-    "`^    (`75`8) `2`3Place 05\n",  "`^    (`76`8) `2`3Place 06\n",
-    "`^    (`77`8) `2`3Place 07\n",  "`^    (`78`8) `2`3Place 08\n",
-    "`^    (`79`8) `2`3Place 09\n",  "`^    (`710`8) `2`3Place 10\n",
-    "`^    (`711`8) `2`3Place 11\n", "`^    (`712`8) `2`3Place 12\n",
-    "`^    (`713`8) `2`3Place 13\n", "`^    (`714`8) `2`3Place 14\n",
-    "`^    (`715`8) `2`3Place 15\n",
-};
-
 // `prefix` and n in two digits ("P07"). Built without "literal" + string,
 // which GCC 12's -Wrestrict misreads at -O2.
 std::string two_digits(const char* prefix, int n) {
@@ -71,10 +59,14 @@ void write_places(World& world, int count) {
     }
 }
 
+// The menu lines of places first..last when place n is P<nn>.LOR titled
+// "`3Place <nn>": "`^    (`7<n>`8) `2`3Place <nn>".
 std::string entries(int first, int last) {
     std::string out;
-    for (int n = first; n <= last; ++n)
-        out += kEntries[n - 1];
+    for (int n = first; n <= last; ++n) {
+        out.append("`^    (`7").append(std::to_string(n)).append("`8) `2");
+        out.append(two_digits("`3Place ", n)).append("\n");
+    }
     return out;
 }
 

@@ -96,44 +96,29 @@ TEST(StartUp, ModuleListThatCannotBeWrittenIsSkipped) {
     EXPECT_EQ(world.read("ZMBVIGMS.SV3").size(), 2000u);
 }
 
-TEST(StartUp, DescriptionKeepsTheFirst24CharactersOfTheDefinitionName) {
+// The description is the first 24 characters of the definition name; the
+// module answers only input, status and finish.
+TEST(StartUp, DescriptorNamesTheModuleAndFillsInputStatusAndFinishOnly) {
     World world;
     Host host(world, 8, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
-    const host::Module* module = host::module(host.module_number());
-    ASSERT_NE(module, nullptr);
-    EXPECT_STREQ(module->descriptor->description, "ABCDEFGHIJKLMNOPQRSTUVWX");
-}
-
-TEST(StartUp, DescriptorFillsInputStatusAndFinishOnly) {
-    World world;
-    Host host(world);
     const module_descriptor* d = host::module(host.module_number())->descriptor;
-    EXPECT_STREQ(d->description, "Far Reaches");
+    EXPECT_STREQ(d->description, "ABCDEFGHIJKLMNOPQRSTUVWX");
     EXPECT_NE(d->input, nullptr);
     EXPECT_NE(d->status, nullptr);
     EXPECT_NE(d->finish, nullptr);
-    EXPECT_EQ(d->logon, nullptr);
-    EXPECT_EQ(d->injected, nullptr);
-    EXPECT_EQ(d->logoff, nullptr);
-    EXPECT_EQ(d->hangup, nullptr);
-    EXPECT_EQ(d->midnight, nullptr);
+    for (auto* unused : {d->logon, d->injected, d->logoff, d->hangup, d->midnight})
+        EXPECT_EQ(unused, nullptr);
     EXPECT_EQ(d->delete_account, nullptr);
     d->finish();  // does nothing, and must not fail
 }
 
 TEST(StartUp, SeedsRandFromTheLow16BitsOfTheClockNeverZero) {
-    {
+    for (const auto& [clock, seed] : {std::pair{0x6600ABCC, 0xABCDu}, std::pair{0x66010000, 1u}}) {
         World world;
-        set_time(0x6600ABCC);
+        set_time(clock);
         Host host(world);
         EXPECT_EQ(srand_calls(), 1);
-        EXPECT_EQ(last_srand_seed(), 0xABCDu);  // 0xABCC | 1
-    }
-    {
-        World world;
-        set_time(0x66010000);  // low 16 bits 0
-        Host host(world);
-        EXPECT_EQ(last_srand_seed(), 1u);
+        EXPECT_EQ(last_srand_seed(), seed);
     }
 }
 

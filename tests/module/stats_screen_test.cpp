@@ -111,35 +111,33 @@ TEST(StatsScreen, NumbersKeepTheirGroupsAtEveryWidthAndSign) {
     EXPECT_THAT(shown, HasSubstr("  Level        : 100                  HitPoints"));
 }
 
-TEST(StatsScreen, SkillLinesOnlyForSkillsThePlayerHas) {
-    EXPECT_EQ(stats_of(PlayerBytes().uses(4, 5, 6)), top(Shown{}) + kEnd);
-
-    EXPECT_EQ(stats_of(PlayerBytes().skills(0, 2, 0).uses(9, 1, 9)),
-              top(Shown{}) + "  The Mystical Skills: 2         Uses Today: (1)\n" + "\n" + kEnd);
-
-    EXPECT_EQ(stats_of(PlayerBytes().skills(255, 10, 3).uses(0, 200, 1)),
-              top(Shown{}) + "  Death Knight Skills: 255       Uses Today: (0)\n" +
-                  "  The Mystical Skills: 10        Uses Today: (200)\n" +
-                  "  The Thieving Skills: 3         Uses Today: (1)\n" + "\n" + kEnd);
-}
-
-TEST(StatsScreen, HorseAndInterestLines) {
-    EXPECT_EQ(stats_of(PlayerBytes().horse(1)), top(Shown{}) + "  You have a horse.\n\n" + kEnd);
-    EXPECT_EQ(stats_of(PlayerBytes().horse(2)), top(Shown{}) + kEnd);
-    EXPECT_EQ(stats_of(PlayerBytes().horse(257)), top(Shown{}) + kEnd);
-
-    const char* interests[] = {"", "Death Knight", "The Mystical", "The Thieving", ""};
-    for (uint8_t c = 0; c <= 4; ++c) {
-        const std::string line =
-            c >= 1 && c <= 3
-                ? std::string("  You are currently interested in ") + interests[c] + " skills.\n"
-                : "";
-        EXPECT_EQ(stats_of(PlayerBytes().player_class(c)), top(Shown{}) + line + kEnd) << int{c};
-    }
-    EXPECT_EQ(stats_of(PlayerBytes().player_class(2).horse(1).skills(0, 0, 1)),
-              top(Shown{}) + "  The Thieving Skills: 1         Uses Today: (0)\n\n" +
-                  "  You have a horse.\n\n" +
-                  "  You are currently interested in The Mystical skills.\n" + kEnd);
+// Skill lines only for skills the player has, the horse only for horse 1,
+// the interest only for classes 1 to 3.
+TEST(StatsScreen, OptionalLinesAfterTheTop) {
+    const std::string interest = "  You are currently interested in ";
+    const struct {
+        PlayerBytes record;
+        std::string lines;
+    } cases[] = {
+        {PlayerBytes().uses(4, 5, 6), ""},
+        {PlayerBytes().skills(0, 2, 0).uses(9, 1, 9),
+         "  The Mystical Skills: 2         Uses Today: (1)\n\n"},
+        {PlayerBytes().skills(255, 10, 3).uses(0, 200, 1),
+         "  Death Knight Skills: 255       Uses Today: (0)\n"
+         "  The Mystical Skills: 10        Uses Today: (200)\n"
+         "  The Thieving Skills: 3         Uses Today: (1)\n\n"},
+        {PlayerBytes().horse(1), "  You have a horse.\n\n"},
+        {PlayerBytes().horse(2), ""},
+        {PlayerBytes().horse(257), ""},
+        {PlayerBytes().player_class(1), interest + "Death Knight skills.\n"},
+        {PlayerBytes().player_class(3), interest + "The Thieving skills.\n"},
+        {PlayerBytes().player_class(4), ""},
+        {PlayerBytes().player_class(2).horse(1).skills(0, 0, 1),
+         "  The Thieving Skills: 1         Uses Today: (0)\n\n  You have a horse.\n\n" + interest +
+             "The Mystical skills.\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(stats_of(c.record), top(Shown{}) + c.lines + kEnd) << c.lines;
 }
 
 // Names that fill their whole field without a terminator are shown cut one
