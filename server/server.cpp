@@ -40,10 +40,10 @@ constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the has
 
 // Descriptors left for the module's files (and the server's own: the log,
 // the database, a hand-off file): callers are not taken while fewer remain.
-// A quarter of a small limit, so that a server held to a few descriptors
-// still serves a caller or two.
+// An eighth of a small limit (at least 2, the files a place choice opens at
+// once), so that a server held to a few descriptors still serves a caller.
 long descriptor_reserve(long limit) {
-    return std::clamp(limit / 4, 4L, 16L);
+    return std::clamp(limit / 8, 2L, 16L);
 }
 
 // Open descriptors of the process, or the limit itself when they cannot be
@@ -167,13 +167,14 @@ void Server::add_session(int channel, std::unique_ptr<frontend::Connection> conn
 
 bool Server::start(frontend::Charset console_charset) {
     std::string error;
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
+    rlimit nofile{};
+    if (getrlimit(RLIMIT_NOFILE, &nofile) == 0 && nofile.rlim_cur < nofile.rlim_max) {
+        nofile.rlim_cur = nofile.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &nofile);
     }
-    host::log("file descriptors: at most %ld, %ld kept for files", descriptor_limit(),
-              descriptor_reserve(descriptor_limit()));
+    long limit = descriptor_limit();
+    host::log("file descriptors: %ld open, at most %ld, %ld kept for files",
+              open_descriptors(limit), limit, descriptor_reserve(limit));
     if (!accounts_.start(
             {options_.world,
              {2, static_cast<size_t>(options_.hash_memory_kib)},
@@ -394,10 +395,11 @@ void Server::take_lines(Clock::time_point now) {
             if (s.wants_server_stop()) stopping_ = true;
         }
         // After a half-close: once every line typed before it has been
-        // served, and what they started has run, the caller is gone.
+        // served, the caller is gone. (A caller who hangs up sends the same
+        // end of input, so a script the lines started is not waited for.)
         if (s.connection().input_ended() && s.connection().lines().empty() &&
             s.stage() != Session::Stage::closing && !s.waiting() &&
-            !hand_over_pending(s.channel()) && host::pending_statuses(s.channel()) == 0) {
+            !hand_over_pending(s.channel())) {
             s.close_with("", "carrier lost");
         }
         check_idle(s, now);
