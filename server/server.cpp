@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -46,16 +47,19 @@ long descriptor_reserve(long limit) {
     return std::clamp(limit / 8, 2L, 16L);
 }
 
-// Open descriptors of the process, or the limit itself when they cannot be
-// counted (opening the folder needs a descriptor of its own).
+// Open descriptors of the process numbered below `limit` (one inherited
+// above it takes no number a new file could get), or the limit itself when
+// they cannot be counted (opening the folder needs a descriptor of its own).
 long open_descriptors(long limit) {
     DIR* folder = opendir("/proc/self/fd");
     if (folder == nullptr) return limit;
-    long entries = 0;
-    while (readdir(folder) != nullptr)
-        ++entries;
+    long used = 0;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;  // "." and ".."
+        if (std::atol(entry->d_name) < limit) ++used;
+    }
     closedir(folder);
-    return entries - 3;  // ".", ".." and the folder's own descriptor
+    return used - 1;  // the folder's own descriptor
 }
 
 long descriptor_limit() {

@@ -166,7 +166,7 @@ TEST(IgmhostHardening, SilentSocketsLeaveDescriptorsForTheModule) {
     for (int i = 0; i < 80; ++i)
         silent.push_back(std::make_unique<Client>(server.port()));
     ASSERT_TRUE(server.wait_for_log("connect refused: out of file descriptors"));
-    ASSERT_TRUE(silent.back()->expect("Sorry, the server is too busy."));
+    EXPECT_TRUE(silent.back()->expect("Sorry, the server is too busy."));
     std::string lantern = place_number(ardo.text(), "The Lantern Inn");
     ASSERT_FALSE(lantern.empty()) << ardo.text();
     EXPECT_TRUE(ardo.say(lantern, "(Your name, traveller)"));
