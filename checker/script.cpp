@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "checker/language.h"
+#include "include/regular_file.h"
 
 namespace checker {
 
@@ -101,12 +102,10 @@ Script Script::read(const fs::path& path, std::string name, fs::path folder, Rol
     script.path = path;
     script.folder = std::move(folder);
     script.role = role;
-    std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path)) return script;
-    std::ostringstream all;
-    all << in.rdbuf();
+    // A pipe or a device in place of a script would block the read: it is
+    // a script that cannot be read, as a missing one is.
+    if (!files::read_regular(path.c_str(), &script.bytes)) return script;
     script.readable = true;
-    script.bytes = all.str();
     script.text = read_pieces(script.bytes);
     script.valid_header =
         starts_with_ignoring_case(script.text.pieces[0].text, language::kHeaderPrefix);

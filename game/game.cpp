@@ -13,6 +13,7 @@
 #include "game/igm_list.h"
 #include "game/player_file.h"
 #include "include/host_interface.h"
+#include "include/regular_file.h"
 #include "server/host_api.h"
 
 namespace game {
@@ -171,7 +172,7 @@ void show_menu(const Visit& v) {
 void hand_over(Visit& v, const IgmEntry& target) {
     char file_name[32];
     std::snprintf(file_name, sizeof file_name, "TEMP%d.TMP", usrnum);
-    FILE* f = std::fopen(file_name, "w");
+    FILE* f = files::fopen_regular(file_name, "w");
     bool written =
         f != nullptr &&
         std::fprintf(f, "%s\n%d\n", std::string(kInstances[v.instance].name).c_str(), v.index) > 0;
@@ -349,12 +350,17 @@ constexpr std::array<void (*)(), kInstanceCount> kStatuses = {&status_of<0>, &st
 
 }  // namespace
 
-bool register_games(std::string* error) {
+bool register_games(const std::vector<std::string>& modules_to_come, std::string* error) {
     std::vector<IgmEntry> entries;
     for (int i = 0; i < kInstanceCount; ++i) {
         std::string name(kInstances[i].name);
-        if (!PlayerFile(name).create_if_missing()) {
-            if (error) *error = "cannot make " + name + "/PLAYER.DAT";
+        PlayerFile file(name);
+        if (!file.create_if_missing()) {
+            if (error) {
+                *error = files::present_but_not_regular(file.path().c_str())
+                             ? file.path() + " is not a regular file"
+                             : "cannot make " + file.path();
+            }
             return false;
         }
         module_descriptor& d = descriptors[i];
@@ -366,7 +372,7 @@ bool register_games(std::string* error) {
         entries.push_back({name, module_numbers[i], std::string(kInstances[i].list_entry)});
     }
     int dropped = 0;
-    if (!replace_igm_entries(entries, &dropped, error)) return false;
+    if (!replace_igm_entries(entries, modules_to_come, &dropped, error)) return false;
     if (dropped > 0) {
         host_api::log("%s: dropped %d line(s) of an entry cut off at its end", kIgmListFile,
                       dropped);
@@ -412,6 +418,12 @@ void enter(int channel, int instance, std::string_view player_name) {
         ask_class();
     }
     send();
+}
+
+bool awaiting_hand_back(int channel) {
+    if (channel < 0 || channel >= host_api::channel_count()) return false;
+    const host_user& user = host_api::user_of(channel);
+    return is_game_module(user.current_module) && user.substate == kHandedBack;
 }
 
 void take_back(int channel) {

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace game {
 
@@ -20,10 +21,13 @@ inline constexpr int kAtMenu = 3;
 inline constexpr int kHandedBack = 32000;  // set by the module that hands back
 
 // Registers the three instances with the host and writes their IGMLIST.DAT
-// entries; must run before any in-game module is loaded. Makes each
-// instance's folder and PLAYER.DAT when missing. False, with the reason in
-// *error, when the world cannot be set up.
-bool register_games(std::string* error);
+// entries; must run before any in-game module is loaded. The entries of
+// `modules_to_come` (names of the modules about to be loaded, which append
+// their own entries as they start) are cleared too, so stale ones of
+// earlier runs never pile up. Makes each instance's folder and PLAYER.DAT
+// when missing. False, with the reason in *error, when the world cannot be
+// set up (such as a PLAYER.DAT that is not a regular file).
+bool register_games(const std::vector<std::string>& modules_to_come, std::string* error);
 
 std::string_view instance_name(int instance);   // "KXPVORN", ...
 std::string_view instance_title(int instance);  // "The Vale of Vorn", ...
@@ -38,6 +42,11 @@ void enter(int channel, int instance, std::string_view player_name);
 // The user's in-game module gave the user up (its input routine returned
 // 0): the user is back at the game's menu of the instance they came from.
 void take_back(int channel);
+
+// A module has handed the player of `channel` back (the game is the current
+// module, in sub-state kHandedBack) and the game has not yet taken the
+// player back: until it has, the game takes none of the player's lines.
+bool awaiting_hand_back(int channel);
 
 // The channel hung up: forget what the game kept for it.
 void forget(int channel);

@@ -6,14 +6,23 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+
+#include "include/regular_file.h"
 
 namespace game {
 namespace {
 
+// The list's bytes; a missing list, and anything but a regular file in its
+// place (a pipe would block the server), read as empty.
+std::string list_bytes() {
+    std::string text;
+    files::read_regular(kIgmListFile, &text);
+    return text;
+}
+
 std::vector<std::string> read_lines() {
-    std::ifstream in(kIgmListFile, std::ios::binary);
+    std::istringstream in(list_bytes());
     std::vector<std::string> lines;
     std::string line;
     while (std::getline(in, line)) {
@@ -52,13 +61,14 @@ std::vector<IgmEntry> read_igm_list() {
     return entries;
 }
 
-bool replace_igm_entries(const std::vector<IgmEntry>& entries, int* dropped_lines,
+bool replace_igm_entries(const std::vector<IgmEntry>& entries,
+                         const std::vector<std::string>& also_remove, int* dropped_lines,
                          std::string* error) {
     // Read the file as it is, line ends included, so that what is kept is
     // written back byte for byte.
     std::string kept;
     {
-        std::ifstream in(kIgmListFile, std::ios::binary);
+        std::istringstream in(list_bytes());
         std::string line;
         std::vector<std::string> raw;
         while (std::getline(in, line))
@@ -69,6 +79,8 @@ bool replace_igm_entries(const std::vector<IgmEntry>& entries, int* dropped_line
             bool ours = false;
             for (const IgmEntry& e : entries)
                 ours = ours || same_name(name, e.name);
+            for (const std::string& other : also_remove)
+                ours = ours || same_name(name, other);
             if (!ours) kept += raw[i] + raw[i + 1] + raw[i + 2];
         }
         *dropped_lines = static_cast<int>(raw.size() - i);
@@ -80,12 +92,17 @@ bool replace_igm_entries(const std::vector<IgmEntry>& entries, int* dropped_line
     }
     // Write a new file and move it into place, so that a failure leaves the
     // old list whole.
+    // Whatever is in the temporary file's place goes first, so that the
+    // new list is a regular file of its own.
     std::string temporary = std::string(kIgmListFile) + ".NEW";
+    std::remove(temporary.c_str());
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << kept << fresh.str();
-        out.flush();
-        if (!out) {
+        std::string bytes = kept + fresh.str();
+        std::FILE* out = files::fopen_regular(temporary.c_str(), "wb");
+        bool written =
+            out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        if (out != nullptr && std::fclose(out) != 0) written = false;
+        if (!written) {
             if (error) *error = "cannot write " + temporary + ": " + std::strerror(errno);
             return false;
         }

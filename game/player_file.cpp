@@ -8,14 +8,16 @@
 #include <utility>
 
 #include "game/igm_list.h"
+#include "include/regular_file.h"
 
 namespace game {
 namespace {
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
+// Only a regular file: a pipe in place of PLAYER.DAT would block the server.
 File open(const std::string& path, const char* mode) {
-    return File(std::fopen(path.c_str(), mode), &std::fclose);
+    return File(files::fopen_regular(path.c_str(), mode), &std::fclose);
 }
 
 }  // namespace
@@ -88,6 +90,7 @@ PlayerFile::PlayerFile(std::string folder)
 bool PlayerFile::create_if_missing() const {
     struct stat st {};
     if (stat(folder_.c_str(), &st) != 0 && mkdir(folder_.c_str(), 0777) != 0) return false;
+    if (files::present_but_not_regular(path_.c_str())) return false;
     if (stat(path_.c_str(), &st) == 0) return S_ISREG(st.st_mode);
     return open(path_, "wb") != nullptr;
 }

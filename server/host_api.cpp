@@ -21,6 +21,14 @@ void act_for_channel(int channel) {
     host::select_channel(channel);
 }
 
+int channel_count() {
+    return host::channel_count();
+}
+
+const host_user& user_of(int channel) {
+    return host::user(channel).shared;
+}
+
 void end_input_limit(int channel) {
     host::user(channel).input_limit = 0;
 }

@@ -24,6 +24,11 @@ std::optional<std::string> module_name(int number);
 // stand for, as before any call into a module.
 void act_for_channel(int channel);
 
+// The number of channels, and the shared user record (current module,
+// sub-state) of one, without making it the current user.
+int channel_count();
+const host_user& user_of(int channel);
+
 // The module's own input limit (btumil) ends: the channel's user may type
 // lines as long as the host allows again.
 void end_input_limit(int channel);

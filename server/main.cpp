@@ -13,6 +13,7 @@
 #include "server/frontend/charset.h"
 #include "server/frontend/console.h"
 #include "server/frontend/options.h"
+#include "server/log_file.h"
 #include "server/server.h"
 #include "server/signals.h"
 #include "server/tools_cli.h"
@@ -48,17 +49,13 @@ int main(int argc, char** argv) {
     }
     // The console's screen is no place for log lines: with --console and a
     // terminal on stderr they go to a file in the world folder.
-    if (options.console && isatty(2)) {
-        std::FILE* log_file = std::fopen("IGMHOST.LOG", "a");
-        if (log_file != nullptr) {
-            std::fprintf(stderr, "igmhost: log lines go to %s/IGMHOST.LOG\n",
-                         options.world.c_str());
-            host::set_log_sink([log_file](std::string_view line) {
-                std::fwrite(line.data(), 1, line.size(), log_file);
-                if (line.empty() || line.back() != '\n') std::fputc('\n', log_file);
-                std::fflush(log_file);
-            });
-        }
+    if (options.log_file.empty() && options.console && isatty(2)) {
+        options.log_file = "IGMHOST.LOG";
+        std::fprintf(stderr, "igmhost: log lines go to %s/IGMHOST.LOG\n", options.world.c_str());
+    }
+    if (!options.log_file.empty() && !server::open_log_file(options.log_file, &error)) {
+        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+        return 1;
     }
 
     std::unique_ptr<server::Server> server = server::Server::make(options, &error);

@@ -2,21 +2,28 @@
 // reading their lines, delivering statuses, sending output, hanging up.
 #include "server/server.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "game/game.h"
 #include "server/core/host_core.h"
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
 #include "server/frontend/script_reports.h"
+#include "server/log_file.h"
 
 namespace server {
 namespace {
@@ -31,6 +38,35 @@ constexpr milliseconds kShutdownFlush{1000};
 constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
 constexpr int kIdleWarning = 60;         // seconds before the idle cut that a user is warned
 constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the hash results
+
+// Descriptors left for the module's files (and the server's own: the log,
+// the database, a hand-off file): callers are not taken while fewer remain.
+// An eighth of a small limit (at least 2, the files a place choice opens at
+// once), so that a server held to a few descriptors still serves a caller.
+long descriptor_reserve(long limit) {
+    return std::clamp(limit / 8, 2L, 16L);
+}
+
+// Open descriptors of the process numbered below `limit` (one inherited
+// above it takes no number a new file could get), or the limit itself when
+// they cannot be counted (opening the folder needs a descriptor of its own).
+long open_descriptors(long limit) {
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) return limit;
+    long used = 0;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;  // "." and ".."
+        if (std::atol(entry->d_name) < limit) ++used;
+    }
+    closedir(folder);
+    return used - 1;  // the folder's own descriptor
+}
+
+long descriptor_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+    return static_cast<long>(limit.rlim_cur);
+}
 
 // Tells a caller why it is turned away and hangs up.
 void refuse(int fd, const std::string& text) {
@@ -135,6 +171,14 @@ void Server::add_session(int channel, std::unique_ptr<frontend::Connection> conn
 
 bool Server::start(frontend::Charset console_charset) {
     std::string error;
+    rlimit nofile{};
+    if (getrlimit(RLIMIT_NOFILE, &nofile) == 0 && nofile.rlim_cur < nofile.rlim_max) {
+        nofile.rlim_cur = nofile.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &nofile);
+    }
+    long limit = descriptor_limit();
+    host::log("file descriptors: %ld open, at most %ld, %ld kept for files",
+              open_descriptors(limit), limit, descriptor_reserve(limit));
     if (!accounts_.start(
             {options_.world,
              {2, static_cast<size_t>(options_.hash_memory_kib)},
@@ -177,7 +221,12 @@ bool Server::start(frontend::Charset console_charset) {
                !s->connection().output_stalled(Clock::now());
     });
 
-    if (!game::register_games(&error)) {
+    // The module appends its own IGMLIST.DAT entry as it starts: the game
+    // clears those of earlier runs first.
+    std::string module_name = std::filesystem::path(options_.module).stem().string();
+    std::transform(module_name.begin(), module_name.end(), module_name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (!game::register_games({module_name}, &error)) {
         host::log("cannot set up the game: %s", error.c_str());
         std::fprintf(stderr, "igmhost: cannot set up the game: %s\n", error.c_str());
         return false;
@@ -221,11 +270,34 @@ bool Server::start(frontend::Charset console_charset) {
     return true;
 }
 
+// While fewer than the reserve of descriptors are free (counting the one
+// a caller just took), no caller is taken: each is told so and hung up at
+// once, so that a module never finds itself without a descriptor for its
+// files, and waiting callers never keep the listener readable. The log says
+// so once each time descriptors run short, and once when they suffice again.
+bool Server::descriptors_short(bool out_already) {
+    long limit = descriptor_limit();
+    long reserve = descriptor_reserve(limit);
+    long free = out_already ? 0 : limit - open_descriptors(limit);
+    bool short_now = free < reserve;
+    if (short_now && !descriptors_short_) {
+        host::log(
+            "connect refused: out of file descriptors (%ld of %ld free, %ld kept for files); "
+            "callers are turned away until more are free",
+            free, limit, reserve);
+    } else if (!short_now && descriptors_short_) {
+        host::log("taking callers again: %ld file descriptors free", free);
+    }
+    descriptors_short_ = short_now;
+    return short_now;
+}
+
 void Server::accept_callers() {
     std::string peer;
     for (int fd; (fd = listener_.accept_one(&peer)) != -1;) {
-        if (fd == frontend::Listener::kRefusedNoDescriptors) {
-            host::log("connect refused: out of file descriptors");
+        bool out = fd == frontend::Listener::kRefusedNoDescriptors;
+        if (descriptors_short(out)) {
+            if (!out) refuse(fd, "\r\nSorry, the server is too busy. Please call again later.\r\n");
             continue;
         }
         if (refused_by_limits(fd, peer)) continue;
@@ -254,7 +326,17 @@ void Server::read_from(Session& s) {
     int channel = s.channel();
     frontend::Connection& c = s.connection();
     c.set_line_limit(s.line_limit(static_cast<size_t>(options_.max_line)));
+    if (c.input_ended()) {  // only a hang-up wakes a line whose input has ended
+        hang_up(channel, "carrier lost");
+        return;
+    }
     if (!c.read_input()) {
+        // The lines typed before the end of input are served first
+        // (take_lines hangs up once they are).
+        if (c.input_ended() && s.stage() != Session::Stage::closing) {
+            host::log("%s: end of input", frontend::who(channel, s.name()).c_str());
+            return;
+        }
         std::string reason = "carrier lost";
         if (auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&c)) {
             std::string error = telnet->take_warning();
@@ -294,6 +376,12 @@ void Server::hang_up(int channel, const std::string& reason) {
     if (console) stopping_ = true;  // without its console igmhost has no one to serve
 }
 
+// The user is between two modules: the status that completes the move is
+// still queued, or the game has not yet taken back a player handed back.
+bool Server::hand_over_pending(int channel) const {
+    return host::lines_held(channel) || game::awaiting_hand_back(channel);
+}
+
 // One typed line per user, and idle users told to go.
 void Server::take_lines(Clock::time_point now) {
     for (auto& owned : sessions_) {
@@ -301,13 +389,22 @@ void Server::take_lines(Clock::time_point now) {
         Session& s = *owned;
         if (s.needs_retry()) s.retry();
         // One line per user per round keeps a pasting user from crowding
-        // out the others; a user whose password is being checked waits.
+        // out the others; a user whose password is being checked waits, and
+        // so does one whose hand-over is still queued (host_core.h).
         if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
-            !s.waiting()) {
+            !s.waiting() && !hand_over_pending(s.channel())) {
             std::string line = std::move(s.connection().lines().front());
             s.connection().lines().pop_front();
             s.handle_line(line);
             if (s.wants_server_stop()) stopping_ = true;
+        }
+        // After a half-close: once every line typed before it has been
+        // served, the caller is gone. (A caller who hangs up sends the same
+        // end of input, so a script the lines started is not waited for.)
+        if (s.connection().input_ended() && s.connection().lines().empty() &&
+            s.stage() != Session::Stage::closing && !s.waiting() &&
+            !hand_over_pending(s.channel())) {
+            s.close_with("", "carrier lost");
         }
         check_idle(s, now);
     }
@@ -342,7 +439,8 @@ int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> s
             continue;
         }
         if (s->needs_retry()) wait = std::min<Clock::duration>(wait, kRetryWait);
-        if (!s->connection().lines().empty() && !s->waiting()) return 0;
+        if (!s->connection().lines().empty() && !s->waiting() && !hand_over_pending(s->channel()))
+            return 0;
         if (int limit = idle_limit(*s); limit > 0) {
             auto cut = s->last_input + std::chrono::seconds(limit);
             if (s->signed_on() && !s->idle_warned && limit > kIdleWarning)
@@ -373,7 +471,8 @@ bool Server::run_once() {
     for (auto& s : sessions_) {
         if (!s) continue;
         frontend::Connection& c = s->connection();
-        short in = c.lines().size() < frontend::kMaxQueuedLines / 2 ? POLLIN : 0;
+        short in =
+            c.lines().size() < frontend::kMaxQueuedLines / 2 && !c.input_ended() ? POLLIN : 0;
         fds_.push_back({c.read_fd(), in, 0});
         channel_of_.push_back(s->channel());
         if (c.queued_output() > 0 && c.write_fd() != c.read_fd()) {
@@ -388,8 +487,7 @@ bool Server::run_once() {
         stopping_ = true;
         return false;
     }
-    if (fds_[0].revents & POLLIN) {
-        take_wake_bytes();
+    if ((fds_[0].revents & POLLIN) && take_wake_bytes()) {
         stopping_ = true;
         return false;
     }
@@ -408,14 +506,23 @@ void Server::run() {
 }
 
 // stop() writes a zero; a signal handler writes its signal's number.
-void Server::take_wake_bytes() {
+// SIGHUP reopens the log; it stops only a server with a console, whose
+// terminal has hung up. True when the server is to stop.
+bool Server::take_wake_bytes() {
     char bytes[16];
     ssize_t n = read(wake_pipe_[0], bytes, sizeof bytes);
-    if (n > 0 && std::all_of(bytes, bytes + n, [](char b) { return b == 0; })) {
-        host::log("stopping on request");
-        return;
+    for (ssize_t i = 0; i < n; ++i) {
+        if (bytes[i] == 0) {
+            host::log("stopping on request");
+            return true;
+        }
+        if (bytes[i] != SIGHUP || options_.console) {
+            host::log("stopping on signal %d", bytes[i]);
+            return true;
+        }
+        reopen_log_file();
     }
-    host::log("stopping on signal %d", n > 0 ? bytes[0] : 0);
+    return n == 0;  // the write end is gone: nobody can wake the loop any more
 }
 
 void Server::stop() {

@@ -88,13 +88,15 @@ class Server {
     void take_hash_results();
     bool refused_by_limits(int fd, const std::string& peer);
     void add_session(int channel, std::unique_ptr<frontend::Connection> connection);
+    bool descriptors_short(bool out_already);
     void accept_callers();
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
+    bool hand_over_pending(int channel) const;
     void take_lines(Clock::time_point now);
     void send_output(Clock::time_point now);
     int poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
-    void take_wake_bytes();
+    bool take_wake_bytes();
 
     frontend::Options options_;
     int wake_pipe_[2] = {-1, -1};
@@ -104,8 +106,9 @@ class Server {
     accounts::AccountServices accounts_;
     frontend::ScriptFailureWatch script_failures_;
     std::atomic<bool> stopping_ = false;
-    std::vector<pollfd> fds_;      // this round's poll set, kept for its capacity
-    std::vector<int> channel_of_;  // channel of each fds_ entry after the fixed ones
+    bool descriptors_short_ = false;  // callers wait: too few descriptors free
+    std::vector<pollfd> fds_;         // this round's poll set, kept for its capacity
+    std::vector<int> channel_of_;     // channel of each fds_ entry after the fixed ones
 };
 
 }  // namespace server

@@ -6,8 +6,8 @@
 namespace server {
 
 // Sends SIGINT, SIGTERM, SIGHUP and SIGQUIT to `wake_fd` (one byte, the
-// signal's number), restores the console on a fatal signal, and ignores
-// SIGPIPE. For the whole process: call once, from main.
+// signal's number; the server decides: SIGHUP reopens the log file), restores the console on a
+// fatal signal, and ignores SIGPIPE. For the whole process: call once, from main.
 void catch_signals(int wake_fd);
 
 }  // namespace server

@@ -9,7 +9,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "include/regular_file.h"
 #include "server/frontend/accounts.h"
 
 namespace accounts {
@@ -125,6 +127,14 @@ std::vector<std::string> split_keys(std::string_view text) {
 
 std::unique_ptr<AccountDb> AccountDb::open(const std::string& path, const std::string& accounts_txt,
                                            int busy_ms, Log log, std::string* error) {
+    // SQLite would create the files it misses, but block on a pipe or read
+    // a device put in their place: each is refused by name.
+    for (const std::string& file : {path, path + "-wal", path + "-shm", path + "-journal"}) {
+        if (files::present_but_not_regular(file.c_str())) {
+            *error = file + " is not a regular file";
+            return nullptr;
+        }
+    }
     sqlite3* handle = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &handle,
@@ -205,14 +215,17 @@ bool AccountDb::import_text_file(const std::string& accounts_txt, const Log& log
                                  std::string* error) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (accounts_txt.empty() || !fs::exists(accounts_txt, ec)) return true;
+    // Only read, so anything but a regular file counts as no file at all
+    // (a pipe would block the read for good).
+    std::string text;
+    if (accounts_txt.empty() || !files::read_regular(accounts_txt.c_str(), &text)) return true;
     if (exec(db_, "BEGIN IMMEDIATE") != SQLITE_OK) {
         *error = std::string("cannot import ") + accounts_txt + ": " + sqlite3_errmsg(db_);
         return false;
     }
     // Another program may have imported it while this one waited for the lock.
-    if (!fs::exists(accounts_txt, ec)) return exec(db_, "COMMIT") == SQLITE_OK;
-    std::ifstream in(accounts_txt, std::ios::binary);
+    if (!files::read_regular(accounts_txt.c_str(), &text)) return exec(db_, "COMMIT") == SQLITE_OK;
+    std::istringstream in(text);
     int imported = 0, skipped = 0, number = 0;
     std::string line, bad;
     int64_t now = static_cast<int64_t>(std::time(nullptr));

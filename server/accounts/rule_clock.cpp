@@ -7,6 +7,8 @@
 #ifdef IGMHOST_TEST_CLOCK
 #include <cstdlib>
 #include <fstream>
+
+#include "include/regular_file.h"
 #endif
 
 namespace rules {
@@ -17,8 +19,8 @@ std::chrono::seconds offset() {
     const char* path = std::getenv("IGMHOST_TEST_CLOCK");
     long long seconds = 0;
     if (path != nullptr) {
-        std::ifstream in(path);
-        in >> seconds;
+        std::string text;
+        if (files::read_regular(path, &text)) seconds = std::atoll(text.c_str());
     }
     return std::chrono::seconds(seconds);
 }

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "include/regular_file.h"
+
 namespace accounts {
 
 WorldLock::~WorldLock() {
@@ -15,7 +17,12 @@ WorldLock::~WorldLock() {
 }
 
 bool WorldLock::take(const std::string& path, const std::string& world, std::string* error) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    files::Opened how = files::Opened::ok;
+    int fd = files::open_regular(path.c_str(), O_RDWR | O_CREAT, 0644, &how);
+    if (fd < 0 && how == files::Opened::not_regular) {
+        *error = path + " in " + world + " is not a regular file";
+        return false;
+    }
     if (fd < 0) {
         *error = "cannot open " + path + " in " + world + ": " + std::strerror(errno);
         return false;

@@ -15,6 +15,9 @@ struct Channel {
     Account account;
     std::vector<char> area;    // per-user area, area_size bytes
     std::deque<int> statuses;  // queued by btuinj, oldest first
+    // Statuses at the front of `statuses` to be delivered before the user's
+    // next typed line: those queued up to a change of current module.
+    size_t hand_over_statuses = 0;
 };
 
 struct CoreState {

@@ -53,13 +53,22 @@ void parse_line(std::string_view line) {
 
 // Runs a module routine for the selected channel, counting the nesting so a
 // misuse (a routine that calls back into the embedder) is visible in the log.
+// A routine that moves its user to another module and leaves statuses
+// queued for the user has started a hand-over (or a hand-back): the user's
+// typed lines wait until those statuses are delivered (lines_held).
 template <typename F>
 auto guarded(F&& routine) {
     struct Depth {
         Depth() { detail::core().call_depth++; }
         ~Depth() { detail::core().call_depth--; }
     } depth;
-    return routine();
+    int channel = usrnum;
+    int32_t module_before = usrptr->current_module;
+    auto result = routine();
+    detail::Channel& ch = detail::core().channels[static_cast<size_t>(channel)];
+    if (ch.user.shared.current_module != module_before && !ch.statuses.empty())
+        ch.hand_over_statuses = ch.statuses.size();
+    return result;
 }
 
 // The host never re-enters a module: a delivery asked for while a module
@@ -107,6 +116,8 @@ int deliver_next_status_except(const std::function<bool(int)>& held) {
         if (queue.empty() || (held && held(ch))) continue;
         int code = queue.front();
         queue.pop_front();
+        auto& waiting = c.channels[static_cast<size_t>(ch)].hand_over_statuses;
+        if (waiting > 0) --waiting;
         // The next delivery starts with the channel after this one.
         c.next_status_channel = (ch + 1) % count;
         call_status(ch, code);
@@ -128,7 +139,15 @@ size_t pending_statuses(int channel) {
 }
 
 void drop_statuses(int channel) {
-    if (auto* ch = detail::find_channel(channel, "drop_statuses")) ch->statuses.clear();
+    if (auto* ch = detail::find_channel(channel, "drop_statuses")) {
+        ch->statuses.clear();
+        ch->hand_over_statuses = 0;
+    }
+}
+
+bool lines_held(int channel) {
+    auto* ch = detail::find_channel(channel, "lines_held");
+    return ch != nullptr && ch->hand_over_statuses > 0;
 }
 
 }  // namespace host

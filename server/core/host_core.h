@@ -81,6 +81,20 @@ size_t pending_statuses();             // all channels
 size_t pending_statuses(int channel);  // one channel
 void drop_statuses(int channel);       // a channel that hangs up
 
+// Hand-over order. A module routine that changes its user's current module
+// and leaves statuses queued for that user (the game handing a player over
+// to a module, or a module handing the player back with its status) starts
+// a hand-over. Until every status queued up to that change has been
+// delivered, lines_held(channel) is true, and an embedder must not call
+// type_line for the channel: the line waits, in the order typed, and
+// reaches the module that the delivered statuses leave current. So a line
+// typed right behind the one that leaves a module is never taken by the
+// game before the game has taken the player back (and read the record the
+// module stored), nor by anything else between module and game. igmhost's
+// server keeps this. Lines typed while a script runs (statuses queued
+// without a change of module) are not held.
+bool lines_held(int channel);
+
 // ---- clock ----
 void set_clock(std::time_t t);  // fixes the host clock (today, now, ...)
 void clear_clock();

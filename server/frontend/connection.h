@@ -28,8 +28,13 @@ class Connection {
 
     virtual int read_fd() const = 0;
     virtual int write_fd() const = 0;
-    // Reads what has arrived; false once the other side is gone.
+    // Reads what has arrived; false once the other side is gone or has
+    // ended its input (see input_ended).
     virtual bool read_input() = 0;
+    // The other side closed its half of the line (a half-close, or the
+    // first sign of a hang-up) after the lines already taken: those are
+    // still to be served, and read_input must not be called again.
+    bool input_ended() const { return input_ended_; }
     // Queues host text (CP437 with LF line ends) for the terminal.
     virtual void write_text(std::string_view text) = 0;
     // A line for people: "127.0.0.1:40312", "console".
@@ -69,6 +74,7 @@ class Connection {
     size_t line_limit_ = 250;
     size_t typed_bytes_ = 0;
     bool hidden_ = false;
+    bool input_ended_ = false;
 
   private:
     std::string out_;

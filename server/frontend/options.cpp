@@ -59,6 +59,8 @@ const char* usage() {
            "  --claim-imported   imported accounts without access keys may be claimed by\n"
            "                     choosing a password at their next sign-on\n"
            "  --port off         with --console: no telnet listener\n"
+           "  --log FILE         log lines to FILE (relative to the world folder); SIGHUP\n"
+           "                     reopens it\n"
            "usage: igmhost accounts|backup ... --help   account tools (see there)\n";
 }
 
@@ -85,6 +87,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
         bool ok = true;
         if (arg == "--world") {
             options.world = value;
+        } else if (arg == "--log") {
+            options.log_file = value;
         } else if (arg == "--module") {
             options.module = value;
         } else if (arg == "--address") {

@@ -25,6 +25,7 @@ struct Options {
     int max_new_accounts = 3;      // per address per hour
     int hash_memory_kib = 65536;   // Argon2id memory; 8 is the least (for tests)
     bool claim_imported = false;   // imported accounts without keys may be claimed
+    std::string log_file;          // --log FILE (in the world folder when relative)
     bool help = false;
 };
 

@@ -26,6 +26,15 @@ const telnet_telopt_t kOptions[] = {
 
 constexpr size_t kReadChunk = 16384;
 constexpr size_t kMaxTerminalType = 40;
+// Longest subnegotiation handed to libtelnet, IAC SB and IAC SE included:
+// within libtelnet's first buffer, so it never cuts one off and loses its
+// place in the stream. Terminal types and window sizes are far shorter.
+constexpr size_t kMaxSubnegotiation = 256;
+// Compression subnegotiations a caller may send before being hung up.
+constexpr int kCompressionTolerance = 3;
+
+constexpr unsigned char kIac = 255, kSb = 250, kSe = 240, kWill = 251, kDont = 254;
+constexpr unsigned char kMccp1 = 85, kMccp2 = TELNET_TELOPT_COMPRESS2;
 
 bool set_non_blocking(int fd) {
     int flags = fcntl(fd, F_GETFL, 0);
@@ -115,9 +124,114 @@ bool TelnetConnection::read_input() {
     char buffer[kReadChunk];
     ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    if (n == 0) return false;
-    telnet_recv(telnet_, buffer, static_cast<size_t>(n));
+    if (n == 0) {
+        input_ended_ = true;
+        return false;
+    }
+    std::string pass;
+    filter(std::string_view(buffer, static_cast<size_t>(n)), pass);
+    hand_on(pass);
     return !broken_;
+}
+
+void TelnetConnection::hand_on(std::string& pass) {
+    if (!pass.empty() && !broken_) telnet_recv(telnet_, pass.data(), pass.size());
+    pass.clear();
+}
+
+void TelnetConnection::filter(std::string_view bytes, std::string& pass) {
+    pass.reserve(bytes.size());
+    for (char c : bytes) {
+        if (broken_) return;
+        filter_byte(static_cast<unsigned char>(c), pass);
+    }
+}
+
+// Follows the stream as libtelnet does. Everything but subnegotiations is
+// passed on as it comes (libtelnet answers negotiations itself, refusing
+// options not in kOptions); a subnegotiation is kept back until its end.
+void TelnetConnection::filter_byte(unsigned char b, std::string& pass) {
+    switch (scan_) {
+        case Scan::data:
+            if (b == kIac) {
+                scan_ = Scan::iac;
+            } else {
+                pass += static_cast<char>(b);
+            }
+            return;
+        case Scan::iac:
+            if (b == kSb) {
+                scan_ = Scan::sb_option;
+                sub_.assign({static_cast<char>(kIac), static_cast<char>(kSb)});
+                sub_overlong_ = false;
+                return;
+            }
+            pass += static_cast<char>(kIac);
+            pass += static_cast<char>(b);
+            scan_ = b >= kWill && b <= kDont ? Scan::verb : Scan::data;
+            return;
+        case Scan::verb:
+            pass += static_cast<char>(b);
+            scan_ = Scan::data;
+            return;
+        case Scan::sb_option:
+        case Scan::sb:
+            if (sub_.size() < kMaxSubnegotiation) {
+                sub_ += static_cast<char>(b);
+            } else {
+                sub_overlong_ = true;
+            }
+            if (scan_ == Scan::sb_option) {
+                scan_ = Scan::sb;  // an option byte of 255 is data, not a command
+            } else if (b == kIac) {
+                scan_ = Scan::sb_iac;
+            }
+            return;
+        case Scan::sb_iac:
+            if (b == kIac) {  // a doubled IAC: one data byte, kept doubled
+                if (sub_.size() < kMaxSubnegotiation) {
+                    sub_ += static_cast<char>(kIac);
+                } else {
+                    sub_overlong_ = true;
+                }
+                scan_ = Scan::sb;
+                return;
+            }
+            // IAC SE ends it; libtelnet ends it at any other command too,
+            // and then takes that command.
+            sub_.pop_back();
+            end_subnegotiation(pass);
+            scan_ = Scan::data;
+            if (b != kSe) {
+                filter_byte(kIac, pass);
+                filter_byte(b, pass);
+            }
+            return;
+    }
+}
+
+void TelnetConnection::end_subnegotiation(std::string& pass) {
+    auto option = static_cast<unsigned char>(sub_[2]);
+    // The client's agreement may sit in bytes not yet handed on.
+    hand_on(pass);
+    if (option == kMccp1 || option == kMccp2) {
+        if (++compression_refused_ > kCompressionTolerance) {
+            broken_ = true;
+            warned_ = true;
+            warning_ = "compression refused, and the client keeps sending it";
+        } else if (!warned_) {
+            warned_ = true;
+            warning_ = "compression refused (option " + std::to_string(option) + ")";
+        }
+        return;
+    }
+    bool agreed = (option == TELNET_TELOPT_TTYPE && will_ttype_) ||
+                  (option == TELNET_TELOPT_NAWS && will_naws_);
+    if (!agreed || sub_overlong_) return;
+    pass = sub_;
+    pass += static_cast<char>(kIac);
+    pass += static_cast<char>(kSe);
+    hand_on(pass);
 }
 
 void TelnetConnection::write_text(std::string_view text) {
@@ -146,7 +260,15 @@ void TelnetConnection::handle(telnet_event_t& event) {
             queue_raw(std::string_view(event.data.buffer, event.data.size));
             break;
         case TELNET_EV_WILL:
-            if (event.neg.telopt == TELNET_TELOPT_TTYPE) telnet_ttype_send(telnet_);
+            if (event.neg.telopt == TELNET_TELOPT_NAWS) will_naws_ = true;
+            if (event.neg.telopt == TELNET_TELOPT_TTYPE) {
+                will_ttype_ = true;
+                telnet_ttype_send(telnet_);
+            }
+            break;
+        case TELNET_EV_WONT:
+            if (event.neg.telopt == TELNET_TELOPT_NAWS) will_naws_ = false;
+            if (event.neg.telopt == TELNET_TELOPT_TTYPE) will_ttype_ = false;
             break;
         case TELNET_EV_DO:
             if (event.neg.telopt == TELNET_TELOPT_ECHO) echo_ = true;

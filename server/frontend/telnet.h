@@ -2,6 +2,14 @@
 // caller. The server offers to echo, to suppress go-ahead and to send
 // binary, and asks for the window size and the terminal type; the terminal
 // type picks the character set unless one is forced.
+//
+// What the client sends passes a filter before libtelnet sees it: a
+// subnegotiation reaches libtelnet only for an option the client has
+// agreed to (the terminal type and the window size), whole and short. A
+// compression subnegotiation (MCCP, options 85 and 86) is never handed on,
+// so input is never inflated; a caller who keeps sending one is hung up.
+// One read takes at most 16 KB, and each byte costs the same
+// small work, so one caller's read cannot hold up the others.
 #pragma once
 
 #include <optional>
@@ -57,6 +65,15 @@ class TelnetConnection : public Connection {
   private:
     static void on_event(telnet_t* telnet, telnet_event_t* event, void* self);
     void handle(telnet_event_t& event);
+    // The subnegotiation filter: `bytes` in, what libtelnet may see out.
+    void filter(std::string_view bytes, std::string& pass);
+    void filter_byte(unsigned char b, std::string& pass);
+    void end_subnegotiation(std::string& pass);
+    // Hands `pass` to libtelnet and empties it.
+    void hand_on(std::string& pass);
+
+    // Where the filter is in the client's byte stream.
+    enum class Scan { data, iac, verb, sb_option, sb, sb_iac };
 
     int fd_;
     std::string peer_;
@@ -67,6 +84,12 @@ class TelnetConnection : public Connection {
     std::string warning_;
     bool warned_ = false;
     bool broken_ = false;
+    Scan scan_ = Scan::data;
+    std::string sub_;              // the subnegotiation being read, from IAC SB on
+    bool sub_overlong_ = false;    // it grew past what is handed on
+    bool will_ttype_ = false;      // the client agreed to send its terminal type
+    bool will_naws_ = false;       // ... and its window size
+    int compression_refused_ = 0;  // compression subnegotiations refused so far
 };
 
 }  // namespace frontend

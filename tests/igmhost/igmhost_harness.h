@@ -316,6 +316,8 @@ class Client {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    // Ends what this caller sends and keeps reading (a half-close).
+    void half_close() { ::shutdown(fd_, SHUT_WR); }
     // Makes the receive buffer small (before the data flows), for a client
     // that stops reading.
     void shrink_receive_buffer() {

@@ -202,7 +202,7 @@ TEST(IgmhostTelnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) 
 #endif
     write_small_world(scratch);
     // Enough for the server's own files and a few callers, not for all.
-    Server server(scratch, {"--max-per-address", "0"}, 18);
+    Server server(scratch, {"--max-per-address", "0"}, 24);
     std::vector<std::unique_ptr<Client>> callers;
     for (int i = 0; i < 8; ++i)
         callers.push_back(std::make_unique<Client>(server.port()));
