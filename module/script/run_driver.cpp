@@ -95,11 +95,13 @@ void restore_saved_script() {
 // What happens after a line: false while the slice goes on.
 bool slice_ended(int16_t result) {
     switch (result) {
+        // At a pause, as at a question, what the player was shown is on disk
+        // before the module waits: a caller who hangs up there keeps it.
         case result::kPause:  // the user's next line resumes the run
-            end_slice({.next_substate = sub::kPause});
+            end_slice({.next_substate = sub::kPause, .store_player = true});
             return true;
         case result::kQuitPause:
-            end_slice({.next_substate = sub::kQuitPause});
+            end_slice({.next_substate = sub::kQuitPause, .store_player = true});
             return true;
         case result::kEnd:  // the run is over; the player record goes back to the file
             end_slice({.next_substate = get(state::return_substate),
