@@ -24,7 +24,7 @@ namespace {
 
 // Lines are read with room for 257 characters, line end included, so a
 // longer line arrives in pieces of 257 and each piece runs as a line of its own.
-constexpr int kLineRoom = 258;
+constexpr int kLineRoom = kScriptLineChars + 1;
 static_assert(kLineRoom <= static_cast<int>(kLineSize));
 
 constexpr int kStay = -1;  // SliceEnd::next_substate: the sub-state stays as it is
