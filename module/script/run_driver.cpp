@@ -74,7 +74,7 @@ void switch_script() {
     std::array<char, state::script_file.size> path{};
     std::snprintf(path.data(), path.size(), "%.*s", static_cast<int>(path.size() - 1),
                   text(state::script_file));
-    load_script(path.data(), "", 0);
+    load_script_of_command(path.data());
 }
 
 // Result 7: back to the script that ran /LOAD:, at the line after it.
