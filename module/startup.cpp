@@ -69,6 +69,7 @@ extern "C" void init__zmb_vorn(void) {
     const char* name = gmdnam("ZMB_VORN.MDF");
     stzcpy(descriptor.description, name != nullptr ? name : "", sizeof descriptor.description);
     module_state.module_number = register_module(&descriptor);
+    remember_world_folder();
 
     // The low 16 bits of the clock, never 0: rand() then serves every random
     // choice of the scripts and the colour codes.

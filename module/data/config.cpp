@@ -64,12 +64,17 @@ void read_config() {
     std::fclose(f);
 }
 
+// The file is replaced whole: a stop in the middle of saving leaves the old
+// settings, never an empty or half-written file.
 void write_config() {
-    std::FILE* f = open_file(kConfigFile, "wt");
-    if (f == nullptr) catastro("%s", "ZMBVIGMS.CNF could not be opened for CNF saving!");
-    std::fprintf(f, "%.*s\n", static_cast<int>(kKeyLength), module_state.config.sysop_key);
-    std::fprintf(f, "%d\n", static_cast<int>(module_state.config.trips_per_day));
-    std::fclose(f);
+    char text[kKeyLength + 16];
+    const int length = std::snprintf(text, sizeof text, "%.*s\n%d\n", static_cast<int>(kKeyLength),
+                                     module_state.config.sysop_key,
+                                     static_cast<int>(module_state.config.trips_per_day));
+    if (length < 0 || static_cast<size_t>(length) >= sizeof text ||
+        !replace_file(kConfigFile, text, static_cast<size_t>(length))) {
+        catastro("%s", "ZMBVIGMS.CNF could not be opened for CNF saving!");
+    }
 }
 
 }  // namespace zmb

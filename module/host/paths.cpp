@@ -7,16 +7,47 @@
 // that the spelling written is kept, so a new file gets the name as written.
 // Everything lives in fixed buffers; a name that does not fit makes the open
 // fail (ENAMETOOLONG) instead of being cut into a different name.
+//
+// Only regular files are opened. Every open is non-blocking until fstat has
+// seen what it got, so a named pipe or a device in a file's place never
+// stalls the host's one thread. What is only read is then missing; what
+// would be written is an error. A file that would be created, changed or
+// replaced must really lie inside the world folder: a symlink (or a folder
+// link on the way) that leads out of it is refused. Each refusal goes to the
+// host's log through shocst.
 #include "module/host/paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <strings.h>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
+#include "include/host_interface.h"
+
 namespace zmb {
+namespace {
+
+// The real path of the working directory at start-up: nothing the module
+// writes may land outside it. Empty until first needed.
+struct WorldFolder {
+    char real[PATH_MAX] = {};
+};
+WorldFolder world_folder;
+
+}  // namespace
+
+void log_refusal(const char* path, const char* why) {
+    char line[kPathMax + 64];
+    std::snprintf(line, sizeof line, "refused %s: %s", path, why);
+    shocst("Far Reaches:", line);
+}
+
 namespace {
 
 // True when the name exists as a directory entry (a dangling link counts).
@@ -118,26 +149,227 @@ bool map_for_open(const char* dos_name, char (&path)[kPathMax]) {
     }
     return true;
 }
+
+// What a mode asks of the file: fopen's letters, "b" and "t" ignored.
+struct OpenMode {
+    int flags = 0;        // for open(2)
+    bool writes = false;  // the file may be created, truncated or changed
+    char stdio[4] = {};   // the mode for fdopen
+};
+
+bool parse_mode(const char* mode, OpenMode& out) {
+    if (mode == nullptr) return false;
+    const bool plus = std::strchr(mode, '+') != nullptr;
+    const int write_access = plus ? O_RDWR : O_WRONLY;
+    switch (mode[0]) {
+        case 'r':
+            out.flags = plus ? O_RDWR : O_RDONLY;
+            break;
+        case 'w':
+            out.flags = write_access | O_CREAT | O_TRUNC;
+            break;
+        case 'a':
+            out.flags = write_access | O_CREAT | O_APPEND;
+            break;
+        default:
+            errno = EINVAL;
+            return false;
+    }
+    out.writes = plus || mode[0] != 'r';
+    out.stdio[0] = mode[0];
+    out.stdio[1] = plus ? '+' : '\0';
+    return true;
+}
+
+// The folder part of path ("." when it has none) into out.
+void folder_of(const char* path, char (&out)[PATH_MAX]) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        std::strcpy(out, ".");
+        return;
+    }
+    const size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    std::memcpy(out, path, length);
+    out[length] = '\0';
+}
+
+bool inside_world(const char* real) {
+    if (world_folder.real[0] == '\0') remember_world_folder();
+    const size_t n = std::strlen(world_folder.real);
+    if (n == 0) return false;
+    if (n == 1) return real[0] == '/';  // the world is the root folder
+    return std::strncmp(real, world_folder.real, n) == 0 && (real[n] == '/' || real[n] == '\0');
+}
+
+// True when a write to path lands inside the world folder, following
+// symlinks on the way and at its end, dangling ones included (they would
+// create their target). A path whose folder does not exist lands nowhere;
+// the open then fails by itself.
+bool lands_in_world(const char* path) {
+    constexpr int kMaxHops = 8;
+    char candidate[PATH_MAX];
+    char real[PATH_MAX];
+    if (std::strlen(path) >= sizeof candidate) return false;
+    std::strcpy(candidate, path);
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        struct stat info;
+        if (lstat(candidate, &info) != 0) {
+            char folder[PATH_MAX];
+            folder_of(candidate, folder);
+            if (realpath(folder, real) == nullptr) return true;
+            return inside_world(real);
+        }
+        if (realpath(candidate, real) != nullptr) return inside_world(real);
+        if (!S_ISLNK(info.st_mode)) return false;
+        // A dangling link: where its target would be made.
+        char target[PATH_MAX];
+        const ssize_t n = readlink(candidate, target, sizeof target - 1);
+        if (n < 0) return false;
+        target[n] = '\0';
+        if (target[0] != '/') {
+            char folder[PATH_MAX];
+            folder_of(candidate, folder);
+            char joined[PATH_MAX];
+            const int length = std::snprintf(joined, sizeof joined, "%s/%s", folder, target);
+            if (length < 0 || static_cast<size_t>(length) >= sizeof joined) return false;
+            std::strcpy(target, joined);
+        }
+        std::strcpy(candidate, target);
+    }
+    return false;
+}
+
+// open(2) of an already mapped path: never blocks, and returns a descriptor
+// only for a regular file (the non-blocking flag cleared again). -1 with
+// errno set otherwise; a non-regular file reads as ENOENT to a reader.
+int open_regular(const char* path, const OpenMode& mode) {
+    if (mode.writes && !lands_in_world(path)) {
+        log_refusal(path, "it leads out of the world folder");
+        errno = EACCES;
+        return -1;
+    }
+    const int fd = open(path, mode.flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == ENXIO) log_refusal(path, "not a regular file");  // a pipe nobody reads
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        log_refusal(path, "not a regular file");
+        errno = mode.writes ? EINVAL : ENOENT;
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
-std::FILE* open_file(const char* dos_name, const char* mode) {
-    // The C library on this platform has no text mode: "t" is dropped.
-    char plain_mode[8];
-    size_t n = 0;
-    for (const char* m = mode; m != nullptr && *m != '\0' && n + 1 < sizeof plain_mode; ++m) {
-        if (*m != 't') plain_mode[n++] = *m;
-    }
-    plain_mode[n] = '\0';
+void remember_world_folder() {
+    if (realpath(".", world_folder.real) == nullptr) world_folder.real[0] = '\0';
+}
 
+std::FILE* open_file(const char* dos_name, const char* mode) {
+    OpenMode open_mode;
+    if (!parse_mode(mode, open_mode)) return nullptr;
     char path[kPathMax];
     if (!map_for_open(dos_name, path)) return nullptr;
-    return std::fopen(path, plain_mode);
+    const int fd = open_regular(path, open_mode);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, open_mode.stdio);
+    if (file == nullptr) close(fd);
+    return file;
 }
 
 bool file_exists(const char* dos_name) {
     std::FILE* f = open_file(dos_name, "rb");
     if (f == nullptr) return false;
     std::fclose(f);
+    return true;
+}
+
+namespace {
+
+// write(2) until all of it is out.
+bool write_all(int fd, const char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file a replacement goes to: the mapped path, or the target of a link
+// there; false when that is no regular file we may write, or out of the world.
+bool replacement_target(const char* path, char (&target)[PATH_MAX], mode_t& file_mode) {
+    file_mode = 0666;
+    if (std::strlen(path) >= sizeof target) return false;
+    struct stat info;
+    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
+        // Replaced where the link leads, so the link stays a link.
+        if (realpath(path, target) == nullptr || !inside_world(target)) {
+            log_refusal(path, "it leads out of the world folder");
+            return false;
+        }
+    } else {
+        std::strcpy(target, path);
+        if (!lands_in_world(target)) {
+            log_refusal(path, "it leads out of the world folder");
+            return false;
+        }
+        if (lstat(path, &info) != 0) return true;  // a new file
+    }
+    // Opened for writing as the old way of saving did: a file we may not
+    // write is not replaced either, and a pipe in its place never blocks.
+    OpenMode probe;
+    probe.flags = O_WRONLY;
+    probe.writes = true;
+    const int fd = open_regular(target, probe);
+    if (fd < 0) return false;
+    if (fstat(fd, &info) == 0) file_mode = info.st_mode & 07777;
+    close(fd);
+    return true;
+}
+
+}  // namespace
+
+bool replace_file(const char* dos_name, const char* bytes, size_t size) {
+    char path[kPathMax];
+    if (!map_for_open(dos_name, path)) return false;
+    char target[PATH_MAX];
+    mode_t file_mode = 0666;
+    if (!replacement_target(path, target, file_mode)) return false;
+    char temporary[PATH_MAX];
+    const int n = std::snprintf(temporary, sizeof temporary, "%s.new", target);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof temporary) return false;
+
+    // A leftover of an earlier save, whatever it is, goes; O_EXCL and
+    // O_NOFOLLOW then make sure the file written is the one just made.
+    unlink(temporary);
+    const int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, file_mode);
+    if (fd < 0) return false;
+    bool done = fchmod(fd, file_mode) == 0 && write_all(fd, bytes, size) && fsync(fd) == 0;
+    done = close(fd) == 0 && done;
+    if (done) done = rename(temporary, target) == 0;
+    if (!done) {
+        unlink(temporary);
+        return false;
+    }
+    // The rename itself is on disk once the folder is.
+    char folder[PATH_MAX];
+    folder_of(target, folder);
+    if (const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
     return true;
 }
 

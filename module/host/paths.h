@@ -15,11 +15,28 @@ inline constexpr size_t kPathMax = 512;
 // are created under the name as written.
 const char* map_path(const char* dos_name, char* out, size_t out_size);
 
-// fopen through the mapping; a "t" in the mode (text mode) is dropped.
+// Takes the real path of the working directory as the world folder. Called
+// once at start-up, before the module writes anything.
+void remember_world_folder();
+
+// fopen through the mapping; a "t" in the mode (text mode) is dropped. Only
+// a regular file opens, and nothing blocks: anything else in its place is
+// missing to a reader and an error to a writer. A mode that writes is
+// refused (and logged) when the file would land outside the world folder.
 std::FILE* open_file(const char* dos_name, const char* mode);
 
 // True when the file can be opened for binary reading; closed again at once.
 bool file_exists(const char* dos_name);
+
+// Replaces the file's whole contents so that a crash at any moment leaves
+// the old file or the new one, never a mix: a temporary file beside it,
+// synced, renamed over it. A link there is followed when it stays in the
+// world folder. False (nothing changed) when the file cannot be written.
+bool replace_file(const char* dos_name, const char* bytes, size_t size);
+
+// One line in the host's log (through shocst) for a file the module will
+// not touch: "Far Reaches: refused PATH: WHY".
+void log_refusal(const char* path, const char* why);
 
 // Deletes the file; 0 on success.
 int remove_file(const char* dos_name);

@@ -15,6 +15,7 @@
 
 #include "include/host_interface.h"
 #include "module/host/paths.h"
+#include "module/script/run_driver.h"
 
 namespace zmb {
 namespace {
@@ -130,11 +131,18 @@ int16_t build_menu_script() {
             page_lines = kHeaderLines;
         }
         ++count;
-        // A title cut at 249 characters has no line end of its own; give it one
-        // so the next menu line does not run into it.
-        const size_t title_length = std::strlen(title);
-        const char* end = title[title_length - 1] == '\n' ? "" : "\n";
-        std::fprintf(menu, "`^    (`7%d`8) `2%s%s", static_cast<int>(count), title, end);
+        // The menu line is one script line, line feed included: a longer one
+        // would be read in pieces, and its tail would run as a line of its
+        // own (a command, if it starts with "/"). The title is cut to fit and
+        // always ends with the line feed.
+        char prefix[32];
+        const int prefix_length =
+            std::snprintf(prefix, sizeof prefix, "`^    (`7%d`8) `2", static_cast<int>(count));
+        size_t title_length = std::strlen(title);
+        if (title[title_length - 1] == '\n') --title_length;
+        const size_t room = static_cast<size_t>(kScriptLineChars - prefix_length - 1);
+        if (title_length > room) title_length = room;
+        std::fprintf(menu, "%s%.*s\n", prefix, static_cast<int>(title_length), title);
         if (++page_lines > kPageBreakAfter) {
             std::fputs(kPageBreak, menu);
             page_lines = 0;

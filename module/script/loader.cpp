@@ -36,12 +36,19 @@ void show_failure(const char* complaint) {
     prf("\n");
 }
 
-}  // namespace
+// A /LOAD: name stays in the script folder: what follows "QHYVIGMS\" is
+// one plain file name, not a path.
+bool names_file_in_script_folder(std::string_view path) {
+    constexpr std::string_view kFolder = "QHYVIGMS\\";
+    if (!path.starts_with(kFolder)) return false;
+    const std::string_view name = path.substr(kFolder.size());
+    return !name.empty() && name.find_first_of("\\/") == name.npos && name.find("..") == name.npos;
+}
 
 // Failures save nothing: the ScriptState the next call reads is the one
 // stored before this call, so a place that cannot be loaded leaves the
 // menu script current.
-void load_script(const char* path, const char* label, int16_t keep_return) {
+void start_script(const char* path, const char* label, int16_t keep_return, bool plain_name_only) {
     load_user_context();
     set(state::skip_mode, 0);
     set(state::return_offset, 0);
@@ -57,7 +64,9 @@ void load_script(const char* path, const char* label, int16_t keep_return) {
         set(state::skip_mode, 1);
     }
 
-    OpenFile file(text(state::script_file), "rt");
+    const bool allowed = !plain_name_only || names_file_in_script_folder(path);
+    if (!allowed) log_refusal(path, "a /LOAD: name leaves the script folder");
+    OpenFile file(allowed ? text(state::script_file) : nullptr, "rt");
     if (!file) {
         show_failure("could not be found!");
         send_output();
@@ -86,6 +95,16 @@ void load_script(const char* path, const char* label, int16_t keep_return) {
     save_user_context();
     queue_run();
     set_substate(sub::kRunning);
+}
+
+}  // namespace
+
+void load_script(const char* path, const char* label, int16_t keep_return) {
+    start_script(path, label, keep_return, false);
+}
+
+void load_script_of_command(const char* path) {
+    start_script(path, "", 0, true);
 }
 
 void start_menu_script() {

@@ -12,6 +12,10 @@ inline constexpr const char* kNewsScript = "ZMB_VORN.NEW";
 // Prepares the ScriptState for path and queues the first slice (sub-state 4).
 // keep_return != 0 records the current sub-state as return_substate.
 void load_script(const char* path, const char* label, int16_t keep_return);
+// load_script(path, "", 0) for the QHYVIGMS\name a /LOAD: formed. Only a
+// file of the script folder itself is started: a name with a separator or
+// "..", or an absolute one, is a script that could not be found (logged).
+void load_script_of_command(const char* path);
 void start_menu_script();
 void show_press_enter();
 

@@ -24,7 +24,7 @@ namespace {
 
 // Lines are read with room for 257 characters, line end included, so a
 // longer line arrives in pieces of 257 and each piece runs as a line of its own.
-constexpr int kLineRoom = 258;
+constexpr int kLineRoom = kScriptLineChars + 1;
 static_assert(kLineRoom <= static_cast<int>(kLineSize));
 
 constexpr int kStay = -1;  // SliceEnd::next_substate: the sub-state stays as it is
@@ -74,7 +74,7 @@ void switch_script() {
     std::array<char, state::script_file.size> path{};
     std::snprintf(path.data(), path.size(), "%.*s", static_cast<int>(path.size() - 1),
                   text(state::script_file));
-    load_script(path.data(), "", 0);
+    load_script_of_command(path.data());
 }
 
 // Result 7: back to the script that ran /LOAD:, at the line after it.
@@ -95,11 +95,13 @@ void restore_saved_script() {
 // What happens after a line: false while the slice goes on.
 bool slice_ended(int16_t result) {
     switch (result) {
+        // At a pause, as at a question, what the player was shown is on disk
+        // before the module waits: a caller who hangs up there keeps it.
         case result::kPause:  // the user's next line resumes the run
-            end_slice({.next_substate = sub::kPause});
+            end_slice({.next_substate = sub::kPause, .store_player = true});
             return true;
         case result::kQuitPause:
-            end_slice({.next_substate = sub::kQuitPause});
+            end_slice({.next_substate = sub::kQuitPause, .store_player = true});
             return true;
         case result::kEnd:  // the run is over; the player record goes back to the file
             end_slice({.next_substate = get(state::return_substate),

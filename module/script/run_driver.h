@@ -7,6 +7,9 @@
 namespace zmb {
 
 inline constexpr int16_t lines_per_slice = 6;
+// The most of a script line read at once, line feed included: a longer line
+// runs as several lines, so what writes scripts keeps its lines within it.
+inline constexpr int kScriptLineChars = 257;
 
 void module_status();  // the status slot of the module descriptor
 

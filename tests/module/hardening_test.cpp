@@ -1,0 +1,280 @@
+// Hostile files and names: named pipes where the module's files should be,
+// symlinks out of the world, /LOAD: names that leave the script folder, a
+// title that would split its menu line, a hang-up at a pause, and a kill in
+// the middle of saving the settings.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/file_faults.h"
+#include "tests/support/module_fixture.h"
+
+using ::testing::ExitedWithCode;
+using ::testing::HasSubstr;
+using ::testing::KilledBySignal;
+using ::testing::Not;
+namespace fs = std::filesystem;
+
+namespace test {
+namespace {
+
+// A blocked open would hang the test for good; this ends it, failing.
+struct HangGuard {
+    HangGuard() {
+        std::signal(SIGALRM, [](int) { _exit(3); });
+        alarm(10);
+    }
+    ~HangGuard() { alarm(0); }
+};
+
+void make_fifo(World& world, const std::string& rel) {
+    world.remove(rel);
+    ASSERT_EQ(mkfifo(rel.c_str(), 0666), 0) << rel;
+}
+void make_link(World& world, const std::string& rel, const std::string& target) {
+    world.remove(rel);
+    fs::create_symlink(target, rel);
+}
+
+// The sysop on channel 1 at the sysop menu; the settings file holds BOSS, 12.
+Player& at_sysop_menu(World& world, Host& host) {
+    world.player("KXPVORN", 0, PlayerBytes().name("Sysop"));
+    host.register_game_entry();
+    Player& p = host.player(1);
+    p.grant_key("BOSS");
+    p.arrive();
+    p.say("S");
+    return p;
+}
+
+// ---- a named pipe in a file's place: missing when read, an error when written ----
+
+struct PipeCase {
+    const char* file;   // becomes a named pipe after start-up
+    const char* typed;  // typed after the arrival ("": nothing)
+    const char* shown;  // what a missing file shows
+};
+class PipeInPlace : public ::testing::TestWithParam<PipeCase> {};
+
+TEST_P(PipeInPlace, ReadsAsMissing) {
+    const PipeCase& c = GetParam();
+    Visit visit;
+    Host& host = visit.start();
+    make_fifo(visit.world, c.file);
+    HangGuard guard;
+    Player& p = host.player(1);
+    p.arrive();
+    EXPECT_THAT(c.typed[0] != '\0' ? p.say(c.typed) : p.text(), HasSubstr(c.shown));
+    EXPECT_THAT(host.console(), HasSubstr(std::string("refused ") + c.file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hardening, PipeInPlace,
+    ::testing::Values(PipeCase{"QHYVIGMS/P1.LOR", "1", "could not be found!"},
+                      PipeCase{"ZMB_VORN.NEW", "I", "Script file ZMB_VORN.NEW could not be found!"},
+                      PipeCase{"ZMBVIGMS.SV1", "", "You have already used 0 of your 10 trips"},
+                      PipeCase{"KXPVORN/PLAYER.DAT", "", "Your Command"}));
+
+TEST(HardeningDeath, PipeInPlaceOfAFileTheModuleWritesStopsTheHostAndStays) {
+    const struct {
+        const char* file;
+        const char* typed;  // nullptr: the pipe is there at start-up
+        const char* message;
+    } cases[] = {
+        {"ZMBVIGMS.SV2", nullptr, "\"ZMBVIGMS.SV2\" igm save file could not initialize!"},
+        {"ZMBVIGMS.CNF", nullptr, "ZMBVIGMS.CNF could not be opened for CNF saving!"},
+        {"ZMBVIGMS.CNF", "X", "ZMBVIGMS.CNF could not be opened for CNF saving!"},
+        {"ZMBVIGMS.CNF", "A", "ZMBVIGMS.CNF was not found.!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed != nullptr ? c.typed : c.file);
+        World world;
+        world.write("ZMBVIGMS.CNF", "BOSS\n12\n");
+        if (c.typed == nullptr) {
+            make_fifo(world, c.file);
+            EXPECT_EXIT((HangGuard(), Host(world)), ExitedWithCode(70), c.message);
+        } else {
+            Host host(world);
+            Player& p = at_sysop_menu(world, host);
+            make_fifo(world, c.file);
+            EXPECT_EXIT((HangGuard(), p.say(c.typed)), ExitedWithCode(70), c.message);
+        }
+        EXPECT_TRUE(fs::is_fifo(c.file)) << "never an empty file in its place";
+    }
+}
+
+// ---- nothing is written through a symlink that leads out of the world ----
+
+class Outside : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = make_scratch_dir("outside");
+        std::ofstream(dir + "/victim") << "outside\n";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void expect_untouched() {
+        std::ifstream in(dir + "/victim");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "outside\n");
+        EXPECT_FALSE(fs::exists(dir + "/made")) << "a dangling link created its target";
+    }
+    std::string dir;
+};
+
+TEST_F(Outside, StartUpWritesNothingThroughLinks) {
+    const struct {
+        const char* link;
+        const char* target;   // in the outside folder; "made" does not exist
+        const char* message;  // the module's own stop; nullptr: it goes on
+    } cases[] = {
+        {"ZMBVIGMS.TXT", "/victim", "the ZMBVIGMS IGM TEXT file could not initialize!"},
+        {"ZMBVIGMS.DAT", "/victim", "the ZMBVIGMS IGM DATA file could not initialize!"},
+        {"ZMBVIGMS.SV1", "/made", "\"ZMBVIGMS.SV1\" igm save file could not initialize!"},
+        {"ZMBVIGMS.CNF", "/victim", "ZMBVIGMS.CNF could not be opened for CNF saving!"},
+        {"IGMLIST.DAT", "/victim", nullptr},  // costs the entry, not the start
+    };
+    for (const auto& [link, target, message] : cases) {
+        SCOPED_TRACE(link);
+        World world;
+        make_link(world, link, dir + target);
+        if (message != nullptr) {
+            EXPECT_EXIT(Host{world}, ExitedWithCode(70),
+                        std::string("refused ") + link + ".*" + message);
+        } else {
+            EXPECT_THAT(Host(world).console(), HasSubstr(std::string("refused ") + link));
+        }
+        expect_untouched();
+    }
+}
+
+TEST_F(Outside, PlayerRecordAndSettingsAreNotWrittenThroughLinks) {
+    for (const char* target : {"/victim", "/made", "folder"}) {
+        SCOPED_TRACE(target);
+        World world;
+        world.write("ZMBVIGMS.CNF", "BOSS\n12\n");
+        Host host(world);
+        Player& p = at_sysop_menu(world, host);
+        make_link(world, "ZMBVIGMS.CNF.new", dir + "/victim");  // where a save writes first
+        p.say("X");
+        EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "BOSS\n12\n");
+        if (target[0] == '/') {
+            make_link(world, "KXPVORN/PLAYER.DAT", dir + target);
+        } else {  // the game's folder itself leads out
+            world.remove("KXPVORN");
+            make_link(world, "KXPVORN", dir);
+            fs::create_symlink("victim", dir + "/PLAYER.DAT");
+        }
+        p.set_record(PlayerBytes().name("Ardo").gold(400));
+        p.set_area_i16(state::player_index.at, 0);
+        world.write(kScriptFile, std::string(kHeader) + "/MONEY:1\n");
+        p.run_script(kScriptPath);
+        host.pump();
+        EXPECT_GT(p.record().gold(), 400);          // the change was made, but not outside
+        if (std::string_view(target) != "/made") {  // a dangling link is no record to rewrite
+            EXPECT_THAT(host.console(), HasSubstr("refused KXPVORN/PLAYER.DAT"));
+        }
+        expect_untouched();
+    }
+}
+
+// ---- a kill while the settings are saved leaves the old file whole ----
+
+class SettingsKilledWhileSaving : public ::testing::TestWithParam<FileCall> {};
+
+TEST_P(SettingsKilledWhileSaving, KeepTheOldFile) {
+    World world;
+    world.write("ZMBVIGMS.CNF", "BOSS\n12\n");
+    Host host(world);
+    Player& p = at_sysop_menu(world, host);
+    p.say("5");
+    p.say("20");
+    EXPECT_EXIT((kill_at(GetParam(), 1), p.say("X"), std::exit(0)), KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "BOSS\n12\n");
+    p.say("X");  // the same save, not killed
+    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "BOSS\n20\n");
+    EXPECT_FALSE(world.exists("ZMBVIGMS.CNF.new"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Hardening, SettingsKilledWhileSaving,
+                         ::testing::Values(FileCall::kWrite, FileCall::kRename));
+
+// ---- /LOAD: stays in the script folder ----
+
+class LoadOutOfFolder : public ScriptTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LoadOutOfFolder, IsAScriptThatCannotBeFound) {
+    for (const char* file : {"E.L", "QHYVIGMS/E.L", "QHYVIGMS/SUB/E.L"})
+        world.write(file, "Vorn IGM Script: Out\nESCAPED\n");
+    const std::string shown = run(GetParam());
+    EXPECT_THAT(shown, HasSubstr("could not be found!"));
+    EXPECT_THAT(shown, Not(HasSubstr("ESCAPED")));
+    EXPECT_EQ(p.substate(), sub::kScriptMissing);
+    EXPECT_THAT(host.console(), HasSubstr("refused QHYVIGMS\\"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Hardening, LoadOutOfFolder,
+                         ::testing::Values("/LOAD:..\\..\\..\\E.L\n", "/LOAD:..\\E.L\n",
+                                           "/LOAD:SUB\\E.L\n", "/LOAD:\\E.L\n", "/LOAD:../E.L\n",
+                                           "/STRING1=..\\E.L\n/LOAD:|N\n"));  // from a bar code
+
+// ---- a place title never splits its menu line ----
+
+TEST(Hardening, MenuLineOfALongTitleIsCutToOneScriptLine) {
+    // Titles are read 249 characters at a time and the rest of a longer line
+    // names the script. Place 1's menu line has room for 240 of them.
+    const std::string prefix = "`^    (`71`8) `2";
+    const size_t room = 257 - prefix.size() - 1;
+    const std::string longest = std::string(room + 1, 'A') + "/MONEY:3";  // 249
+    const std::pair<std::string, std::string> cases[] = {
+        // title, the file after its header
+        {"A short title", "A short title\nLONG.LOR\n"},
+        {std::string(room, 'B'), std::string(room, 'B') + "\nLONG.LOR\n"},
+        {longest, longest + "LONG.LOR\n"},
+    };
+    for (const auto& [title, body] : cases) {
+        SCOPED_TRACE(title.size());
+        World world;
+        world.write("QHYVIGMS/LONG.LOR", "Vorn IGM Script: Long\n" + body);
+        world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(1250));
+        Host host(world);
+        host.register_game_entry();
+        std::istringstream menu(world.read("ZMBVIGMS.TXT"));
+        for (std::string line; std::getline(menu, line);)
+            EXPECT_LE(line.size() + 1, 257u) << line;
+        EXPECT_THAT(world.read("ZMBVIGMS.TXT"), HasSubstr(prefix + title.substr(0, room) + "\n"));
+        for (int arrival = 0; arrival < 3; ++arrival) {  // no part of it runs as a command
+            host.player(1).arrive();
+            EXPECT_EQ(host.player(1).record().gold(), 1250);
+            host.player(1).say("X");
+        }
+    }
+}
+
+// ---- what a pause shows is on disk while the module waits ----
+
+class ChangeBeforeAPause : public ScriptTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ChangeBeforeAPause, IsStoredBeforeTheWait) {
+    const PlayerBytes ardo = PlayerBytes().name("Ardo").gold(1250);
+    world.player("KXPVORN", 0, ardo);
+    p.set_record(ardo);
+    // A fee is shown; the caller hangs up at the pause, and the module is
+    // never called for him again.
+    run(std::string("/MONEY:-1\nYou paid |G gold.\n") + GetParam() + "\nNever shown.\n");
+    EXPECT_EQ(p.substate(), GetParam()[1] == 'P' ? sub::kPause : sub::kQuitPause);
+    EXPECT_LT(p.record().gold(), 1250);
+    const auto stored = world.player_record("KXPVORN", 0);
+    EXPECT_EQ(PlayerView{stored.data()}.gold(), p.record().gold());
+}
+
+INSTANTIATE_TEST_SUITE_P(Hardening, ChangeBeforeAPause,
+                         ::testing::Values("/PAUSE", "/ANYQUIT:Press a key, Q to stop: "));
+
+}  // namespace
+}  // namespace test
