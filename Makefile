@@ -6,7 +6,7 @@ PORT ?= 2323
 CMAKE_FLAGS ?=
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build host test demo serve bench format clean
+.PHONY: all deps configure build host test demo serve bench fuzz format clean
 
 all: build
 
@@ -37,8 +37,13 @@ serve: host
 bench: build
 	@$(BUILD)/script_bench
 
+# The fuzz targets of fuzz/, each for FUZZ_SECONDS (a clang build of its own).
+FUZZ_SECONDS ?= 3600
+fuzz: deps
+	@fuzz/run $(FUZZ_SECONDS)
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-fuzz
