@@ -9,16 +9,15 @@
 #include <cstring>
 
 #include "include/host_interface.h"
+#include "module/data/module_state.h"
 #include "module/host/paths.h"
 
 namespace zmb {
 
-ModuleConfig config{"SYSOP", 10};
-
 namespace {
 
-constexpr int kLineLimit = 249;                             // characters per line read
-constexpr size_t kKeyLength = sizeof config.sysop_key - 1;  // 19
+constexpr int kLineLimit = 249;                                    // characters per line read
+constexpr size_t kKeyLength = sizeof ModuleConfig::sysop_key - 1;  // 19
 
 // Reads one line of at most 249 characters into line and removes every
 // character below 32 from it. A line the file does not have reads as "".
@@ -37,8 +36,8 @@ void read_clean_line(std::FILE* f, char (&line)[kLineLimit + 1]) {
 }  // namespace
 
 void set_default_config() {
-    std::strcpy(config.sysop_key, "SYSOP");
-    config.trips_per_day = 10;
+    std::strcpy(module_state.config.sysop_key, "SYSOP");
+    module_state.config.trips_per_day = 10;
 }
 
 // atol's value kept as a signed 16-bit number, then held within 3..30.
@@ -55,12 +54,12 @@ void read_config() {
 
     char line[kLineLimit + 1];
     read_clean_line(f, line);
-    std::strncpy(config.sysop_key, line, kKeyLength);
-    config.sysop_key[kKeyLength] = '\0';
+    std::strncpy(module_state.config.sysop_key, line, kKeyLength);
+    module_state.config.sysop_key[kKeyLength] = '\0';
 
     read_clean_line(f, line);
     // strtol is atol with a defined result for out-of-range text.
-    config.trips_per_day = clamp_trips(std::strtol(line, nullptr, 10));
+    module_state.config.trips_per_day = clamp_trips(std::strtol(line, nullptr, 10));
 
     std::fclose(f);
 }
@@ -68,8 +67,8 @@ void read_config() {
 void write_config() {
     std::FILE* f = open_file(kConfigFile, "wt");
     if (f == nullptr) catastro("%s", "ZMBVIGMS.CNF could not be opened for CNF saving!");
-    std::fprintf(f, "%.*s\n", static_cast<int>(kKeyLength), config.sysop_key);
-    std::fprintf(f, "%d\n", static_cast<int>(config.trips_per_day));
+    std::fprintf(f, "%.*s\n", static_cast<int>(kKeyLength), module_state.config.sysop_key);
+    std::fprintf(f, "%d\n", static_cast<int>(module_state.config.trips_per_day));
     std::fclose(f);
 }
 

@@ -6,11 +6,7 @@
 
 #include <cstring>
 
-#include "module/host/module_state.h"
-
 namespace zmb {
-
-std::array<uint8_t, kUserContextSize> context{};
 
 namespace {
 
@@ -18,7 +14,7 @@ namespace {
 // widened with its sign (a negative module number never matches a positive one).
 bool user_is_ours() {
     return usrptr != nullptr && vdaptr != nullptr &&
-           usrptr->current_module == static_cast<int32_t>(module_number);
+           usrptr->current_module == static_cast<int32_t>(module_state.module_number);
 }
 
 // The three blocks in their order: PlayerRecord, ScriptState, TripRecord.
@@ -37,13 +33,13 @@ constexpr Block kBlocks[] = {
 void load_user_context() {
     if (!user_is_ours()) return;
     for (const Block& b : kBlocks)
-        std::memcpy(&context[b.at], vdaptr + b.at, b.size);
+        std::memcpy(working_copy() + b.at, vdaptr + b.at, b.size);
 }
 
 void save_user_context() {
     if (!user_is_ours()) return;
     for (const Block& b : kBlocks)
-        std::memcpy(vdaptr + b.at, &context[b.at], b.size);
+        std::memcpy(vdaptr + b.at, working_copy() + b.at, b.size);
 }
 
 }  // namespace zmb

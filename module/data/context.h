@@ -9,35 +9,39 @@
 #include <string_view>
 
 #include "include/record_layout.h"
+#include "module/data/module_state.h"
 
 namespace zmb {
 
-// The working copy. Between calls it holds whatever the last user left.
-extern std::array<uint8_t, kUserContextSize> context;
+// The working copy is module_state.context. Between calls it holds whatever
+// the last user left.
+inline uint8_t* working_copy() {
+    return module_state.context.data();
+}
 
 inline uint8_t get(U8Field f) {
-    return get(context.data(), f);
+    return get(working_copy(), f);
 }
 inline int16_t get(I16Field f) {
-    return get(context.data(), f);
+    return get(working_copy(), f);
 }
 inline uint16_t get(U16Field f) {
-    return get(context.data(), f);
+    return get(working_copy(), f);
 }
 inline int32_t get(I32Field f) {
-    return get(context.data(), f);
+    return get(working_copy(), f);
 }
 inline void set(U8Field f, uint8_t v) {
-    set(context.data(), f, v);
+    set(working_copy(), f, v);
 }
 inline void set(I16Field f, int16_t v) {
-    set(context.data(), f, v);
+    set(working_copy(), f, v);
 }
 inline void set(U16Field f, uint16_t v) {
-    set(context.data(), f, v);
+    set(working_copy(), f, v);
 }
 inline void set(I32Field f, int32_t v) {
-    set(context.data(), f, v);
+    set(working_copy(), f, v);
 }
 
 // A ScriptState text field as a C string. Every writer keeps it terminated
@@ -45,11 +49,11 @@ inline void set(I32Field f, int32_t v) {
 // PlayerRecord texts come from the game's file and must never be changed:
 // read them with copy_text.
 inline char* text(TextField f) {
-    context[f.at + f.size - 1] = 0;
-    return reinterpret_cast<char*>(&context[f.at]);
+    working_copy()[f.at + f.size - 1] = 0;
+    return reinterpret_cast<char*>(working_copy() + f.at);
 }
 inline std::string_view text_view(TextField f) {
-    return text_view(context.data(), f);
+    return text_view(working_copy(), f);
 }
 // text_view copied into out (at least f.size bytes) and terminated.
 inline char* copy_text(TextField f, char* out) {
@@ -59,17 +63,17 @@ inline char* copy_text(TextField f, char* out) {
     return out;
 }
 inline void set_text(TextField f, std::string_view s) {
-    set_text(context.data(), f, s);
+    set_text(working_copy(), f, s);
 }
 
 namespace player {
 inline uint8_t* record() {
-    return &context[kPlayerBase];
+    return working_copy() + kPlayerBase;
 }
 }  // namespace player
 namespace trip {
 inline uint8_t* record() {
-    return &context[kTripBase];
+    return working_copy() + kTripBase;
 }
 }  // namespace trip
 

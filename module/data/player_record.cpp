@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/host/paths.h"
-#include "module/userflow/arrival.h"
 #include "module/data/context.h"
+#include "module/data/lines.h"
+#include "module/host/paths.h"
 
 namespace zmb {
 
@@ -60,7 +60,8 @@ void store_player_record(const uint8_t* record, const char* path, int16_t index)
 void player_file_path(char* out, size_t out_size) {
     if (out_size == 0) return;
     std::array<char, state::game_name.size> name{};
-    std::snprintf(name.data(), name.size(), "%s", text(state::game_name));
+    std::snprintf(name.data(), name.size(), "%.*s", static_cast<int>(name.size() - 1),
+                  text(state::game_name));
     replace_text("\n", "", name.data());
     replace_text("\r", "", name.data());
     const size_t n = std::strlen(name.data());

@@ -10,8 +10,8 @@
 
 #include "include/bytes.h"
 #include "include/host_interface.h"
-#include "module/host/paths.h"
 #include "module/data/context.h"
+#include "module/host/paths.h"
 
 namespace zmb {
 namespace {

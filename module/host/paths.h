@@ -24,4 +24,24 @@ bool file_exists(const char* dos_name);
 // Deletes the file; 0 on success.
 int remove_file(const char* dos_name);
 
+// A file opened through the mapping that closes itself when it goes out of
+// scope, so no early return can leave a handle open.
+class OpenFile {
+  public:
+    OpenFile(const char* dos_name, const char* mode) : file_(open_file(dos_name, mode)) {}
+    ~OpenFile() { close(); }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    explicit operator bool() const { return file_ != nullptr; }
+    std::FILE* get() const { return file_; }
+    void close() {
+        if (file_ != nullptr) std::fclose(file_);
+        file_ = nullptr;
+    }
+
+  private:
+    std::FILE* file_;
+};
+
 }  // namespace zmb

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
+#include "module/script/keywords.h"
 
 namespace zmb {
 namespace {
@@ -20,14 +20,17 @@ namespace {
 constexpr std::array<int16_t, 16> kForeground = {0, 4,  2,  6,  1, 5,  3,  7,
                                                  8, 12, 10, 14, 9, 13, 11, 15};
 
-constexpr size_t kMaxTranslation = kWorkSize - 1;  // 1047 characters
-constexpr const char* kClosing = "\x1b[0;36;40m";  // foreground 3 on 0, attribute 0
+constexpr size_t kTranslationSize = 1048;
+constexpr size_t kMaxTranslation = kTranslationSize - 1;  // 1047 characters
+constexpr const char* kClosing = "\x1b[0;36;40m";         // foreground 3 on 0, attribute 0
 constexpr size_t kClosingLength = 10;
 
-// ESC [ attribute ; foreground ; background m: at most 5 + 2 + 2 digits.
-std::array<char, 16> sequence_buffer{};
-std::array<char, kWorkSize> source_copy{};  // a text handed in from the work buffer
-std::array<char, kWorkSize> print_buffer{};
+// The renderer's own results: they last until its next call.
+struct ColourBuffers {
+    std::array<char, 16> sequence{};  // ESC [ attribute ; foreground ; background m
+    std::array<char, kTranslationSize> translation{};
+};
+ColourBuffers buffers;
 
 struct Translator {
     int16_t foreground = 0;
@@ -48,37 +51,17 @@ struct Piece {
     }
 };
 
+// The palette colour a code character names, or -1.
 int16_t foreground_code(char code) {
-    switch (code) {
-        case '}':
-            return 0;
-        case '8':
-            return 8;
-        case '9':
-            return 9;
-        case '0':
-            return 10;
-        case '!':
-            return 11;
-        case '@':
-            return 12;
-        case '#':
-            return 13;
-        case '$':
-            return 14;
-        case '%':
-        case '^':
-            return 15;
-        default:
-            return (code >= '1' && code <= '7') ? static_cast<int16_t>(code - '0') : -1;
-    }
+    if (code == script::kSecondWhite) return 15;
+    const size_t at = script::kForegroundCodes.find(code);
+    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
 }
 
 int16_t background_code(char code) {
-    if (code >= 'A' && code <= 'G') return static_cast<int16_t>(code - 'A' + 1);
-    if (code >= 'a' && code <= 'g') return static_cast<int16_t>(code - 'a' + 1);
-    if (code == 'H' || code == 'h') return 0;
-    return -1;
+    if (code >= 'a' && code <= 'z') code = static_cast<char>(code - 'a' + 'A');
+    const size_t at = script::kBackgroundCodes.find(code);
+    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
 }
 
 // Applies one code character to the state and returns what it outputs.
@@ -87,22 +70,22 @@ Piece apply_code(Translator& t, char code) {
     if (int16_t fg = foreground_code(code); fg >= 0) {
         t.foreground = fg;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == '&') {
+    } else if (code == script::kRandomForeground) {
         t.foreground = static_cast<int16_t>(std::rand() % 15 + 1);
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
     } else if (int16_t bg = background_code(code); bg >= 0) {
         t.background = bg;
         t.background_used = true;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == 'I' || code == 'i') {
+    } else if (code == script::kRandomBackground || code == script::kRandomBackground - 'A' + 'a') {
         t.background = static_cast<int16_t>(std::rand() % 8);
         t.background_used = true;
         piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == '(') {  // reset: the blink toggle itself stays as it was
+    } else if (code == script::kReset) {  // reset: the blink toggle itself stays as it was
         t.blink = 0;
         piece.add("\x1b[0m");
         piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
-    } else if (code == '`') {  // blink toggle
+    } else if (code == script::kBlinkToggle) {
         t.background_used = true;
         if (!t.blink_on) {
             piece.add("\x1b[5m");
@@ -143,7 +126,7 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
 
     // Every run of a display line builds several of these, so the digits are
     // written by hand rather than through snprintf.
-    char* out = sequence_buffer.data();
+    char* out = buffers.sequence.data();
     size_t n = 0;
     auto put_number = [&](int v) {
         char digits[6];
@@ -152,7 +135,8 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
             digits[count++] = static_cast<char>('0' + v % 10);
             v /= 10;
         } while (v > 0 && count < 5);
-        while (count > 0) out[n++] = digits[--count];
+        while (count > 0)
+            out[n++] = digits[--count];
     };
     out[n++] = '\x1b';
     out[n++] = '[';
@@ -168,15 +152,8 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
 
 char* translate_colour_codes(const char* text) {
     if (text == nullptr) text = "";
-    // The translation grows, so a text already in the work buffer is read from a copy.
-    if (text >= work_buffer && text < work_buffer + kWorkSize) {
-        std::strncpy(source_copy.data(), text, source_copy.size() - 1);
-        source_copy.back() = '\0';
-        text = source_copy.data();
-    }
-
     Translator state;
-    char* out = work_buffer;
+    char* out = buffers.translation.data();
     size_t length = 0;
     // A piece is appended only when it fits with room left for the closing
     // sequence once one is due; the first piece that does not fit ends the
@@ -185,7 +162,7 @@ char* translate_colour_codes(const char* text) {
         return length + piece_length + (closing_due ? kClosingLength : 0) <= kMaxTranslation;
     };
     for (size_t i = 0; text[i] != '\0'; ++i) {
-        if (text[i] != '`') {
+        if (text[i] != script::kColourMark) {
             if (!fits(1, state.background_used)) break;
             out[length++] = text[i];
             continue;
@@ -209,10 +186,7 @@ char* translate_colour_codes(const char* text) {
 }
 
 void colour_print(const char* text) {
-    const char* translated = translate_colour_codes(text);
-    std::strncpy(print_buffer.data(), translated, print_buffer.size() - 1);
-    print_buffer.back() = '\0';
-    prf("%s", print_buffer.data());
+    prf("%s", translate_colour_codes(text));
 }
 
 }  // namespace zmb

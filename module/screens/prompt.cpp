@@ -1,65 +1,59 @@
-// The one prompt that ends the output whenever the module waits for a line.
-// The user's sub-state decides its parts: the sysop hint (menu), the answer
-// list (script question), the command line, the sysop value questions.
+// The one prompt that ends the output whenever the module waits for a line:
+// the sysop hint (menu), the answer list (script question), the command
+// line, the sysop value questions, each shown when its part is asked for.
 #include "module/screens/prompt.h"
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
 
-#include "module/data/config.h"
-#include "module/host/module_state.h"
-#include "module/screens/colour.h"
 #include "module/data/context.h"
+#include "module/data/module_state.h"
+#include "module/screens/colour.h"
 
 namespace zmb {
 
 namespace {
 
-constexpr int kLastCommandLineSubstate = 20;  // from 21 on there is no command line
 constexpr int32_t kMaxAnswers = 9;
 
-std::array<char, 256> answer_list;  // "123" or the /INPUT prompt text
-// Each finished line is formatted here, not in the work buffer, which the
-// renderer translates into.
-std::array<char, 320> prompt_line;
+using AnswerList = std::array<char, 256>;
 
 // The digits 1..choice_count joined, or the pending /INPUT prompt text.
-const char* build_answer_list() {
+const char* build_answer_list(AnswerList& list) {
     const int32_t count = get(state::choice_count);
     if (count == 0) {
-        std::snprintf(answer_list.data(), answer_list.size(), "%s", text(state::input_prompt));
-        return answer_list.data();
+        std::snprintf(list.data(), list.size(), "%s", text(state::input_prompt));
+        return list.data();
     }
     size_t length = 0;
-    answer_list[0] = '\0';
+    list[0] = '\0';
     for (int32_t n = 1; n <= count && n <= kMaxAnswers; ++n) {
-        length += static_cast<size_t>(
-            std::snprintf(answer_list.data() + length, answer_list.size() - length, "%d", n));
+        length +=
+            static_cast<size_t>(std::snprintf(list.data() + length, list.size() - length, "%d", n));
     }
-    return answer_list.data();
+    return list.data();
 }
 
 }  // namespace
 
-void show_prompt() {
-    const int current = substate();
-    if ((current == sub::kMenuHalted || current == sub::kMenuCommand) &&
-        haskey(config.sysop_key) != 0) {
+void show_prompt(unsigned parts) {
+    std::array<char, 320> line;
+    if ((parts & kSysopHint) != 0 && haskey(module_state.config.sysop_key) != 0) {
         colour_print("`2Enter `%S `2for Sysop Menu...\n");
     }
-    if (current == sub::kAnswer) {
-        std::snprintf(prompt_line.data(), prompt_line.size(), "`7(`&%s`7)`8 - ",
-                      build_answer_list());
-        colour_print(prompt_line.data());
+    if ((parts & kAnswerList) != 0) {
+        AnswerList answers;
+        std::snprintf(line.data(), line.size(), "`7(`&%s`7)`8 - ", build_answer_list(answers));
+        colour_print(line.data());
     }
-    if (current <= kLastCommandLineSubstate) {
-        std::snprintf(prompt_line.data(), prompt_line.size(), "`2Your Command, `0%s`2? : `0",
+    if ((parts & kCommandLine) != 0) {
+        std::snprintf(line.data(), line.size(), "`2Your Command, `0%s`2? : `0",
                       text(state::player_name));
-        colour_print(prompt_line.data());
+        colour_print(line.data());
     }
-    if (current == sub::kSysopKey) colour_print("`9Key to access this menu: `3");
-    if (current == sub::kSysopTrips) {
+    if ((parts & kKeyQuestion) != 0) colour_print("`9Key to access this menu: `3");
+    if ((parts & kTripsQuestion) != 0) {
         colour_print("`9Allow how many IGM Trips per day? From 3 to 30: `3");
     }
 }

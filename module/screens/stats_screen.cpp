@@ -7,9 +7,8 @@
 #include <cstring>
 
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
-#include "module/screens/colour.h"
 #include "module/data/context.h"
+#include "module/screens/colour.h"
 
 namespace zmb {
 
@@ -18,21 +17,33 @@ namespace {
 // Room for the longest grouped 32-bit value, "-2,147,483,648" (14), with margin.
 constexpr size_t kNumberSize = 32;
 using Number = char[kNumberSize];
+constexpr size_t kLineSize = 275;  // a screen line is cut to 274 characters
 
-// Grouped copies of values: format_thousands answers in the result buffer,
-// so each answer is copied away before the next call.
+// value with its digits grouped by thousands: "1,234,567", "-1,000".
 void grouped(int32_t value, Number out) {
-    std::snprintf(out, kNumberSize, "%s", format_thousands(value));
+    char digits[kNumberSize];
+    std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
+    // A minus sign stands in front of the groups, never inside them.
+    const char* from = digits;
+    size_t at = 0;
+    if (*from == '-') out[at++] = *from++;
+    const size_t count = std::strlen(from);
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0) out[at++] = ',';
+        out[at++] = from[i];
+    }
+    out[at] = '\0';
 }
 
-// Formats one line into the result buffer and shows it through the colour
-// renderer; the arguments are data and are never taken as a format.
+// Formats one line and shows it through the colour renderer; the arguments
+// are data and are never taken as a format.
 __attribute__((format(printf, 1, 2))) void show_line(const char* format, ...) {
+    char line[kLineSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(result_buffer, kResultSize, format, args);
+    std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    colour_print(result_buffer);
+    colour_print(line);
 }
 
 // One skill line, shown only for a skill the player has points in.
@@ -48,22 +59,6 @@ void skill_line(const char* label, uint8_t points, uint8_t uses) {
 constexpr const char* kInterests[] = {"Death Knight", "The Mystical", "The Thieving"};
 
 }  // namespace
-
-char* format_thousands(int32_t value) {
-    char digits[kNumberSize];
-    std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
-    // A minus sign stands in front of the groups, never inside them.
-    const char* from = digits;
-    size_t out = 0;
-    if (*from == '-') result_buffer[out++] = *from++;
-    const size_t count = std::strlen(from);
-    for (size_t i = 0; i < count; ++i) {
-        if (i > 0 && (count - i) % 3 == 0) result_buffer[out++] = ',';
-        result_buffer[out++] = from[i];
-    }
-    result_buffer[out] = '\0';
-    return result_buffer;
-}
 
 void show_stats_screen() {
     Number a, b, c;

@@ -10,8 +10,8 @@
 #include <limits>
 #include <string_view>
 
-#include "module/script/text_slices.h"
 #include "module/data/context.h"
+#include "module/script/text_slices.h"
 
 namespace zmb {
 
@@ -56,7 +56,7 @@ inline int register_digit(char c, int highest) {
 
 // STRINGn (1..6) as it stands in the context, at most 25 characters.
 inline std::string_view string_register(int n) {
-    const char* at = reinterpret_cast<const char*>(&context[state::string(n).at]);
+    const char* at = reinterpret_cast<const char*>(working_copy() + state::string(n).at);
     return {at, strnlen(at, kRegisterChars)};
 }
 // Replaces STRINGn (1..6); text beyond 25 characters is dropped.

@@ -1,7 +1,8 @@
 // interpret_line: one script line is shown, passed over, or run as a slash
 // command, and a result code tells the run driver what comes next. The
 // control-flow, pause and prompt commands live here; the player, value and
-// string command families are called from their slots in the table.
+// string command families are called from their slots in the handler table.
+// The keywords themselves, in their order, are in keywords.h.
 #include "module/script/interpreter.h"
 
 #include <array>
@@ -11,14 +12,16 @@
 #include <ctime>
 #include <string_view>
 
-#include "module/host/module_state.h"
+#include "module/data/context.h"
+#include "module/data/module_state.h"
 #include "module/screens/colour.h"
+#include "module/script/keywords.h"
 #include "module/script/player_commands.h"
+#include "module/script/script_buffers.h"
 #include "module/script/string_commands.h"
 #include "module/script/substitution.h"
 #include "module/script/text_slices.h"
 #include "module/script/value_commands.h"
-#include "module/data/context.h"
 
 namespace zmb {
 
@@ -27,10 +30,6 @@ namespace {
 constexpr size_t kLabelMax = 12;        // labels and jump targets
 constexpr size_t kInputPromptMax = 25;  // the prompt text of /INPUT:
 constexpr int16_t kRestOfLine = 1047;   // a slice end past any line
-
-// Pause texts are formatted here: the renderer translates into the work
-// buffer, so its input must not lie there.
-std::array<char, kResultSize + 2> pause_text;
 
 long number_at(const char* line, int16_t first, int16_t last) {
     return std::atol(slice_text(line, first, last));
@@ -44,6 +43,7 @@ void show_pause_text(const char* line, const char* colon_form, int16_t text_at,
         colour_print(default_text);
         return;
     }
+    std::array<char, kExpandedSize + 2> pause_text;
     std::snprintf(pause_text.data(), pause_text.size(), "%s ",
                   strip_controls(slice_text(line, text_at, kRestOfLine)));
     colour_print(pause_text.data());
@@ -72,7 +72,7 @@ int16_t cmd_wait(const char* line) {
 // /NEEDS:nnn  - the block up to /ENDNEED runs only for a level above command_level
 int16_t cmd_needs(const char* line) {
     if (number_at(line, 7, 9) > command_level) return result::kGoOn;
-    return arm_skip("/ENDNEED");
+    return arm_skip(script::end_marker::kNeeds.data());
 }
 
 // /CLEAR  - clears the user's screen
@@ -195,83 +195,144 @@ int16_t change_case(const char* line) {
     return result::kGoOn;
 }
 
-struct Command {
-    const char* keyword;
-    int16_t (*handler)(const char* line);
-};
+using Handler = int16_t (*)(const char* line);
 
-// Keywords are matched with sameto, a prefix test that ignores case, in
-// this order; the first match handles the line. The ORDER IS BEHAVIOUR:
-// "/RAND" takes "/RANDOM:" and "/RAND:", "/PAUSE" takes "/PAUSE:", and
-// "/END" must stay last so that it takes only what no keyword above took.
-// A keyword followed by more letters still matches (/LOOPING runs /LOOP).
-constexpr std::array<Command, 54> kCommands{{
-    {"/WAIT:", cmd_wait},
-    {"/STRIP", then_go_on<stripit>},
-    {"/UCASE", change_case<1>},
-    {"/LCASE", change_case<2>},
-    {"/MCASE", change_case<3>},
-    {"/OCASE", change_case<4>},
-    {"/ALLTRIM", then_go_on<dotrim>},
-    {"/INSIDE", string_inside},
-    {"/SAMETO", string_beginswith},
-    {"/SAMEND", string_endswith},
-    {"/NEEDS:", cmd_needs},
-    {"/CLEAR", cmd_clear},
-    {"/RETURN", cmd_return},
-    {"/LOOP", cmd_loop},
-    {"/LOAD:", cmd_load},
-    {"/UNLOAD", cmd_unload},
-    {"/GOSUB:", cmd_gosub},
-    {"/LABEL", cmd_label},
-    {"/GOTO:", cmd_goto},
-    {"/RAND", dorandom},
-    {"/CHARM:", cmd_charm},
-    {"/MONEY:", cmd_money},
-    {"/EXPER:", cmd_exper},
-    {"/HEALHITS", cmd_healhits},
-    {"/FIGHTS:", cmd_fights},
-    {"/GIVEHORSE", cmd_givehorse},
-    {"/REMOVEHORSE", cmd_removehorse},
-    {"/GIVEGEMS:", cmd_givegems},
-    {"/REMOVEFIGHT", cmd_removefight},
-    {"/REMOVEGEM", cmd_removegem},
-    {"/CHOICE:", cmd_choice},
-    {"/HASFIGHTS:", cond_hasfights},
-    {"/PAUSE", cmd_pause},
-    {"/HALT", cmd_halt},
-    {"/ABORT", cmd_abort},
-    {"/ANYQUIT", cmd_anyquit},
-    {"/KNIGHT", cond_knight},
-    {"/THIEF", cond_thief},
-    {"/MYSTIC", cond_mystic},
-    {"/MALE", cond_male},
-    {"/FEMALE", cond_female},
-    {"/ADULT", cond_adult},
-    {"/HASCHARM:", cond_hascharm},
-    {"/HASHORSE:", cond_hashorse},
-    {"/HASGEMS:", cond_hasgems},
-    {"/LEVEL:", cond_level},
-    {"/VAL", then_go_on<doval>},
-    {"/IFVAL", ifval},
-    {"/INPUT", cmd_input},
-    {"/COPY", then_go_on<docopy>},
-    {"/STRING", then_go_on<dostring>},
-    {"/MID", then_go_on<domid>},
-    {"/SAMEAS", string_sameas},
-    {"/END", cmd_end},
-}};
+// The handler of each command; a command added to keywords.h without one
+// here is a -Wswitch warning.
+constexpr Handler handler_of(script::Command command) {
+    using script::Command;
+    switch (command) {
+        case Command::kWait:
+            return cmd_wait;
+        case Command::kStrip:
+            return then_go_on<stripit>;
+        case Command::kUcase:
+            return change_case<1>;
+        case Command::kLcase:
+            return change_case<2>;
+        case Command::kMcase:
+            return change_case<3>;
+        case Command::kOcase:
+            return change_case<4>;
+        case Command::kAlltrim:
+            return then_go_on<dotrim>;
+        case Command::kInside:
+            return string_inside;
+        case Command::kSameto:
+            return string_beginswith;
+        case Command::kSamend:
+            return string_endswith;
+        case Command::kNeeds:
+            return cmd_needs;
+        case Command::kClear:
+            return cmd_clear;
+        case Command::kReturn:
+            return cmd_return;
+        case Command::kLoop:
+            return cmd_loop;
+        case Command::kLoad:
+            return cmd_load;
+        case Command::kUnload:
+            return cmd_unload;
+        case Command::kGosub:
+            return cmd_gosub;
+        case Command::kLabel:
+            return cmd_label;
+        case Command::kGoto:
+            return cmd_goto;
+        case Command::kRand:
+            return dorandom;
+        case Command::kCharm:
+            return cmd_charm;
+        case Command::kMoney:
+            return cmd_money;
+        case Command::kExper:
+            return cmd_exper;
+        case Command::kHealhits:
+            return cmd_healhits;
+        case Command::kFights:
+            return cmd_fights;
+        case Command::kGivehorse:
+            return cmd_givehorse;
+        case Command::kRemovehorse:
+            return cmd_removehorse;
+        case Command::kGivegems:
+            return cmd_givegems;
+        case Command::kRemovefight:
+            return cmd_removefight;
+        case Command::kRemovegem:
+            return cmd_removegem;
+        case Command::kChoice:
+            return cmd_choice;
+        case Command::kHasfights:
+            return cond_hasfights;
+        case Command::kPause:
+            return cmd_pause;
+        case Command::kHalt:
+            return cmd_halt;
+        case Command::kAbort:
+            return cmd_abort;
+        case Command::kAnyquit:
+            return cmd_anyquit;
+        case Command::kKnight:
+            return cond_knight;
+        case Command::kThief:
+            return cond_thief;
+        case Command::kMystic:
+            return cond_mystic;
+        case Command::kMale:
+            return cond_male;
+        case Command::kFemale:
+            return cond_female;
+        case Command::kAdult:
+            return cond_adult;
+        case Command::kHascharm:
+            return cond_hascharm;
+        case Command::kHashorse:
+            return cond_hashorse;
+        case Command::kHasgems:
+            return cond_hasgems;
+        case Command::kLevel:
+            return cond_level;
+        case Command::kVal:
+            return then_go_on<doval>;
+        case Command::kIfval:
+            return ifval;
+        case Command::kInput:
+            return cmd_input;
+        case Command::kCopy:
+            return then_go_on<docopy>;
+        case Command::kString:
+            return then_go_on<dostring>;
+        case Command::kMid:
+            return then_go_on<domid>;
+        case Command::kSameas:
+            return string_sameas;
+        case Command::kEnd:
+            return cmd_end;
+    }
+    return cmd_end;
+}
 
-// Copies at most kExpandedSize-1 characters of text into the expanded
-// line buffer, which from then on holds the line every handler sees.
+// The handlers in keyword order, so a match indexes its handler directly.
+constexpr auto kHandlers = [] {
+    std::array<Handler, script::kKeywords.size()> handlers{};
+    for (size_t i = 0; i < handlers.size(); ++i)
+        handlers[i] = handler_of(script::kKeywords[i].command);
+    return handlers;
+}();
+
+// Copies at most kExpandedSize-1 characters of a line without bar codes
+// into the expansion buffer, which holds the line every handler sees.
 char* keep_expanded(const char* text) {
+    char* out = script_buffers.expanded;
     size_t n = 0;
     while (n + 1 < kExpandedSize && text[n] != '\0') {
-        expanded_buffer[n] = text[n];
+        out[n] = text[n];
         ++n;
     }
-    expanded_buffer[n] = '\0';
-    return expanded_buffer;
+    out[n] = '\0';
+    return out;
 }
 
 }  // namespace
@@ -290,19 +351,18 @@ int16_t arm_skip(const char* target) {
 int16_t interpret_line(const char* line) {
     const char* as_read = skpwht(line);
     const char first = as_read[0];
-    const char* expanded = std::strchr(as_read, '|') != nullptr
-                               ? keep_expanded(substitute_codes(as_read))
-                               : keep_expanded(as_read);
+    const char* expanded = std::strchr(as_read, script::kBar) != nullptr ? substitute_codes(as_read)
+                                                                         : keep_expanded(as_read);
 
     if (get(state::skip_mode) != 0) {
         if (sameto(text(state::skip_target), expanded)) set(state::skip_mode, 0);
         return result::kGoOn;
     }
-    if (first == '/') {
-        for (const Command& command : kCommands) {
-            if (sameto(command.keyword, expanded)) return command.handler(expanded);
+    if (first == script::kCommandMark) {
+        for (size_t i = 0; i < script::kKeywords.size(); ++i) {
+            if (sameto(script::kKeywords[i].text.data(), expanded)) return kHandlers[i](expanded);
         }
-    } else if (expanded[0] == ';') {
+    } else if (expanded[0] == script::kCommentMark) {
         return result::kGoOn;
     }
     colour_print(expanded);

@@ -6,7 +6,6 @@
 
 namespace zmb {
 
-inline constexpr const char* kScriptHeader = "Vorn IGM Script: ";
 inline constexpr const char* kMenuScript = "ZMBVIGMS.TXT";
 inline constexpr const char* kNewsScript = "ZMB_VORN.NEW";
 

@@ -15,10 +15,13 @@
 #include "include/host_interface.h"
 #include "module/script/command_args.h"
 #include "module/script/interpreter.h"
+#include "module/script/keywords.h"
 #include "module/script/value_commands.h"
 
 namespace zmb {
 namespace {
+
+namespace end_marker = script::end_marker;
 
 constexpr int64_t kTop16 = std::numeric_limits<int16_t>::max();
 constexpr int64_t kTop32 = std::numeric_limits<int32_t>::max();
@@ -202,58 +205,61 @@ int16_t cmd_removegem(const char*) {
 
 // /HASFIGHTS:n  - block up to /ENDFIGHTS for at least n forest fights
 int16_t cond_hasfights(const char* line) {
-    return holds_or_skip(argument(line, 11, 12) <= get(player::forest_fights), "/ENDFIGHTS");
+    return holds_or_skip(argument(line, 11, 12) <= get(player::forest_fights),
+                         end_marker::kFights.data());
 }
 
 // /KNIGHT  - block up to /ENDCLASS for Death Knights (class 1)
 int16_t cond_knight(const char*) {
-    return holds_or_skip(get(player::player_class) == 1, "/ENDCLASS");
+    return holds_or_skip(get(player::player_class) == 1, end_marker::kClass.data());
 }
 
 // /THIEF  - block up to /ENDCLASS for The Thieving (class 3)
 int16_t cond_thief(const char*) {
-    return holds_or_skip(get(player::player_class) == 3, "/ENDCLASS");
+    return holds_or_skip(get(player::player_class) == 3, end_marker::kClass.data());
 }
 
 // /MYSTIC  - block up to /ENDCLASS for The Mystical (class 2)
 int16_t cond_mystic(const char*) {
-    return holds_or_skip(get(player::player_class) == 2, "/ENDCLASS");
+    return holds_or_skip(get(player::player_class) == 2, end_marker::kClass.data());
 }
 
 // /MALE  - block up to /ENDSEX for every sex byte but 5
 int16_t cond_male(const char*) {
-    return holds_or_skip(get(player::sex) != 5, "/ENDSEX");
+    return holds_or_skip(get(player::sex) != 5, end_marker::kSex.data());
 }
 
 // /FEMALE  - block up to /ENDSEX for sex byte 5
 int16_t cond_female(const char*) {
-    return holds_or_skip(get(player::sex) == 5, "/ENDSEX");
+    return holds_or_skip(get(player::sex) == 5, end_marker::kSex.data());
 }
 
 // /ADULT  - block up to /ENDADULT for users aged 18 and over (host account age)
 int16_t cond_adult(const char*) {
     const int age = usaptr != nullptr ? usaptr->age : 0;
-    return holds_or_skip(age >= adult_age, "/ENDADULT");
+    return holds_or_skip(age >= adult_age, end_marker::kAdult.data());
 }
 
 // /HASCHARM:n  - block up to /ENDCHARM for charm of at least n (n < 0: at most -n)
 int16_t cond_hascharm(const char* line) {
-    return holds_or_skip(within_bound(argument(line, 10, 12), get(player::charm)), "/ENDCHARM");
+    return holds_or_skip(within_bound(argument(line, 10, 12), get(player::charm)),
+                         end_marker::kCharm.data());
 }
 
 // /HASHORSE:  - block up to /ENDHORSE for a player with a horse
 int16_t cond_hashorse(const char*) {
-    return holds_or_skip(get(player::horse) == 1, "/ENDHORSE");
+    return holds_or_skip(get(player::horse) == 1, end_marker::kHorse.data());
 }
 
 // /HASGEMS:n  - block up to /ENDGEMS for at least n gems
 int16_t cond_hasgems(const char* line) {
-    return holds_or_skip(argument(line, 9, 11) <= get(player::gems), "/ENDGEMS");
+    return holds_or_skip(argument(line, 9, 11) <= get(player::gems), end_marker::kGems.data());
 }
 
 // /LEVEL:n  - block up to /ENDLEVEL for level n and up (n < 0: up to -n)
 int16_t cond_level(const char* line) {
-    return holds_or_skip(within_bound(argument(line, 7, 9), get(player::level)), "/ENDLEVEL");
+    return holds_or_skip(within_bound(argument(line, 7, 9), get(player::level)),
+                         end_marker::kLevel.data());
 }
 
 }  // namespace zmb

@@ -7,7 +7,6 @@
 namespace zmb {
 
 inline constexpr int16_t lines_per_slice = 6;
-extern int16_t slice_lines;  // lines read in the running slice; 0 between slices
 
 void module_status();  // the status slot of the module descriptor
 

@@ -14,6 +14,7 @@
 #include "include/host_interface.h"
 #include "module/script/command_args.h"
 #include "module/script/interpreter.h"
+#include "module/script/keywords.h"
 #include "module/script/text_slices.h"
 
 namespace zmb {
@@ -142,7 +143,7 @@ void domid(const char* line) {
 
 // /SAMEASr?text  - the block runs when STRINGr equals text, ignoring case
 int16_t string_sameas(const char* line) {
-    return string_test(line, equal_text, "/ENDSTRING");
+    return string_test(line, equal_text, script::end_marker::kSameas.data());
 }
 
 }  // namespace zmb
@@ -174,15 +175,15 @@ extern "C" void swapcase(const char* script_line, int16_t selector) {
 
 // /SAMENDr?text  - the block runs when STRINGr ends with text
 extern "C" int16_t string_endswith(const char* script_line) {
-    return zmb::string_test(script_line, zmb::ends_with, "/ENDSAMEND");
+    return zmb::string_test(script_line, zmb::ends_with, zmb::script::end_marker::kSamend.data());
 }
 
 // /SAMETOr?text  - the block runs when STRINGr begins with text
 extern "C" int16_t string_beginswith(const char* script_line) {
-    return zmb::string_test(script_line, zmb::begins_with, "/ENDSAMETO");
+    return zmb::string_test(script_line, zmb::begins_with, zmb::script::end_marker::kSameto.data());
 }
 
 // /INSIDEr?text  - the block runs when text occurs within STRINGr
 extern "C" int16_t string_inside(const char* script_line) {
-    return zmb::string_test(script_line, zmb::contains, "/ENDINSIDE");
+    return zmb::string_test(script_line, zmb::contains, zmb::script::end_marker::kInside.data());
 }

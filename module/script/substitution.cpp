@@ -7,27 +7,25 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/data/config.h"
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
-#include "module/script/command_args.h"
+#include "module/data/config.h"
 #include "module/data/context.h"
+#include "module/data/module_state.h"
+#include "module/script/command_args.h"
+#include "module/script/keywords.h"
+#include "module/script/script_buffers.h"
 
 namespace zmb {
 namespace {
 
 // The scan stops once the output holds more than this many characters.
 constexpr size_t kScanLimit = 240;
-// The whole result always fits the expanded line buffer it is copied into.
+// The whole result always fits the expansion buffer it is built in.
 constexpr size_t kOutputLimit = kExpandedSize - 1;
-
-// The scan's own copy of the line: make_date and make_time write the result
-// buffer, where the run driver keeps the line, so the scan never reads there.
-char line_copy[kWorkSize];
 
 class Output {
   public:
-    Output() : out_(work_buffer) { out_[0] = '\0'; }
+    Output() : out_(script_buffers.expanded) { out_[0] = '\0'; }
     size_t size() const { return size_; }
     void add(std::string_view text) {
         for (char c : text) {
@@ -109,7 +107,7 @@ void add_value(Output& out, char code) {
             break;
         }
         case 'R':
-            out.add_number(config.trips_per_day);
+            out.add_number(module_state.config.trips_per_day);
             break;
         case 'T':
             out.add(string_register(4));
@@ -167,11 +165,10 @@ void add_value(Output& out, char code) {
 }  // namespace
 
 char* substitute_codes(const char* line) {
-    copy_cut(line_copy, sizeof line_copy, line);
     Output out;
-    for (const char* in = line_copy; *in != '\0'; ++in) {
+    for (const char* in = line; *in != '\0'; ++in) {
         if (out.size() > kScanLimit) break;
-        if (*in != '|') {
+        if (*in != script::kBar) {
             out.add_char(*in);
             continue;
         }
@@ -179,7 +176,7 @@ char* substitute_codes(const char* line) {
         if (*in == '\0') break;
         add_value(out, *in);
     }
-    return work_buffer;
+    return script_buffers.expanded;
 }
 
 }  // namespace zmb

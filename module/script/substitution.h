@@ -4,7 +4,8 @@
 
 namespace zmb {
 
-// Returns the expanded line in the work buffer; reads the context, changes nothing.
+// Returns the expanded line in script_buffers.expanded, where every command
+// handler reads it; line must lie elsewhere. Reads the context, changes nothing.
 char* substitute_codes(const char* line);
 
 }  // namespace zmb

@@ -6,8 +6,8 @@
 
 namespace zmb {
 
-// Both build their result in the work buffer (so at most 1047 characters)
-// and are safe when text already lies in the work buffer.
+// Both build their result in script_buffers.slice (so at most 1047
+// characters) and are safe when text already lies there.
 // strip_controls drops every character below 32; 128..255 stay.
 char* strip_controls(const char* text);
 // The characters at positions first..last, both included, counted from 0;

@@ -14,6 +14,7 @@
 #include "include/host_interface.h"
 #include "module/script/command_args.h"
 #include "module/script/interpreter.h"
+#include "module/script/keywords.h"
 #include "module/script/text_slices.h"
 
 namespace zmb {
@@ -176,7 +177,7 @@ int16_t ifval(const char* line) {
     }
     if (holds) return result::kGoOn;
     char target[16];
-    std::snprintf(target, sizeof target, "/ENDVAL%d", n);
+    std::snprintf(target, sizeof target, "%s%d", script::end_marker::kValue.data(), n);
     return arm_skip(target);
 }
 
@@ -188,7 +189,7 @@ int16_t dorandom(const char* line) {
     if (sameto("/RANDOM:", line)) {
         const int16_t k = draw_one_to(random_count(line, 8, 11));
         char target[16];
-        std::snprintf(target, sizeof target, "/%dRANDOM", k);
+        std::snprintf(target, sizeof target, "/%d%s", k, script::end_marker::kRandomSuffix.data());
         return arm_skip(target);
     }
     if (sameto("/RAND:", line)) set(state::value(1), draw_one_to(random_count(line, 6, 15)));

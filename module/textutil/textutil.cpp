@@ -1,9 +1,11 @@
 // The exported text utilities other modules of the host may call: the date
 // and a 12-hour time, trimming, colour-code removal and four case changes.
-// Results live in the module's scratch buffers (result buffer: make_date,
-// make_time, alltrim; work buffer: the rest) and last until the next call
-// that uses the same buffer. Arguments are cut, never overrun: a case
+// Results live in this file's two scratch blocks (result block: make_date,
+// make_time, alltrim; work block: the rest) and last until the next call
+// that uses the same block. Arguments are cut, never overrun: a case
 // change sees at most 274 characters, alltrim returns at most 274.
+#include "module/textutil/textutil.h"
+
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -11,13 +13,17 @@
 #include <cstring>
 
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
 
 namespace {
 
-constexpr size_t kScratchSize = 275;
-std::array<char, kScratchSize> argument_copy{};  // the case changes' copy of their argument
-std::array<char, kScratchSize> time_scratch{};   // where make_time builds its text
+constexpr size_t kArgumentSize = 275;  // a case change sees at most 274 characters
+
+// The two blocks, allocated once at start-up and never freed.
+struct TextUtilityBuffers {
+    char* work = nullptr;    // kTextWorkSize bytes
+    char* result = nullptr;  // kTextResultSize bytes
+};
+TextUtilityBuffers buffers;
 
 // Copies at most size-1 characters of src into dst and terminates it.
 void copy_bounded(char* dst, const char* src, size_t size) {
@@ -41,12 +47,13 @@ bool vowel(int c) {
 
 enum class Case { kUpper, kLower, kConsonantsUpper, kWordsCapitalised };
 
-// The case changes: argument copied first (so it may lie in the work
-// buffer), then each character rewritten into the work buffer.
+// The case changes: argument copied first (so it may be an earlier
+// result in the work block), then each character rewritten into the work block.
 char* change_case(const char* text, Case how) {
+    std::array<char, kArgumentSize> argument_copy;
     copy_bounded(argument_copy.data(), text, argument_copy.size());
     const char* from = argument_copy.data();
-    char* out = zmb::work_buffer;
+    char* out = buffers.work;
     size_t i = 0;
     for (; from[i] != '\0'; ++i) {
         int c = 0;
@@ -74,11 +81,19 @@ char* change_case(const char* text, Case how) {
 
 }  // namespace
 
+namespace zmb {
+void allocate_text_utility_buffers() {
+    buffers.work = static_cast<char*>(alcmem(kTextWorkSize));
+    buffers.result = static_cast<char*>(alcmem(kTextResultSize));
+    buffers.work[0] = buffers.result[0] = '\0';
+}
+}  // namespace zmb
+
 extern "C" {
 
 char* make_date(void) {
-    copy_bounded(zmb::result_buffer, ncdate(today()), zmb::kResultSize);
-    return zmb::result_buffer;
+    copy_bounded(buffers.result, ncdate(today()), zmb::kTextResultSize);
+    return buffers.result;
 }
 
 char* make_time(void) {
@@ -92,26 +107,26 @@ char* make_time(void) {
     const char* suffix = hour >= 12 ? "PM" : "AM";
     if (hour > 12) hour -= 12;
     if (hour == 0) hour = 12;
-    std::snprintf(time_scratch.data(), time_scratch.size(), "%s:%c%c %s", l2as(hour), clock[3],
-                  clock[4], suffix);
-    copy_bounded(zmb::result_buffer, time_scratch.data(), zmb::kResultSize);
-    return zmb::result_buffer;
+    std::array<char, zmb::kTextResultSize> text;
+    std::snprintf(text.data(), text.size(), "%s:%c%c %s", l2as(hour), clock[3], clock[4], suffix);
+    copy_bounded(buffers.result, text.data(), zmb::kTextResultSize);
+    return buffers.result;
 }
 
 char* alltrim(char* text) {
     if (text == nullptr) {
-        zmb::result_buffer[0] = '\0';
-        return zmb::result_buffer;
+        buffers.result[0] = '\0';
+        return buffers.result;
     }
     depad(text);  // the trailing blanks go from the argument itself
-    copy_bounded(zmb::result_buffer, skpwht(text), zmb::kResultSize);
-    return zmb::result_buffer;
+    copy_bounded(buffers.result, skpwht(text), zmb::kTextResultSize);
+    return buffers.result;
 }
 
 char* removecolor(const char* text) {
     // A backquote and the character after it go; the result stops after 241.
     constexpr size_t kMaxKept = 241;
-    char* out = zmb::work_buffer;
+    char* out = buffers.work;
     size_t kept = 0;
     for (size_t i = 0; text != nullptr && text[i] != '\0'; ++i) {
         if (kept >= kMaxKept) break;

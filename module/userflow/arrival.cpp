@@ -12,13 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "include/host_interface.h"
+#include "module/data/context.h"
+#include "module/data/lines.h"
+#include "module/data/module_state.h"
 #include "module/data/player_record.h"
 #include "module/data/trip_ledger.h"
-#include "include/host_interface.h"
-#include "module/host/module_state.h"
 #include "module/host/paths.h"
 #include "module/script/loader.h"
-#include "module/data/context.h"
 
 namespace zmb {
 
@@ -29,7 +30,6 @@ constexpr size_t kGameNameChars = 8;     // the longest game module name
 constexpr size_t kIndexLineChars = 49;   // the record number line is read this far
 constexpr size_t kListLineChars = 499;   // IGMLIST.DAT lines
 constexpr size_t kPlayerNameChars = 20;  // player_name holds at most this many
-constexpr size_t kReplaceChars = 499;    // replace_text works on texts this long
 constexpr int kBackToGameStatus = 3;     // what the game receives after the hand-back
 
 // The ledger of the player's game: each name is looked for inside the game
@@ -83,7 +83,7 @@ void keep_game_name(const char* line) {
 void keep_player_name() {
     size_t length = get(player::name_length);
     if (length > kPlayerNameChars) length = kPlayerNameChars;
-    const char* stored = reinterpret_cast<const char*>(&context[player::name]);
+    const char* stored = reinterpret_cast<const char*>(working_copy() + player::name);
     size_t n = 0;
     while (n < length && stored[n] != '\0')
         ++n;
@@ -99,45 +99,13 @@ void choose_ledger() {
     set_text(state::ledger_file, ledger);
 }
 
-bool same_ignoring_case(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-// Position of the first occurrence of find in text at or after from,
-// ignoring case; -1 when there is none.
-long find_ignoring_case(const char* text, size_t length, const char* find, size_t find_length,
-                        size_t from) {
-    for (size_t i = from; i + find_length <= length; ++i) {
-        if (same_ignoring_case(text + i, find, find_length)) return static_cast<long>(i);
-    }
-    return -1;
-}
-
 }  // namespace
-
-long read_text_line(std::FILE* file, char* out, size_t out_size) {
-    size_t kept = 0;
-    long total = 0;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) {
-        ++total;
-        if (kept + 1 < out_size) out[kept++] = static_cast<char>(c);
-        if (c == '\n') break;
-    }
-    if (out_size > 0) out[kept] = '\0';
-    return (total == 0 && c == EOF) ? -1 : total;
-}
 
 int arrive() {
     set_substate(sub::kMenuCommand);
     // Nothing of the user who was handled last may show through a missing
     // record or ledger.
-    context.fill(0);
+    module_state.context.fill(0);
 
     char handoff[32];
     std::snprintf(handoff, sizeof handoff, "TEMP%d.TMP", usrnum);
@@ -217,35 +185,6 @@ int return_to_game() {
     prf("\n  Small error.  Couldn't find info about %s in the IGMLIST.DAT file.  Nice.\n\n", game);
     send_output();
     return 0;
-}
-
-void replace_text(const char* find, const char* replacement, char* text) {
-    const size_t find_length = std::strlen(find);
-    const size_t replacement_length = std::strlen(replacement);
-    if (find_length == 0) return;  // an empty text occurs everywhere: nothing sensible to do
-    char result[kReplaceChars + 1];
-    // Each pass replaces every occurrence; passes repeat while occurrences
-    // remain. A replacement that brings back what it replaces would never
-    // end, so the number of passes is bounded by the longest text.
-    for (size_t pass = 0; pass <= kReplaceChars; ++pass) {
-        const size_t length = std::strlen(text);
-        long at = find_ignoring_case(text, length, find, find_length, 0);
-        if (at < 0) return;
-        size_t out = 0;
-        size_t from = 0;
-        while (at >= 0) {
-            for (size_t i = from; i < static_cast<size_t>(at) && out < kReplaceChars; ++i)
-                result[out++] = text[i];
-            for (size_t i = 0; i < replacement_length && out < kReplaceChars; ++i)
-                result[out++] = replacement[i];
-            from = static_cast<size_t>(at) + find_length;
-            at = find_ignoring_case(text, length, find, find_length, from);
-        }
-        for (size_t i = from; i < length && out < kReplaceChars; ++i)
-            result[out++] = text[i];
-        result[out] = '\0';
-        std::memcpy(text, result, out + 1);
-    }
 }
 
 }  // namespace zmb

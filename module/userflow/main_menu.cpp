@@ -1,7 +1,6 @@
-// The input routine. Every line a user in the module types arrives here and
-// is dispatched on the user's sub-state: the arrival, the commands of the
-// menu of places, the sysop menu, answers to script questions, pauses, and
-// the returns to the menu after a script or the stats screen.
+// The lines a user types at the menu of places, at a script's questions and
+// pauses, and on the way back to the menu after a script or the stats
+// screen. The sub-state table (substates.cpp) picks the handler.
 //
 // Typed text is data throughout: it is only compared, converted to a number
 // or copied into a bounded field, never used as a format.
@@ -11,19 +10,21 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/data/config.h"
-#include "module/data/trip_ledger.h"
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
+#include "module/data/config.h"
+#include "module/data/context.h"
+#include "module/data/lines.h"
+#include "module/data/module_state.h"
+#include "module/data/trip_ledger.h"
 #include "module/host/paths.h"
 #include "module/screens/colour.h"
-#include "module/screens/prompt.h"
 #include "module/screens/stats_screen.h"
+#include "module/script/keywords.h"
 #include "module/script/loader.h"
 #include "module/script/text_slices.h"
 #include "module/userflow/arrival.h"
+#include "module/userflow/substates.h"
 #include "module/userflow/sysop_menu.h"
-#include "module/data/context.h"
 
 namespace zmb {
 
@@ -32,6 +33,7 @@ namespace {
 constexpr const char* kPlaceList = "ZMBVIGMS.DAT";
 constexpr size_t kPlaceLineChars = 249;  // ZMBVIGMS.DAT lines are read this far
 constexpr size_t kAnswerChars = 25;      // an /INPUT: answer kept in STRING1
+constexpr size_t kPlaceLineSize = 275;   // a place's file name, and its path, are cut to fit
 
 constexpr const char* kInvalidOption = "`8That isn't a valid option. Try something else.\n";
 constexpr const char* kTooTired =
@@ -68,13 +70,15 @@ void resume_script() {
 
 void invalid_option() {
     colour_print(kInvalidOption);
-    show_prompt();
+    show_substate_prompt();
     send_output();
 }
 
-// Copies the n-th line of ZMBVIGMS.DAT into the result buffer. False when
-// the file has fewer lines (it was edited after start-up).
-bool read_place_line(int n) {
+using PlaceLine = char[kPlaceLineSize];
+
+// Copies the n-th line of ZMBVIGMS.DAT into out, cut to 274 characters.
+// False when the file has fewer lines (it was edited after start-up).
+bool read_place_line(int n, PlaceLine& out) {
     std::FILE* file = open_file(kPlaceList, "rt");
     if (file == nullptr) catastro("%s", "the VORN IGM DATA file could not be used!");
     char line[kPlaceLineChars + 1] = {};
@@ -82,27 +86,29 @@ bool read_place_line(int n) {
     for (int i = 1; i <= n && found; ++i)
         found = read_text_line(file, line, sizeof line) >= 0;
     std::fclose(file);
-    if (found) std::snprintf(result_buffer, kResultSize, "%s", line);
+    if (found) std::snprintf(out, sizeof out, "%s", line);
     return found;
 }
 
 // A number from 1 to menu_entry_count: place n, if the daily limit allows.
 void start_place(int n) {
-    if (get(trip::trips_used) >= config.trips_per_day) {
+    if (get(trip::trips_used) >= module_state.config.trips_per_day) {
         colour_print(kTooTired);
-        show_prompt();
+        show_substate_prompt();
         send_output();
         return;
     }
-    if (!read_place_line(n)) {
+    PlaceLine place;
+    if (!read_place_line(n, place)) {
         invalid_option();
         return;
     }
     // The place's file lies in the script directory; the line end goes with
-    // the other control characters. The loader gets its own copy, since it
-    // uses the scratch buffers itself.
-    char path[kResultSize];
-    std::snprintf(path, sizeof path, "QHYVIGMS\\%s", result_buffer);
+    // the other control characters. The path is cut to the line's size.
+    constexpr std::string_view kFolder = "QHYVIGMS\\";
+    constexpr int kNameChars = static_cast<int>(kPlaceLineSize - 1 - kFolder.size());
+    PlaceLine path;
+    std::snprintf(path, sizeof path, "%s%.*s", kFolder.data(), kNameChars, place);
     std::snprintf(path, sizeof path, "%s", strip_controls(path));
 
     set_substate(sub::kAfterScript);
@@ -147,7 +153,7 @@ int command_menu() {
 
 // S  - the sysop settings menu, for a holder of the sysop key only
 int command_sysop() {
-    if (!haskey(config.sysop_key)) {
+    if (!haskey(module_state.config.sysop_key)) {
         invalid_option();
         return 1;
     }
@@ -170,7 +176,7 @@ constexpr MenuCommand kMenuCommands[] = {
 
 int menu_command() {
     if (empty_line()) {
-        show_prompt();
+        show_substate_prompt();
         send_output();
         return 1;
     }
@@ -179,7 +185,7 @@ int menu_command() {
         if (sameas(word, command.keyword)) return command.handler();
     }
     const int16_t n = word_number(word);
-    if (n >= 1 && n <= menu_entry_count)
+    if (n >= 1 && n <= module_state.menu_entry_count)
         start_place(n);
     else
         invalid_option();
@@ -192,7 +198,7 @@ int menu_command() {
 void answer() {
     const char* word = first_word();
     if (empty_line()) {
-        show_prompt();
+        show_substate_prompt();
         send_output();
         return;
     }
@@ -212,7 +218,7 @@ void answer() {
     const int16_t n = word_number(word);
     if (std::strlen(word) == 1 && n >= 1 && n <= choices) {
         char target[16];
-        std::snprintf(target, sizeof target, "/%dCHOICE", n);
+        std::snprintf(target, sizeof target, "/%d%s", n, script::end_marker::kChoiceSuffix.data());
         set_text(state::skip_target, target);
         set(state::skip_mode, 1);
         resume_script();
@@ -263,36 +269,41 @@ bool menu_script_current() {
 
 }  // namespace
 
-int module_input() {
-    const int at = substate();
-    if (at == sub::kArrival) return arrive();
-    load_user_context();
+int menu_line() {
+    // A place that halted outside the menu: the user would otherwise be
+    // stuck, so any line leads back to the menu of places.
+    if (!menu_script_current()) return back_to_places();
+    return menu_command();
+}
 
-    if (at == sub::kStatsFromMenu) {
-        start_menu_script();
-    } else if (at == sub::kStatsFromAnswer) {
-        set(state::line_offset, get(state::loop_offset));
-        resume_script();
-    } else if (at == sub::kMenuCommand && menu_script_current()) {
-        return menu_command();
-    } else if (at == sub::kSysopMenu || at == sub::kSysopKey || at == sub::kSysopTrips) {
-        return sysop_input();
-    } else if (at == sub::kAfterScript) {
-        start_menu_script();
-    } else if (at == sub::kAnswer) {
-        answer();
-    } else if (at == sub::kPause) {
-        pause_ended();
-    } else if (at == sub::kQuitPause) {
-        quit_pause_ended();
-    } else if (at == sub::kScriptMissing || at == sub::kMenuCommand) {
-        // A script that could not be used, or a place that halted outside
-        // the menu: the user would otherwise be stuck, so any line leads
-        // back to the menu of places.
-        start_menu_script();
-    } else {
-        send_output();  // a script runs or the prompt is due: the line changes nothing
-    }
+int answer_line() {
+    answer();
+    return 1;
+}
+
+int pause_line() {
+    pause_ended();
+    return 1;
+}
+
+int quit_pause_line() {
+    quit_pause_ended();
+    return 1;
+}
+
+int back_to_places() {
+    start_menu_script();
+    return 1;
+}
+
+int ask_again() {
+    set(state::line_offset, get(state::loop_offset));
+    resume_script();
+    return 1;
+}
+
+int ignore_line() {
+    send_output();  // a script runs or the prompt is due: the line changes nothing
     return 1;
 }
 

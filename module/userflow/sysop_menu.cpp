@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "module/data/config.h"
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
+#include "module/data/config.h"
+#include "module/data/module_state.h"
 #include "module/screens/colour.h"
-#include "module/screens/prompt.h"
 #include "module/script/loader.h"
+#include "module/userflow/substates.h"
 
 namespace zmb {
 
@@ -29,7 +29,7 @@ bool empty_line() {
 }
 
 void show_and_send_prompt() {
-    show_prompt();
+    show_substate_prompt();
     send_output();
 }
 
@@ -81,73 +81,65 @@ constexpr SysopCommand kSysopCommands[] = {
     {"4", command_key},  {"5", command_trips},
 };
 
-void menu_command() {
+}  // namespace
+
+int sysop_command() {
     if (empty_line()) {
         show_and_send_prompt();
-        return;
+        return 1;
     }
     for (const SysopCommand& command : kSysopCommands) {
         if (sameas(margv[0], command.keyword)) {
             command.handler();
-            return;
+            return 1;
         }
     }
     colour_print(kInvalidOption);
     show_and_send_prompt();
+    return 1;
 }
 
-// Sub-state 24: the line as typed, blanks included, becomes the key (cut to
-// what the field holds); an empty line keeps the key.
-void new_key() {
+// The line as typed, blanks included, becomes the key (cut to what the
+// field holds); an empty line keeps the key.
+int sysop_new_key() {
     if (!empty_line()) {
         rstrin();
-        std::snprintf(config.sysop_key, sizeof config.sysop_key, "%s", input);
+        std::snprintf(module_state.config.sysop_key, sizeof module_state.config.sysop_key, "%s",
+                      input);
     }
     back_to_menu();
+    return 1;
 }
 
-// Sub-state 25: the first two characters typed, as a number clamped to the
-// allowed range ("123" is 12, "9x" is 9, "abc" is 3); an empty line keeps it.
-void new_trips() {
+// The first two characters typed, as a number clamped to the allowed range
+// ("123" is 12, "9x" is 9, "abc" is 3); an empty line keeps it.
+int sysop_new_trips() {
     if (!empty_line()) {
         rstrin();
         char digits[kTripsChars + 1];
         std::snprintf(digits, sizeof digits, "%s", input);
-        config.trips_per_day = clamp_trips(static_cast<int16_t>(std::strtol(digits, nullptr, 10)));
+        module_state.config.trips_per_day =
+            clamp_trips(static_cast<int16_t>(std::strtol(digits, nullptr, 10)));
     }
     back_to_menu();
+    return 1;
 }
-
-}  // namespace
 
 void show_sysop_menu() {
     char line[64];
     colour_print("\x1b[2J");
     colour_print(kSeparator);
-    std::snprintf(line, sizeof line, "`3 4) `2   SYSOP KEY `8: `7%s\n", config.sysop_key);
+    std::snprintf(line, sizeof line, "`3 4) `2   SYSOP KEY `8: `7%s\n",
+                  module_state.config.sysop_key);
     colour_print(line);
-    std::snprintf(line, sizeof line, "`3 5) `2   MAX TURNS `8: `7%d\n", config.trips_per_day);
+    std::snprintf(line, sizeof line, "`3 5) `2   MAX TURNS `8: `7%d\n",
+                  module_state.config.trips_per_day);
     colour_print(line);
     colour_print(kSeparator);
     colour_print("`3 X) `2    SAVE and EXIT!\n");
     colour_print("`3 A) `2    EXIT without SAVING!\n");
     colour_print(kSeparator);
-    show_prompt();
-}
-
-int sysop_input() {
-    switch (substate()) {
-        case sub::kSysopKey:
-            new_key();
-            break;
-        case sub::kSysopTrips:
-            new_trips();
-            break;
-        default:
-            menu_command();
-            break;
-    }
-    return 1;
+    show_substate_prompt();
 }
 
 }  // namespace zmb

@@ -5,6 +5,10 @@
 namespace zmb {
 
 void show_sysop_menu();  // writes the menu screen and the prompt; caller sends
-int sysop_input();       // handles a line in sub-states 9, 24, 25; returns 1
+
+// Input handlers of the sub-state table; each returns 1.
+int sysop_command();    // sub-state 9: a menu command
+int sysop_new_key();    // sub-state 24: the new sysop key
+int sysop_new_trips();  // sub-state 25: the new number of trips per day
 
 }  // namespace zmb

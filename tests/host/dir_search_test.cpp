@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/core/host_core.h"
+#include "tests/support/shared.h"
 
 namespace fs = std::filesystem;
 
@@ -17,9 +18,8 @@ namespace {
 class DirSearch : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/hostcore-dir-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = test::make_scratch_dir("hostcore-dir");
+        ASSERT_FALSE(dir_.empty());
         previous_ = fs::current_path();
         fs::current_path(dir_);
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "server/core/host_core.h"
+#include "tests/support/shared.h"
 
 namespace {
 
@@ -255,11 +256,12 @@ TEST_F(Core, LoadModuleReportsAMissingFileANonLibraryAndAMissingInit) {
     EXPECT_EQ(host::load_module("/nonexistent/zmb_vorn.so", &error), -1);
     EXPECT_NE(error.find("/nonexistent/zmb_vorn.so"), std::string::npos) << error;
 
-    std::string path = "/tmp/hostcore-notalib-" + std::to_string(getpid()) + ".so";
+    const std::string scratch = test::make_scratch_dir("hostcore-notalib");
+    const std::string path = scratch + "/notalib.so";
     std::ofstream(path) << "not an ELF file";
     EXPECT_EQ(host::load_module(path, &error), -1);
     EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
-    std::filesystem::remove(path);
+    std::filesystem::remove_all(scratch);
 
     // The C library is a shared object without any init__ function.
     EXPECT_EQ(host::load_module("/lib/x86_64-linux-gnu/libc.so.6", &error, "zmb_vorn"), -1);

@@ -31,6 +31,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/shared.h"
+
 namespace igmtest {
 
 namespace fs = std::filesystem;
@@ -54,10 +56,7 @@ inline std::string read_file(const fs::path& path) {
     return s.str();
 }
 
-inline std::string strip_ansi(const std::string& s) {
-    static const std::regex ansi("\x1b\\[[0-9;]*[A-Za-z]");
-    return std::regex_replace(s, ansi, "");
-}
+using test::strip_ansi;
 
 // A place script: the header, the menu title, the file name, then `lines`.
 inline void write_place(const fs::path& world, std::string_view file, std::string_view title,
@@ -100,8 +99,7 @@ inline int32_t field_i32(const std::string& record, size_t at) {
 class Scratch {
   public:
     Scratch() {
-        char pattern[] = "/tmp/igmhost-test-XXXXXX";
-        root_ = mkdtemp(pattern);
+        root_ = test::make_scratch_dir("igmhost-test");
         fs::create_directories(world());
     }
     ~Scratch() {

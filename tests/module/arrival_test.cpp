@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "server/core/host_core.h"
-#include "tests/module/userflow_world.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;

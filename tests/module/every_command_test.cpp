@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "module/host/module_state.h"
-#include "tests/module/language_fixture.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -86,7 +85,8 @@ TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
     EXPECT_THAT(strs(), ElementsAre("some words", "HeLLo WoRLD", "eLL", "", "", ""));
     EXPECT_EQ(p.record().horse(), 0);
 
-    run_again("ALL.LOR");  // visit 7: straight to /HALT, then the command prompt
+    p.run_script("QHYVIGMS\\ALL.LOR");  // visit 7: straight to /HALT, then the command prompt
+    host.pump();
     EXPECT_EQ(p.substate(), zmb::sub::kMenuCommand);
 }
 

@@ -3,17 +3,15 @@
 // pauses and questions, and player text that must never run.
 #include <string>
 
-#include "tests/module/script_session.h"
+#include "tests/support/module_fixture.h"
 
-namespace engine_test {
+namespace test {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-namespace state = zmb::state;
-namespace sub = zmb::sub;
 
-using Interpreter = ScriptSession;
+using Interpreter = ScriptTest;
 
 // ---- what a line is ----
 
@@ -28,10 +26,10 @@ TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
     // status that shows the prompt queued.
     start({"/Halted now", "never"}, sub::kAfterScript);
     EXPECT_EQ(slice(), "");
-    EXPECT_EQ(player.substate(), sub::kMenuHalted);
-    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(p.substate(), sub::kMenuHalted);
+    EXPECT_EQ(host.pending(), 1u);
     EXPECT_EQ(slice(), "Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);
 
     start({"/label", "again", "/LOOPING"});
     EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
@@ -41,15 +39,15 @@ TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
 // but only a line written with a slash is a command. An expansion that
 // begins with ";" is a comment, as any line that begins with one.
 TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
-    player.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
+    p.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
     set_text(state::string(1), "/MONEY:3");
     set_text(state::string(2), "/HALT");
     set_text(state::string(3), ";a comment");
     start({"|N", "  |O", "|P", "still running"});
     EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\nstill running\n") + kEndText);
-    EXPECT_EQ(player.record().gold(), 50);
+    EXPECT_EQ(p.record().gold(), 50);
     EXPECT_EQ(i16(state::reward_given), 0);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
 // ---- skip mode ----
@@ -102,7 +100,7 @@ TEST_F(Interpreter, JumpsBlocksAndSubroutinesShowTheRightLines) {
         SCOPED_TRACE(c.rule);
         start(c.script);
         EXPECT_EQ(run(), c.shown + std::string(kEndText));
-        EXPECT_EQ(player.substate(), sub::kAfterScript);
+        EXPECT_EQ(p.substate(), sub::kAfterScript);
     }
 }
 
@@ -115,10 +113,10 @@ TEST_F(Interpreter, TheWorkedExampleOfAQuestion) {
         start({"/LABEL", "`2Fight or flee?", "/CHOICE:2", "/1CHOICE", "`4You fight!", "/GOTO:;DONE",
                "/2CHOICE", "`2You flee!", ";DONE", "The end."});
         EXPECT_EQ(run(), question);
-        EXPECT_EQ(player.substate(), sub::kAnswer);
-        EXPECT_EQ(player.say("?"), question);
-        EXPECT_EQ(player.substate(), sub::kAnswer);
-        EXPECT_EQ(player.say(answer), std::string(shown) + "The end.\n" + kEndText);
+        EXPECT_EQ(p.substate(), sub::kAnswer);
+        EXPECT_EQ(p.say("?"), question);
+        EXPECT_EQ(p.substate(), sub::kAnswer);
+        EXPECT_EQ(p.say(answer), std::string(shown) + "The end.\n" + kEndText);
     }
 }
 
@@ -161,7 +159,7 @@ TEST_F(LoadingScripts, LoadRunsTheOtherScriptAndUnloadComesBack) {
     EXPECT_EQ(i32(state::saved_line_offset), after_load);
     EXPECT_EQ(i32(state::saved_loop_offset), after_load - 15);
     EXPECT_EQ(i32(state::loop_offset), 0);
-    EXPECT_EQ(player.substate(), sub::kRunning);
+    EXPECT_EQ(p.substate(), sub::kRunning);
 
     EXPECT_EQ(slice(), "side 1\n");
     EXPECT_EQ(text(state::script_file), kScriptPath);
@@ -172,14 +170,14 @@ TEST_F(LoadingScripts, LoadRunsTheOtherScriptAndUnloadComesBack) {
     EXPECT_EQ(text(state::script_title), "The Side");  // the title is not restored
 
     EXPECT_EQ(run(), std::string("main 2\n") + kEndText);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
 TEST_F(LoadingScripts, TheEndOfALoadedScriptEndsTheWholeRun) {
     side({"side 1"});
     start({"/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
     EXPECT_EQ(run(), std::string("side 1\n") + kEndText + "Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);
 }
 
 // ---- pauses ----
@@ -199,25 +197,25 @@ TEST_F(Interpreter, PausesShowTheirTextAndWaitWithNothingQueued) {
         SCOPED_TRACE(c.line);
         start({"before", c.line, "after"});
         EXPECT_EQ(slice(), std::string("before\n") + c.shown);
-        EXPECT_EQ(player.substate(), c.substate);
-        EXPECT_EQ(host->pending(), 0u);
+        EXPECT_EQ(p.substate(), c.substate);
+        EXPECT_EQ(host.pending(), 0u);
     }
 }
 
 TEST_F(Interpreter, PauseColourCodesAreRendered) {
     start({"/PAUSE:`4red"});
     slice();
-    EXPECT_THAT(player.screen(), HasSubstr("\x1b[0;31;40mred "));
+    EXPECT_THAT(p.screen(), HasSubstr("\x1b[0;31;40mred "));
 }
 
 TEST_F(Interpreter, AbortEndsTheScriptWithItsText) {
     start({"/ABORT", "never"});
     EXPECT_EQ(slice(), "\nPlease press <enter> to continue: ");
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
-    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
+    EXPECT_EQ(host.pending(), 1u);
     start({"/ABORT:`2Off you go", "never"});
     EXPECT_EQ(slice(), "Off you go ");
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
 // ---- questions ----
@@ -230,7 +228,7 @@ TEST_F(Interpreter, ChoiceReadsOneCharacterAndAllowsOneToNine) {
         start({line});
         slice();
         EXPECT_EQ(i32(state::choice_count), count) << line;
-        EXPECT_EQ(player.substate(), sub::kAnswer) << line;
+        EXPECT_EQ(p.substate(), sub::kAnswer) << line;
     }
 }
 
@@ -250,8 +248,8 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
     start({"/CLEAR", "fresh"});
     slice();
     EXPECT_EQ(host::counters().btuclo, closes + 1);
-    EXPECT_THAT(player.screen(), StartsWith("\x1b[2Jfresh\n"));
+    EXPECT_THAT(p.screen(), StartsWith("\x1b[2Jfresh\n"));
 }
 
 }  // namespace
-}  // namespace engine_test
+}  // namespace test

@@ -4,18 +4,16 @@
 // menu, and the menu itself.
 #include <string>
 
-#include "tests/module/script_session.h"
+#include "tests/support/module_fixture.h"
 
-namespace engine_test {
+namespace test {
 namespace {
 
 using ::testing::HasSubstr;
-namespace state = zmb::state;
-namespace sub = zmb::sub;
 
 constexpr const char* kSideFile = "QHYVIGMS/SIDE.LOR";
 
-class Loader : public ScriptSession {
+class Loader : public ScriptTest {
   protected:
     // A running script that loads SIDE.LOR as its first line.
     void load_side(std::string_view side_bytes) {
@@ -32,8 +30,8 @@ TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsIt) {
     EXPECT_EQ(text(state::script_title), "`!Side Quest");
     EXPECT_EQ(i32(state::line_offset), static_cast<int32_t>(header.size()));
     EXPECT_EQ(i32(state::end_offset), static_cast<int32_t>(header.size() + body.size()));
-    EXPECT_EQ(player.substate(), sub::kRunning);
-    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(p.substate(), sub::kRunning);
+    EXPECT_EQ(host.pending(), 1u);
     EXPECT_EQ(run(), std::string("side 1\nside 2\n") + kEndText);
 }
 
@@ -73,8 +71,8 @@ TEST_F(Loader, ALoadStartsAfreshButKeepsTheReturnSubstate) {
 TEST_F(Loader, AMissingFileLeavesTheUserInSubstateThree) {
     start({"/LOAD:NOPE.LOR", "never"});
     EXPECT_EQ(run(), "\nScript file QHYVIGMS\\NOPE.LOR could not be found!\n\n");
-    EXPECT_EQ(player.substate(), sub::kScriptMissing);
-    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_EQ(p.substate(), sub::kScriptMissing);
+    EXPECT_EQ(host.pending(), 0u);
     EXPECT_EQ(text(state::saved_script_file), kScriptPath);
 }
 
@@ -87,8 +85,8 @@ TEST_F(Loader, InvalidHeadersReturnTheUserWithoutRunningAnything) {
             run(),
             "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...")
             << bad;
-        EXPECT_EQ(player.substate(), sub::kAfterScript) << bad;
-        EXPECT_EQ(host->pending(), 0u) << bad;
+        EXPECT_EQ(p.substate(), sub::kAfterScript) << bad;
+        EXPECT_EQ(host.pending(), 0u) << bad;
     }
 }
 
@@ -120,21 +118,14 @@ TEST_F(Loader, AScriptFileMayBeReadOnly) {
 // ---- starting the menu and the places ----
 
 // A world with one place, CAVE.LOR, listed in the generated menu.
-class PlaceFromMenu : public ::testing::Test {
-  protected:
-    test::World world;
-    std::unique_ptr<test::Host> host;
-    void SetUp() override {
-        world.script("CAVE.LOR", "The Cave", {"`2The Cave", "CAVE.LOR", "`2Inside the cave."});
-        world.player("KXPVORN", 0, test::PlayerBytes().name("Ardo"));
-        host = std::make_unique<test::Host>(world);
-        host->register_game_entry();
-    }
-    std::string area_text(zmb::TextField f) { return host->player(kChannel).area_text(f.at); }
-};
-
-TEST_F(PlaceFromMenu, ThePlaceRunsAndTheMenuComesBack) {
-    test::Player& p = host->player(kChannel);
+TEST(PlaceFromMenu, ThePlaceRunsAndTheMenuComesBack) {
+    World world;
+    world.script("CAVE.LOR", "The Cave", {"`2The Cave", "CAVE.LOR", "`2Inside the cave."});
+    world.player("KXPVORN", 0, PlayerBytes().name("Ardo"));
+    Host host(world);
+    host.register_game_entry();
+    Player& p = host.player(kChannel);
+    const auto area_text = [&](zmb::TextField f) { return p.area_text(f.at); };
     p.arrive();
     ASSERT_EQ(p.substate(), sub::kMenuCommand);
     EXPECT_EQ(area_text(state::script_file), "ZMBVIGMS.TXT");
@@ -155,4 +146,4 @@ TEST_F(PlaceFromMenu, ThePlaceRunsAndTheMenuComesBack) {
 }
 
 }  // namespace
-}  // namespace engine_test
+}  // namespace test

@@ -4,8 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "module/host/module_state.h"
-#include "tests/module/language_fixture.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
 using ::testing::HasSubstr;
@@ -25,7 +24,7 @@ TEST_F(Rewards, ASecondRewardEndsTheScriptWithoutChangingTheRecord) {
     EXPECT_THAT(shown, AllOf(HasSubstr("after-the-first"), Not(HasSubstr("never-shown"))));
     EXPECT_EQ(p.record().charm(), 5);
     EXPECT_EQ(p.record().gold(), 10);
-    EXPECT_EQ(last_amount(), 1);
+    EXPECT_EQ(i32(state::last_amount), 1);
     EXPECT_EQ(p.substate(), zmb::sub::kAfterScript);
 
     // The horse commands do not look at the flag but set it; /REMOVEFIGHT
@@ -64,7 +63,7 @@ TEST_F(Rewards, CharmFightsAndGems) {
         EXPECT_EQ(p.record().charm(), c.charm) << c.line;
         EXPECT_EQ(p.record().forest_fights(), c.fights) << c.line;
         EXPECT_EQ(p.record().gems(), c.gems) << c.line;
-        EXPECT_EQ(last_amount(), c.amount) << c.line;
+        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line;
     }
 }
 
@@ -80,14 +79,14 @@ TEST_F(Rewards, LossesTakeFromGoldThenFromTheBankAndStopAtZero) {
         run("/MONEY:-1\n");
         EXPECT_EQ(p.record().gold(), c.gold_after) << c.gold << " " << c.bank;
         EXPECT_EQ(p.record().bank(), c.bank_after) << c.gold << " " << c.bank;
-        EXPECT_EQ(last_amount(), 30);
+        EXPECT_EQ(i32(state::last_amount), 30);
     }
     p.set_record(PlayerBytes().level(5).experience(20));
     new_visit();
     queue_rand({25});  // 3 x 400 at 100 %, quartered: 300
     run("/EXPER:-3\n");
     EXPECT_EQ(p.record().experience(), 0);
-    EXPECT_EQ(last_amount(), 300);
+    EXPECT_EQ(i32(state::last_amount), 300);
 }
 
 TEST_F(Rewards, AdditionsStopAtTheTopOfEachField) {

@@ -1,14 +1,13 @@
 // PLAYER.DAT belongs to the game: the module reads the one record of the
 // player who arrives and writes exactly that record back, every opaque byte
 // as read, and never creates, grows or half-reads the file.
+#include <cstring>
 #include <string>
 
-#include "tests/module/script_session.h"
+#include "tests/support/module_fixture.h"
 
-namespace engine_test {
+namespace test {
 namespace {
-
-namespace state = zmb::state;
 
 constexpr int kRecords = 5;
 
@@ -23,10 +22,10 @@ test::PlayerBytes numbered_record(int index) {
 // Five records in KXPVORN/PLAYER.DAT; the player in the per-user area holds
 // record `index` with its gold changed, and a one-line script ends (which
 // writes the record back).
-class StoreRecord : public ScriptSession {
+class StoreRecord : public ScriptTest {
   protected:
     void SetUp() override {
-        ScriptSession::SetUp();
+        ScriptTest::SetUp();
         for (int i = 0; i < kRecords; ++i)
             world.player("KXPVORN", i, numbered_record(i));
         original = world.read("KXPVORN/PLAYER.DAT");
@@ -34,7 +33,7 @@ class StoreRecord : public ScriptSession {
     void finish_script_as(int16_t index, std::string_view game_line = "KXPVORN\n") {
         test::PlayerBytes changed = numbered_record(index < 0 ? 0 : index);
         changed.gold(424242);
-        player.set_record(changed);
+        p.set_record(changed);
         set_i16(state::player_index, index);
         set_text(state::game_name, game_line);
         start({"done"});
@@ -78,33 +77,20 @@ TEST_F(StoreRecord, ANegativeIndexOrARecordPastTheEndWritesNothing) {
 
 // ---- loading on arrival ----
 
-class LoadRecord : public ::testing::Test {
-  protected:
-    test::World world;
-    std::unique_ptr<test::Host> host;
-    void SetUp() override {
-        for (int i = 0; i < kRecords; ++i)
-            world.player("KXPVORN", i, numbered_record(i));
-        host = std::make_unique<test::Host>(world);
-    }
-    std::array<uint8_t, 248> area_record() {
-        std::array<uint8_t, 248> out{};
-        const uint8_t* area = host->player(kChannel).area();
-        std::copy(area, area + out.size(), out.begin());
-        return out;
-    }
-};
-
-TEST_F(LoadRecord, ARecordCutShortByTheFileEndIsNotHalfRead) {
+TEST(LoadRecord, ARecordCutShortByTheFileEndIsNotHalfRead) {
+    World world;
+    for (int i = 0; i < kRecords; ++i)
+        world.player("KXPVORN", i, numbered_record(i));
+    Host host(world);
     std::string data = world.read("KXPVORN/PLAYER.DAT");
     data.resize(4 * 248 + 100);
     world.write("KXPVORN/PLAYER.DAT", data);
-    host->player(kChannel).arrive("KXPVORN", 4);
-    const auto record = area_record();
-    EXPECT_NE(record, numbered_record(4).bytes);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data()), 100).find("Player4"),
+    Player& p = host.player(kChannel);
+    p.arrive("KXPVORN", 4);
+    EXPECT_NE(std::memcmp(p.area(), numbered_record(4).bytes.data(), 248), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.area()), 100).find("Player4"),
               std::string::npos);
 }
 
 }  // namespace
-}  // namespace engine_test
+}  // namespace test

@@ -3,42 +3,40 @@
 // is shown as it is, never used as a format.
 #include <string>
 
-#include "tests/module/script_session.h"
+#include "tests/support/module_fixture.h"
 
-namespace engine_test {
+namespace test {
 namespace {
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
-namespace state = zmb::state;
-namespace sub = zmb::sub;
 
-class Prompt : public ScriptSession {
+class Prompt : public ScriptTest {
   protected:
     void SetUp() override {
-        ScriptSession::SetUp();
+        ScriptTest::SetUp();
         set_text(state::script_file, "ZMBVIGMS.TXT");  // the menu is the current script
     }
     // The menu script has halted: sub-state 8 and the status that shows the prompt.
     std::string halted_menu_prompt() {
-        player.set_substate(sub::kMenuHalted);
+        p.set_substate(sub::kMenuHalted);
         return status(zmb::kRunStatus);
     }
 };
 
 TEST_F(Prompt, TheCommandLineCarriesThePlayersName) {
     EXPECT_EQ(halted_menu_prompt(), "Your Command, Ardo? : ");
-    EXPECT_THAT(player.screen(),
+    EXPECT_THAT(p.screen(),
                 HasSubstr("\x1b[0;32;40mYour Command, \x1b[1;32;40mArdo\x1b[0;32;40m? : "
                           "\x1b[1;32;40m"));
 }
 
 TEST_F(Prompt, AHolderOfTheSysopKeyGetsTheHintFirst) {
-    player.grant_key("SYSOP");
+    p.grant_key("SYSOP");
     EXPECT_EQ(halted_menu_prompt(), "Enter S for Sysop Menu...\nYour Command, Ardo? : ");
-    player.set_substate(sub::kMenuCommand);
-    EXPECT_EQ(player.say(""), "Enter S for Sysop Menu...\nYour Command, Ardo? : ");
+    p.set_substate(sub::kMenuCommand);
+    EXPECT_EQ(p.say(""), "Enter S for Sysop Menu...\nYour Command, Ardo? : ");
 }
 
 TEST_F(Prompt, ThePlayersNameIsNeverAFormat) {
@@ -57,11 +55,11 @@ TEST_F(Prompt, AQuestionListsItsAnswersBeforeTheCommandLine) {
 }
 
 TEST_F(Prompt, AnEmptyAnswerRepeatsTheQuestionsPromptWithoutTheSysopHint) {
-    player.grant_key("SYSOP");
+    p.grant_key("SYSOP");
     start({"/CHOICE:2"});
     slice();
-    EXPECT_EQ(player.say(""), "(12) - Your Command, Ardo? : ");
-    EXPECT_EQ(player.say("7"),
+    EXPECT_EQ(p.say(""), "(12) - Your Command, Ardo? : ");
+    EXPECT_EQ(p.say("7"),
               "That isn't a valid option. Try something else.\n(12) - Your Command, Ardo? : ");
 }
 
@@ -84,22 +82,22 @@ TEST(ConfiguredKey, OnlyTheConfiguredKeyShowsTheHint) {
 // ---- the sysop settings menu ----
 
 TEST_F(Prompt, TheSysopMenuGetsNoHintAndItsQuestionsNoCommandLine) {
-    player.grant_key("SYSOP");
-    player.set_substate(sub::kSysopMenu);
-    EXPECT_EQ(player.say(""), "Your Command, Ardo? : ");
+    p.grant_key("SYSOP");
+    p.set_substate(sub::kSysopMenu);
+    EXPECT_EQ(p.say(""), "Your Command, Ardo? : ");
 
-    const std::string key_question = player.say("4");
-    EXPECT_EQ(player.substate(), sub::kSysopKey);
+    const std::string key_question = p.say("4");
+    EXPECT_EQ(p.substate(), sub::kSysopKey);
     EXPECT_THAT(key_question, EndsWith("Key to access this menu: "));
     EXPECT_THAT(key_question, Not(HasSubstr("Your Command")));
-    EXPECT_THAT(player.screen(), EndsWith("Key to access this menu: \x1b[0;36;40m"));
+    EXPECT_THAT(p.screen(), EndsWith("Key to access this menu: \x1b[0;36;40m"));
 
-    player.say("");
-    const std::string trips_question = player.say("5");
-    EXPECT_EQ(player.substate(), sub::kSysopTrips);
+    p.say("");
+    const std::string trips_question = p.say("5");
+    EXPECT_EQ(p.substate(), sub::kSysopTrips);
     EXPECT_THAT(trips_question, EndsWith("Allow how many IGM Trips per day? From 3 to 30: "));
     EXPECT_THAT(trips_question, Not(HasSubstr("Your Command")));
 }
 
 }  // namespace
-}  // namespace engine_test
+}  // namespace test

@@ -3,16 +3,14 @@
 // press-Enter text, survive damaged files and write the player back.
 #include <string>
 
-#include "tests/module/script_session.h"
+#include "tests/support/module_fixture.h"
 
-namespace engine_test {
+namespace test {
 namespace {
 
 using ::testing::HasSubstr;
-namespace state = zmb::state;
-namespace sub = zmb::sub;
 
-using RunDriver = ScriptSession;
+using RunDriver = ScriptTest;
 
 std::string numbered_lines(int count) {
     std::string body;
@@ -27,26 +25,26 @@ TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
     start(numbered_lines(13));
 
     EXPECT_EQ(slice(), "Line 1\nLine 2\nLine 3\nLine 4\nLine 5\nLine 6\n");
-    EXPECT_EQ(player.substate(), sub::kRunning);
-    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(p.substate(), sub::kRunning);
+    EXPECT_EQ(host.pending(), 1u);
 
     EXPECT_EQ(slice(), "Line 7\nLine 8\nLine 9\nLine 10\nLine 11\nLine 12\n");
-    EXPECT_EQ(host->pending(), 1u);
+    EXPECT_EQ(host.pending(), 1u);
 
     EXPECT_EQ(slice(), std::string("Line 13\n") + kEndText);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
-    EXPECT_EQ(host->pending(), 1u);  // handled by the host's default in sub-state 7
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
+    EXPECT_EQ(host.pending(), 1u);  // handled by the host's default in sub-state 7
 
     const int defaults = host::counters().dfsthn;
     EXPECT_EQ(slice(), "");
     EXPECT_EQ(host::counters().dfsthn, defaults + 1);
-    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_EQ(host.pending(), 0u);
 }
 
 TEST_F(RunDriver, TheEndGoesToTheReturnSubstateTheScriptWasStartedWith) {
     start(numbered_lines(2), sub::kMenuHalted);
     EXPECT_EQ(run(), std::string("Line 1\nLine 2\n") + kEndText + "Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);
 }
 
 TEST_F(RunDriver, OtherStatusCodesAreIgnoredInEverySubstate) {
@@ -54,10 +52,10 @@ TEST_F(RunDriver, OtherStatusCodesAreIgnoredInEverySubstate) {
     const int32_t offset = i32(state::line_offset);
     const int defaults = host::counters().dfsthn;
     for (int substate : {sub::kRunning, sub::kPause, sub::kMenuHalted, sub::kAfterScript}) {
-        player.set_substate(substate);
+        p.set_substate(substate);
         for (int code : {0, 3, 239, 241}) {
             EXPECT_EQ(status(code), "") << "status " << code << " in " << substate;
-            EXPECT_EQ(player.substate(), substate);
+            EXPECT_EQ(p.substate(), substate);
         }
     }
     EXPECT_EQ(i32(state::line_offset), offset);
@@ -69,21 +67,21 @@ TEST_F(RunDriver, ItsStatusWhileTheUserIsWaitingGoesToTheHostDefault) {
     const int32_t offset = i32(state::line_offset);
     for (int substate :
          {sub::kPause, sub::kAnswer, sub::kQuitPause, sub::kAfterScript, sub::kMenuCommand}) {
-        player.set_substate(substate);
+        p.set_substate(substate);
         const int defaults = host::counters().dfsthn;
         EXPECT_EQ(status(zmb::kRunStatus), "") << "sub-state " << substate;
         EXPECT_EQ(host::counters().dfsthn, defaults + 1) << "sub-state " << substate;
-        EXPECT_EQ(player.substate(), substate);
+        EXPECT_EQ(p.substate(), substate);
     }
     EXPECT_EQ(i32(state::line_offset), offset);
 }
 
 TEST_F(RunDriver, AHaltedMenuShowsTheCommandPromptOnce) {
-    player.set_substate(sub::kMenuHalted);
+    p.set_substate(sub::kMenuHalted);
     EXPECT_EQ(status(zmb::kRunStatus), "Your Command, Ardo? : ");
-    EXPECT_EQ(player.substate(), sub::kMenuCommand);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);
     EXPECT_EQ(status(zmb::kRunStatus), "");
-    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_EQ(host.pending(), 0u);
 }
 
 // ---- waiting on the clock ----
@@ -97,8 +95,8 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMovedFiveSeconds) {
     for (int second = 1; second <= 4; ++second) {
         test::advance_time(1);
         EXPECT_EQ(slice(), "") << "after " << second << " s";
-        EXPECT_EQ(player.substate(), sub::kRunning);
-        EXPECT_EQ(host->pending(), 1u);
+        EXPECT_EQ(p.substate(), sub::kRunning);
+        EXPECT_EQ(host.pending(), 1u);
     }
     test::advance_time(1);
     EXPECT_EQ(slice(), std::string("After\n") + kEndText);
@@ -137,14 +135,14 @@ TEST_F(RunDriver, AScriptDeletedBetweenSlicesIsReportedAndLeftAsItWas) {
     const int32_t offset = i32(state::line_offset);
     world.remove(kScriptFile);
 
-    const std::string shown = player.screen();
-    host->pump_one();
-    EXPECT_EQ(player.screen().substr(shown.size()),
+    const std::string shown = p.screen();
+    host.pump_one();
+    EXPECT_EQ(p.screen().substr(shown.size()),
               "The IGM file \"QHYVIGMS\\CAVE.LOR\" could not be used!\n"
               "Please notify your sysop of this message.\n"
               "After writing down this message, press <Enter>\n");
-    EXPECT_EQ(player.substate(), sub::kScriptMissing);
-    EXPECT_EQ(host->pending(), 0u);
+    EXPECT_EQ(p.substate(), sub::kScriptMissing);
+    EXPECT_EQ(host.pending(), 0u);
     EXPECT_EQ(i32(state::line_offset), offset);
 }
 
@@ -153,7 +151,7 @@ TEST_F(RunDriver, AScriptTruncatedBetweenSlicesEndsAtItsNewEnd) {
     slice();
     world.write(kScriptFile, std::string(kHeader) + numbered_lines(7));
     EXPECT_EQ(slice(), std::string("Line 7\n") + kEndText);
-    EXPECT_EQ(player.substate(), sub::kAfterScript);
+    EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
 TEST_F(RunDriver, AReadOnlyScriptStillRuns) {
@@ -191,30 +189,30 @@ TEST_F(RunDriver, HostileLinesAreShownPieceByPieceAndTheScriptGoesOn) {
         SCOPED_TRACE(c.rule);
         start(c.body);
         EXPECT_EQ(run(), c.shown + kEndText);
-        EXPECT_EQ(player.substate(), sub::kAfterScript);
+        EXPECT_EQ(p.substate(), sub::kAfterScript);
     }
 }
 
 // ---- the player record goes back to PLAYER.DAT ----
 
-class RecordWriteBack : public ScriptSession {
+class RecordWriteBack : public ScriptTest {
   protected:
     test::PlayerBytes before = test::PlayerBytes().name("Ardo").gold(100).charm(3);
     test::PlayerBytes neighbour = test::PlayerBytes().name("Nell").gold(5);
 
     void SetUp() override {
-        ScriptSession::SetUp();
+        ScriptTest::SetUp();
         world.player("KXPVORN", 0, neighbour);
         world.player("KXPVORN", 1, before);
         world.player("KXPVORN", 2, neighbour);
         set_i16(state::player_index, 1);
         test::PlayerBytes changed = before;
         changed.gold(777);
-        player.set_record(changed);
+        p.set_record(changed);
     }
     std::array<uint8_t, 248> area_record() const {
         std::array<uint8_t, 248> out{};
-        std::copy(player.area(), player.area() + out.size(), out.begin());
+        std::copy(p.area(), p.area() + out.size(), out.begin());
         return out;
     }
     bool stored() const { return world.player_record("KXPVORN", 1) == area_record(); }
@@ -250,10 +248,10 @@ TEST_F(RecordWriteBack, NotAtPauses) {
     slice();
     for (int pause = 0; pause < 3; ++pause) {
         EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << "pause " << pause;
-        player.say("");
+        p.say("");
     }
     EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes);
-    player.say("");
+    p.say("");
     EXPECT_TRUE(stored());
 }
 
@@ -288,4 +286,4 @@ TEST_F(RecordWriteBack, AReadOnlyPlayerFileIsSilentlyLeftAlone) {
 }
 
 }  // namespace
-}  // namespace engine_test
+}  // namespace test

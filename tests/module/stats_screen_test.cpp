@@ -7,7 +7,7 @@
 #include <climits>
 #include <vector>
 
-#include "tests/module/userflow_world.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;

@@ -2,7 +2,7 @@
 // text tests and the reshaping commands.
 #include <string>
 
-#include "tests/module/language_fixture.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "include/host_interface.h"
-#include "tests/module/language_fixture.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
 using ::testing::HasSubstr;
@@ -104,7 +104,7 @@ TEST_F(Substitution, AnInputAnswerShownThroughACodeDoesNotRun) {
     EXPECT_THAT(shown, AllOf(HasSubstr("/GIVEHORSE\n"), HasSubstr("after-the-answer")));
     EXPECT_EQ(str(1), "/GIVEHORSE");
     EXPECT_EQ(p.record().horse(), 0);
-    EXPECT_EQ(reward_given(), 0);
+    EXPECT_EQ(i16(state::reward_given), 0);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/module/userflow_world.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;

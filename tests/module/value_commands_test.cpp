@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/module/language_fixture.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -142,7 +142,7 @@ TEST_F(RewardAmounts, MoneySharesInSinglePrecision) {
         new_visit();
         queue_rand({c.base_draw, c.share_draw, 6});
         run(std::string(c.line) + "\n/RAND:10\n");
-        EXPECT_EQ(last_amount(), c.amount) << c.line << " " << c.share_draw;
+        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line << " " << c.share_draw;
         EXPECT_EQ(p.record().gold(), 50 + c.amount) << c.line;
         EXPECT_EQ(val(1), 7) << "the third draw reaches /RAND:";
     }
@@ -166,7 +166,7 @@ TEST_F(RewardAmounts, ExperienceSharesWithTheHighFractionBelowTheLow) {
         new_visit();
         queue_rand({c.share_draw, 0});  // the experience base draws nothing
         run(std::string(c.line) + "\n/RAND:10\n");
-        EXPECT_EQ(last_amount(), c.amount) << c.line << " " << c.share_draw;
+        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line << " " << c.share_draw;
         EXPECT_EQ(p.record().experience(), c.amount) << c.line;
         EXPECT_EQ(val(1), 1) << "the second draw reaches /RAND:";
     }

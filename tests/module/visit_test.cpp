@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "tests/module/userflow_world.h"
+#include "tests/support/module_fixture.h"
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;

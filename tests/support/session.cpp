@@ -331,30 +331,6 @@ void* Host::symbol(const char* name) const {
 
 // ---- free helpers ----
 
-std::string strip_ansi(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\x1b') {
-            out += s[i];
-            continue;
-        }
-        if (i + 1 < s.size() && s[i + 1] == '[') {
-            // ESC [ parameters (0x30-0x3F), intermediates (0x20-0x2F), one final byte.
-            size_t j = i + 2;
-            while (j < s.size() && static_cast<unsigned char>(s[j]) >= 0x20 &&
-                   static_cast<unsigned char>(s[j]) <= 0x3F) {
-                ++j;
-            }
-            bool final_byte = j < s.size() && static_cast<unsigned char>(s[j]) >= 0x40 &&
-                              static_cast<unsigned char>(s[j]) <= 0x7E;
-            i = final_byte ? j : j - 1;
-        }
-        // A lone ESC is dropped on its own.
-    }
-    return out;
-}
-
 std::string module_path() {
     return ZMB_MODULE_PATH;
 }

@@ -13,6 +13,7 @@
 //   EXPECT_THAT(p.text(), HasSubstr("Your Command, Ardo?"));
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <ctime>
@@ -24,6 +25,8 @@
 #include <vector>
 
 #include "include/host_interface.h"
+#include "include/record_layout.h"
+#include "tests/support/shared.h"
 
 namespace test {
 
@@ -42,50 +45,72 @@ std::time_t current_time();
 void reset_random_and_time();
 
 // ---- a 248-byte player record built field by field ----
+// Offsets come from the shared layout header; record_offsets_test.cpp pins
+// them with literal bytes.
 class PlayerBytes {
   public:
     PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
     PlayerBytes& name(std::string_view n);  // sets name_length too
-    PlayerBytes& name_length(uint8_t n);
-    PlayerBytes& hit_points(int16_t v);
-    PlayerBytes& max_hit_points(int16_t v);
-    PlayerBytes& weapon(std::string_view s);
-    PlayerBytes& armour(std::string_view s);
-    PlayerBytes& forest_fights(int16_t v);
-    PlayerBytes& player_fights(int16_t v);
-    PlayerBytes& gold(int32_t v);
-    PlayerBytes& bank(int32_t v);
-    PlayerBytes& defence(int16_t v);
-    PlayerBytes& strength(int16_t v);
-    PlayerBytes& charm(int16_t v);
-    PlayerBytes& level(int16_t v);
-    PlayerBytes& gems(int16_t v);
-    PlayerBytes& experience(int32_t v);
-    PlayerBytes& sex(uint8_t v);
-    PlayerBytes& player_class(uint8_t v);
-    PlayerBytes& horse(int16_t v);
-    PlayerBytes& skills(uint8_t dk, uint8_t my, uint8_t th);
-    PlayerBytes& uses(uint8_t dk, uint8_t my, uint8_t th);
+    PlayerBytes& name_length(uint8_t n) { return put(zmb::player::name_length, n); }
+    PlayerBytes& hit_points(int16_t v) { return put(zmb::player::hit_points, v); }
+    PlayerBytes& max_hit_points(int16_t v) { return put(zmb::player::max_hit_points, v); }
+    PlayerBytes& weapon(std::string_view s) { return put(zmb::player::weapon_name, s); }
+    PlayerBytes& armour(std::string_view s) { return put(zmb::player::armour_name, s); }
+    PlayerBytes& forest_fights(int16_t v) { return put(zmb::player::forest_fights, v); }
+    PlayerBytes& player_fights(int16_t v) { return put(zmb::player::player_fights, v); }
+    PlayerBytes& gold(int32_t v) { return put(zmb::player::gold, v); }
+    PlayerBytes& bank(int32_t v) { return put(zmb::player::bank, v); }
+    PlayerBytes& defence(int16_t v) { return put(zmb::player::defence, v); }
+    PlayerBytes& strength(int16_t v) { return put(zmb::player::strength, v); }
+    PlayerBytes& charm(int16_t v) { return put(zmb::player::charm, v); }
+    PlayerBytes& level(int16_t v) { return put(zmb::player::level, v); }
+    PlayerBytes& gems(int16_t v) { return put(zmb::player::gems, v); }
+    PlayerBytes& experience(int32_t v) { return put(zmb::player::experience, v); }
+    PlayerBytes& sex(uint8_t v) { return put(zmb::player::sex, v); }
+    PlayerBytes& player_class(uint8_t v) { return put(zmb::player::player_class, v); }
+    PlayerBytes& horse(int16_t v) { return put(zmb::player::horse, v); }
+    PlayerBytes& skills(uint8_t dk, uint8_t my, uint8_t th) {
+        namespace pl = zmb::player;
+        return put(pl::death_knight_skill, dk)
+            .put(pl::mystical_skill, my)
+            .put(pl::thieving_skill, th);
+    }
+    PlayerBytes& uses(uint8_t dk, uint8_t my, uint8_t th) {
+        namespace pl = zmb::player;
+        return put(pl::death_knight_uses, dk).put(pl::mystical_uses, my).put(pl::thieving_uses, th);
+    }
     std::array<uint8_t, 248> bytes{};
+
+  private:
+    template <typename Field, typename Value>
+    PlayerBytes& put(Field f, Value v) {
+        zmb::set(bytes.data(), f, v);
+        return *this;
+    }
+    PlayerBytes& put(zmb::TextField f, std::string_view s) {
+        std::fill_n(&bytes[f.at], f.size, uint8_t{0});
+        zmb::set_text(bytes.data(), f, s);
+        return *this;
+    }
 };
 // Reads fields back from 248 bytes (a PLAYER.DAT record or the per-user area).
 struct PlayerView {
     const uint8_t* p;
-    int16_t hit_points() const;
-    int16_t forest_fights() const;
-    int32_t gold() const;
-    int32_t bank() const;
-    int16_t charm() const;
-    int16_t level() const;
-    int16_t gems() const;
-    int32_t experience() const;
-    int16_t horse() const;
+    int16_t hit_points() const { return zmb::get(p, zmb::player::hit_points); }
+    int16_t forest_fights() const { return zmb::get(p, zmb::player::forest_fights); }
+    int32_t gold() const { return zmb::get(p, zmb::player::gold); }
+    int32_t bank() const { return zmb::get(p, zmb::player::bank); }
+    int16_t charm() const { return zmb::get(p, zmb::player::charm); }
+    int16_t level() const { return zmb::get(p, zmb::player::level); }
+    int16_t gems() const { return zmb::get(p, zmb::player::gems); }
+    int32_t experience() const { return zmb::get(p, zmb::player::experience); }
+    int16_t horse() const { return zmb::get(p, zmb::player::horse); }
 };
 
 // ---- a scratch folder the module runs in ----
 class World {
   public:
-    World();   // creates a fresh folder under /tmp and makes it the working directory
+    World();   // creates a fresh scratch folder and makes it the working directory
     ~World();  // goes back and removes it
     World(const World&) = delete;
     World& operator=(const World&) = delete;
@@ -214,7 +239,6 @@ class Host {
     std::map<int, std::unique_ptr<Player>> players_;
 };
 
-std::string strip_ansi(std::string_view s);
 std::string module_path();  // the zmb_vorn.so under test
 
 }  // namespace test

@@ -21,17 +21,6 @@ namespace {
 constexpr uint8_t kOpaque = 0xA5;
 constexpr size_t kNameBytes = 71;  // name text at 1, opaque after name_length
 
-void put_i16(std::array<uint8_t, 248>& b, zmb::I16Field f, int16_t v) {
-    zmb::store_i16le(&b[f.at], v);
-}
-void put_i32(std::array<uint8_t, 248>& b, zmb::I32Field f, int32_t v) {
-    zmb::store_i32le(&b[f.at], v);
-}
-void put_text(std::array<uint8_t, 248>& b, zmb::TextField f, std::string_view s) {
-    std::memset(&b[f.at], 0, f.size);
-    std::memcpy(&b[f.at], s.data(), std::min(s.size(), f.size - 1));
-}
-
 // The bytes a (possibly growing) binary file gets at `offset`.
 void write_at(const std::string& path, size_t offset, const uint8_t* bytes, size_t size) {
     fs::path p(path);
@@ -69,12 +58,11 @@ PlayerBytes::PlayerBytes() {
     // writer that does not keep them is caught.
     for (auto f : {pl::hit_points, pl::max_hit_points, pl::forest_fights, pl::player_fights,
                    pl::defence, pl::strength, pl::charm, pl::level, pl::gems, pl::horse}) {
-        put_i16(bytes, f, 0);
+        put(f, int16_t{0});
     }
     for (auto f : {pl::gold, pl::bank, pl::experience})
-        put_i32(bytes, f, 0);
-    put_text(bytes, pl::weapon_name, "");
-    put_text(bytes, pl::armour_name, "");
+        put(f, int32_t{0});
+    put(pl::weapon_name, std::string_view{}).put(pl::armour_name, std::string_view{});
     for (auto f :
          {pl::sex, pl::player_class, pl::death_knight_skill, pl::mystical_skill, pl::thieving_skill,
           pl::death_knight_uses, pl::mystical_uses, pl::thieving_uses}) {
@@ -89,132 +77,13 @@ PlayerBytes& PlayerBytes::name(std::string_view n) {
     std::memcpy(&bytes[zmb::player::name], n.data(), n.size());
     return name_length(static_cast<uint8_t>(n.size()));
 }
-PlayerBytes& PlayerBytes::name_length(uint8_t n) {
-    bytes[zmb::player::name_length.at] = n;
-    return *this;
-}
-PlayerBytes& PlayerBytes::hit_points(int16_t v) {
-    put_i16(bytes, zmb::player::hit_points, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::max_hit_points(int16_t v) {
-    put_i16(bytes, zmb::player::max_hit_points, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::weapon(std::string_view s) {
-    put_text(bytes, zmb::player::weapon_name, s);
-    return *this;
-}
-PlayerBytes& PlayerBytes::armour(std::string_view s) {
-    put_text(bytes, zmb::player::armour_name, s);
-    return *this;
-}
-PlayerBytes& PlayerBytes::forest_fights(int16_t v) {
-    put_i16(bytes, zmb::player::forest_fights, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::player_fights(int16_t v) {
-    put_i16(bytes, zmb::player::player_fights, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::gold(int32_t v) {
-    put_i32(bytes, zmb::player::gold, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::bank(int32_t v) {
-    put_i32(bytes, zmb::player::bank, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::defence(int16_t v) {
-    put_i16(bytes, zmb::player::defence, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::strength(int16_t v) {
-    put_i16(bytes, zmb::player::strength, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::charm(int16_t v) {
-    put_i16(bytes, zmb::player::charm, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::level(int16_t v) {
-    put_i16(bytes, zmb::player::level, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::gems(int16_t v) {
-    put_i16(bytes, zmb::player::gems, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::experience(int32_t v) {
-    put_i32(bytes, zmb::player::experience, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::sex(uint8_t v) {
-    bytes[zmb::player::sex.at] = v;
-    return *this;
-}
-PlayerBytes& PlayerBytes::player_class(uint8_t v) {
-    bytes[zmb::player::player_class.at] = v;
-    return *this;
-}
-PlayerBytes& PlayerBytes::horse(int16_t v) {
-    put_i16(bytes, zmb::player::horse, v);
-    return *this;
-}
-PlayerBytes& PlayerBytes::skills(uint8_t dk, uint8_t my, uint8_t th) {
-    bytes[zmb::player::death_knight_skill.at] = dk;
-    bytes[zmb::player::mystical_skill.at] = my;
-    bytes[zmb::player::thieving_skill.at] = th;
-    return *this;
-}
-PlayerBytes& PlayerBytes::uses(uint8_t dk, uint8_t my, uint8_t th) {
-    bytes[zmb::player::death_knight_uses.at] = dk;
-    bytes[zmb::player::mystical_uses.at] = my;
-    bytes[zmb::player::thieving_uses.at] = th;
-    return *this;
-}
-
-// ---- PlayerView ----
-
-int16_t PlayerView::hit_points() const {
-    return zmb::load_i16le(p + zmb::player::hit_points.at);
-}
-int16_t PlayerView::forest_fights() const {
-    return zmb::load_i16le(p + zmb::player::forest_fights.at);
-}
-int32_t PlayerView::gold() const {
-    return zmb::load_i32le(p + zmb::player::gold.at);
-}
-int32_t PlayerView::bank() const {
-    return zmb::load_i32le(p + zmb::player::bank.at);
-}
-int16_t PlayerView::charm() const {
-    return zmb::load_i16le(p + zmb::player::charm.at);
-}
-int16_t PlayerView::level() const {
-    return zmb::load_i16le(p + zmb::player::level.at);
-}
-int16_t PlayerView::gems() const {
-    return zmb::load_i16le(p + zmb::player::gems.at);
-}
-int32_t PlayerView::experience() const {
-    return zmb::load_i32le(p + zmb::player::experience.at);
-}
-int16_t PlayerView::horse() const {
-    return zmb::load_i16le(p + zmb::player::horse.at);
-}
-
 // ---- World ----
 
 World::World() {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
-    char pattern[] = "/tmp/farreaches-XXXXXX";
-    if (!mkdtemp(pattern)) {
-        ADD_FAILURE() << "cannot create a scratch folder under /tmp";
-        return;
-    }
-    dir_ = pattern;
+    dir_ = make_scratch_dir("farreaches");
+    if (dir_.empty()) return;
     if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir_;
 }
 

@@ -1,0 +1,204 @@
+// The one fixture of the module's scenario tests: a scratch world, the test
+// host with the real zmb_vorn.so, and the player Ardo on channel 1, to whom
+// scripts are handed straight through the run driver; and Visit, a small
+// world of five places for whole visits from the game's hand-over.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/fsuid.h>
+
+#include <ctime>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "include/record_layout.h"
+#include "module/data/module_state.h"
+#include "server/core/host_core.h"
+#include "tests/support/session.h"
+
+namespace test {
+
+namespace state = zmb::state;
+namespace sub = zmb::sub;
+
+inline constexpr int kChannel = 1;
+inline constexpr const char* kScriptPath = "QHYVIGMS\\CAVE.LOR";
+inline constexpr const char* kScriptFile = "QHYVIGMS/CAVE.LOR";
+inline constexpr const char* kHeader = "Vorn IGM Script: The Cave\n";
+inline constexpr const char* kEndText = "\nPlease press <enter> to continue: ";
+
+// Joins lines, each with its line end.
+inline std::string lines(std::initializer_list<std::string_view> each) {
+    std::string out;
+    for (std::string_view line : each)
+        out.append(line).append("\n");
+    return out;
+}
+
+// Root ignores file modes. While one of these lives, file permission
+// checks are made as "nobody", so a read-only file really is read-only;
+// the world folder is opened up for reading so that nobody can reach it.
+// (A non-root run cannot switch and needs no switch: the modes hold.)
+class FileChecksAsNobody {
+  public:
+    explicit FileChecksAsNobody(const std::string& world_dir) {
+        namespace fs = std::filesystem;
+        const auto open_up = [](const fs::path& p) {
+            fs::permissions(p, fs::perms::others_read | fs::perms::others_exec,
+                            fs::perm_options::add);
+        };
+        for (const auto& entry : fs::recursive_directory_iterator(world_dir))
+            if (entry.is_directory()) open_up(entry.path());
+        open_up(world_dir);
+        previous_group_ = setfsgid(kNobody);
+        previous_ = setfsuid(kNobody);
+    }
+    ~FileChecksAsNobody() {
+        setfsuid(previous_);
+        setfsgid(previous_group_);
+    }
+    FileChecksAsNobody(const FileChecksAsNobody&) = delete;
+    FileChecksAsNobody& operator=(const FileChecksAsNobody&) = delete;
+
+  private:
+    static constexpr int kNobody = 65534;
+    int previous_ = 0;
+    int previous_group_ = 0;
+};
+
+inline void make_read_only(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::replace);
+}
+
+// Ardo on channel 1, inside the module as a player of KXPVORN record 0.
+class ScriptTest : public ::testing::Test {
+  protected:
+    World world;
+    Host host{world};
+    Player& p = host.player(kChannel);
+
+    void SetUp() override {
+        p.set_current_module(host.module_number());
+        set_text(state::game_name, "KXPVORN\n");
+        set_i16(state::player_index, 0);
+        set_text(state::player_name, "Ardo");
+    }
+
+    // QHYVIGMS/CAVE.LOR: the header, then `body` byte for byte; handed to
+    // the run driver with status 240 queued. Nothing is delivered yet.
+    void start(std::string_view body, int return_substate = sub::kAfterScript) {
+        world.write(kScriptFile, std::string(kHeader).append(body));
+        p.run_script(kScriptPath, return_substate);
+    }
+    void start(std::initializer_list<std::string_view> each,
+               int return_substate = sub::kAfterScript) {
+        start(lines(each), return_substate);
+    }
+    // start(body), then every status until none is queued; the text shown.
+    std::string run(std::string_view body) {
+        start(body);
+        return run();
+    }
+
+    // Delivers one status; the text it showed (ANSI removed).
+    std::string slice() {
+        return shown_by([&] { host.pump_one(); });
+    }
+    // Delivers statuses until none is queued; the text shown meanwhile.
+    std::string run() {
+        return shown_by([&] { host.pump(); });
+    }
+    // Delivers one status of any code to the player right now.
+    std::string status(int code) {
+        return shown_by([&] { host::call_status(kChannel, code); });
+    }
+
+    int16_t i16(zmb::I16Field f) const { return p.area_i16(f.at); }
+    int32_t i32(zmb::I32Field f) const { return p.area_i32(f.at); }
+    std::string text(zmb::TextField f) const { return p.area_text(f.at); }
+    void set_i16(zmb::I16Field f, int16_t v) { p.set_area_i16(f.at, v); }
+    void set_i32(zmb::I32Field f, int32_t v) { p.set_area_i32(f.at, v); }
+    void set_text(zmb::TextField f, std::string_view s) { p.set_area_text(f.at, f.size, s); }
+
+    // The registers: VAL1..VAL9 and STRING1..STRING6.
+    int32_t val(int n) const { return i32(state::value(n)); }
+    void set_val(int n, int32_t v) { set_i32(state::value(n), v); }
+    std::vector<int32_t> vals() const {
+        std::vector<int32_t> all;
+        for (int n = 1; n <= 9; ++n)
+            all.push_back(val(n));
+        return all;
+    }
+    std::string str(int n) const { return text(state::string(n)); }
+    void set_str(int n, std::string_view s) { set_text(state::string(n), s); }
+    std::vector<std::string> strs() const {
+        std::vector<std::string> all;
+        for (int n = 1; n <= 6; ++n)
+            all.push_back(str(n));
+        return all;
+    }
+    // A new visit: the one-reward-per-visit flag is down again.
+    void new_visit() { set_i16(state::reward_given, 0); }
+
+  private:
+    template <typename Deliver>
+    std::string shown_by(Deliver deliver) {
+        const size_t before = p.screen().size();
+        deliver();
+        return strip_ansi(std::string_view(p.screen()).substr(before));
+    }
+};
+
+// ---- whole visits ----
+
+inline constexpr std::time_t kClock = 1700000000;  // a fixed mid-November day
+
+// Five places P1.LOR..P5.LOR on the menu (in that order), the player Ardo at
+// record 0 of KXPVORN, a fixed clock; the host starts with start().
+struct Visit {
+    World world;
+    std::unique_ptr<Host> host;
+
+    Visit() {
+        set_time(kClock);
+        const char* names[] = {"one", "two", "three", "four", "five"};
+        for (int n = 1; n <= 5; ++n) {
+            const std::string file = "P" + std::to_string(n) + ".LOR";
+            world.script(file, names[n - 1],
+                         {std::string("`2Place ") + names[n - 1], file,
+                          "`2You reach place " + std::to_string(n) + "."});
+        }
+        world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(500));
+    }
+    // Loads the module (its start-up writes the menu and the ledgers) and
+    // registers the game's entry after the module's own.
+    Host& start() {
+        host = std::make_unique<Host>(world);
+        host->register_game_entry("KXPVORN");
+        return *host;
+    }
+    // The day value the module uses today: a fresh ledger holds it.
+    uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
+    int16_t trips_in_ledger(int index = 0) const {
+        return world.ledger_record("ZMBVIGMS.SV1", index).first;
+    }
+};
+
+inline int16_t trips_used(const Player& p) {
+    return p.area_i16(zmb::trip::trips_used.at);
+}
+inline std::string script_file(const Player& p) {
+    return p.area_text(state::script_file.at);
+}
+inline std::string string1(const Player& p) {
+    return p.area_text(state::string(1).at);
+}
+
+}  // namespace test
