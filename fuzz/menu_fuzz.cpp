@@ -9,7 +9,7 @@
 
 #include "fuzz/fuzz_host.h"
 #include "include/host_interface.h"
-#include "module/host/module_state.h"
+#include "module/data/module_state.h"
 #include "module/screens/menu_generator.h"
 
 namespace {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          end == std::string_view::npos ? "" : part.substr(end + 1));
     }
     try {
-        zmb::menu_entry_count = zmb::build_menu_script();
+        zmb::module_state.menu_entry_count = zmb::build_menu_script();
         fuzz::hand_over();
         fuzz::type("");   // the menu made above
         fuzz::type("1");  // the first place

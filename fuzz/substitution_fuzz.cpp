@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzz_host.h"
 #include "include/host_interface.h"
-#include "module/data/context.h"
+#include "module/data/module_state.h"
 #include "module/script/substitution.h"
 #include "server/core/host_core.h"
 
@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto parts = fuzz::split_parts({reinterpret_cast<const char*>(data), size});
     const std::string line(parts[0]);
-    zmb::context.fill(0);
+    zmb::module_state.context.fill(0);
     if (parts.size() > 1)
-        std::copy_n(parts[1].begin(), std::min(parts[1].size(), zmb::context.size()),
-                    zmb::context.begin());
+        std::copy_n(parts[1].begin(), std::min(parts[1].size(), zmb::module_state.context.size()),
+                    zmb::module_state.context.begin());
     host::select_channel(1);
     zmb::substitute_codes(line.c_str());
     return 0;
