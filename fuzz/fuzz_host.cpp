@@ -53,6 +53,11 @@ module_descriptor game = {"KXPVORN fuzz game",
                           nullptr,
                           nullptr};
 
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // ---- the loaded plug-in's writable data ----
 
 struct Span {
@@ -76,8 +81,7 @@ __attribute__((no_sanitize("address"))) void copy_words(uint64_t* to, const uint
 
 // Address range of a section of the ELF file, relative to its load address.
 Span section_span(const std::string& path, const char* wanted) {
-    std::ifstream in(path, std::ios::binary);
-    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string file = read_file(path);
     if (file.size() < sizeof(Elf64_Ehdr)) return {0, 0};
     Elf64_Ehdr header;
     std::memcpy(&header, file.data(), sizeof header);
@@ -207,11 +211,6 @@ std::vector<std::string_view> split_lines(std::string_view text) {
     return lines;
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 void write_file(const std::string& relative, std::string_view bytes) {
     const fs::path path = world / relative;
     fs::create_directories(path.parent_path());
@@ -271,7 +270,8 @@ void restore_world() {
 
 namespace {
 
-// Host set-up before a module starts; returns the stand-in game's number.
+// Host set-up before a module starts: quiet log, catastro back to the
+// target, the stand-in game and its IGMLIST.DAT entry.
 void prepare_host() {
     host::set_log_sink([](std::string_view) {});
     // FUZZ_SHOW=1 shows the player's screen, to see what an input does.
