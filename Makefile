@@ -6,7 +6,17 @@ PORT ?= 2323
 CMAKE_FLAGS ?=
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build host test demo serve bench fuzz format clean
+.PHONY: all deps configure build host test demo demo-reset serve bench fuzz format clean
+
+DEMO_WORLD = $(BUILD)/demo-world
+# `make demo` is the console alone unless a port is asked for (make demo PORT=2323).
+DEMO_LISTEN = $(if $(filter command line environment,$(origin PORT)),--port $(PORT),--port off)
+# The demo world is made once and kept: players' progress survives restarts.
+define demo_world
+	@if [ -d $(DEMO_WORLD) ]; then \
+	    echo "using the demo world in $(DEMO_WORLD) (make demo-reset makes it afresh)"; \
+	else IGMHOST=$(BUILD)/igmhost tools/make-demo-world $(DEMO_WORLD); fi
+endef
 
 all: build
 
@@ -27,12 +37,16 @@ host: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target zmb_vorn igmhost
 
 demo: host
-	@tools/make-demo-world $(BUILD)/demo-world
-	@$(BUILD)/igmhost --world $(BUILD)/demo-world --console
+	$(demo_world)
+	@$(BUILD)/igmhost --world $(DEMO_WORLD) --console $(DEMO_LISTEN)
 
 serve: host
-	@tools/make-demo-world $(BUILD)/demo-world
-	@$(BUILD)/igmhost --world $(BUILD)/demo-world --port $(PORT)
+	$(demo_world)
+	@$(BUILD)/igmhost --world $(DEMO_WORLD) --port $(PORT)
+
+demo-reset: host
+	@echo "making the demo world in $(DEMO_WORLD) afresh: its players and accounts start over"
+	@IGMHOST=$(BUILD)/igmhost tools/make-demo-world $(DEMO_WORLD)
 
 bench: build
 	@$(BUILD)/script_bench

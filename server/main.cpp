@@ -15,8 +15,10 @@
 #include "server/frontend/options.h"
 #include "server/server.h"
 #include "server/signals.h"
+#include "server/tools_cli.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && tools::is_tool_command(argv[1])) return tools::run(argc, argv);
     // The console follows the locale's character set; everything else runs
     // in the C locale, as the modules expect.
     std::setlocale(LC_CTYPE, "");

@@ -14,9 +14,9 @@
 
 #include "game/game.h"
 #include "server/core/host_core.h"
-#include "server/frontend/accounts.h"
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
+#include "server/frontend/script_reports.h"
 
 namespace server {
 namespace {
@@ -28,6 +28,15 @@ using std::chrono::milliseconds;
 constexpr int kStatusBudget = 64;  // statuses delivered between two looks at the sockets
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
+constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
+constexpr int kIdleWarning = 60;         // seconds before the idle cut that a user is warned
+constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the hash results
+
+// Tells a caller why it is turned away and hangs up.
+void refuse(int fd, const std::string& text) {
+    [[maybe_unused]] ssize_t n = send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    close(fd);
+}
 
 }  // namespace
 
@@ -52,24 +61,98 @@ Server::~Server() {
     }
 }
 
-bool Server::name_in_use(int asking, std::string_view name) {
+int Server::name_holder(int asking, std::string_view name) {
     for (const auto& s : sessions_) {
-        if (!s || s->channel() == asking) continue;
-        bool holds = s->signed_on() || s->stage() == Session::Stage::age;
-        if (holds && strcasecmp(s->name().c_str(), std::string(name).c_str()) == 0) return true;
+        if (!s || s->channel() == asking || !s->signed_on()) continue;
+        if (strcasecmp(s->name().c_str(), std::string(name).c_str()) == 0) return s->channel();
     }
-    return false;
+    return -1;
+}
+
+// Before sign-on the shorter of the two limits applies; the console has none.
+int Server::idle_limit(const Session& s) const {
+    if (s.is_console()) return 0;
+    if (s.signed_on()) return options_.idle_seconds;
+    int before = options_.idle_signon_seconds, after = options_.idle_seconds;
+    return before == 0 ? after : after == 0 ? before : std::min(before, after);
+}
+
+// A minute before the idle cut a signed-on user is warned, then cut.
+void Server::check_idle(Session& s, rules::Clock::time_point now) {
+    int limit = idle_limit(s);
+    if (limit <= 0 || s.stage() == Session::Stage::closing) return;
+    auto idle = now - s.last_input;
+    if (idle >= std::chrono::seconds(limit)) {
+        s.close_with("\nYou have been idle too long. Goodbye!\n", "idle timeout");
+    } else if (s.signed_on() && limit > kIdleWarning && !s.idle_warned &&
+               idle >= std::chrono::seconds(limit - kIdleWarning)) {
+        s.idle_warned = true;
+        s.connection().write_text(
+            "\nYou will be signed off in 60 seconds unless you type something.\n");
+        host::log("%s: warned of the idle cut", frontend::who(s.channel(), s.name()).c_str());
+    }
+}
+
+void Server::take_hash_results() {
+    for (const accounts::HashResult& r : accounts_.take_results()) {
+        Session* s = session(r.channel);
+        if (s != nullptr) s->hash_result(r);
+    }
+}
+
+// A caller from an address blocked for wrong passwords, or over the cap
+// of connections at once from one address, is turned away.
+bool Server::refused_by_limits(int fd, const std::string& peer) {
+    std::string address = accounts::address_of(peer);
+    if (accounts_.limits().blocked(address, rules::now())) {
+        refuse(fd, "\r\nToo many wrong passwords from your address. Please try again later.\r\n");
+        host::log("connect from %s refused: blocked after wrong passwords", peer.c_str());
+        return true;
+    }
+    int cap = options_.max_per_address;
+    if (cap == 0) return false;
+    int open = 0;
+    for (const auto& s : sessions_) {
+        if (s && !s->is_console() && accounts::address_of(s->connection().describe()) == address) {
+            ++open;
+        }
+    }
+    if (open < cap) return false;
+    refuse(fd, "\r\nSorry, no more than " + std::to_string(cap) +
+                   " calls at once from one address.\r\n");
+    host::log("connect from %s refused: %d calls from %s already", peer.c_str(), open,
+              address.c_str());
+    return true;
 }
 
 void Server::add_session(int channel, std::unique_ptr<frontend::Connection> connection) {
     release_channel(channel);  // whatever the last user left
-    sessions_[channel] = std::make_unique<Session>(
-        channel, std::move(connection),
-        [this, channel](std::string_view name) { return name_in_use(channel, name); });
+    script_failures_.forget(channel);
+    sessions_[channel] =
+        std::make_unique<Session>(channel, std::move(connection), accounts_.context());
     pump_.forget(channel);
 }
 
 bool Server::start(frontend::Charset console_charset) {
+    std::string error;
+    if (!accounts_.start(
+            {options_.world,
+             {2, static_cast<size_t>(options_.hash_memory_kib)},
+             {options_.max_per_address, options_.max_failed_passwords, options_.max_new_accounts},
+             options_.claim_imported},
+            &error)) {
+        host::log("%s", error.c_str());
+        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+        return false;
+    }
+    accounts_.context().holder = [this](int asking, std::string_view name) {
+        return name_holder(asking, name);
+    };
+    accounts_.context().end_call = [this](int channel, const std::string& reason) {
+        if (Session* s = session(channel))
+            s->close_with("\nThis name has signed on again elsewhere. Goodbye.\n", reason);
+        hang_up(channel, reason);
+    };
     int channels = options_.max_users + (options_.console ? 1 : 0);
     host::init(channels);
     sessions_.resize(channels);
@@ -77,6 +160,10 @@ bool Server::start(frontend::Charset console_charset) {
         if (bytes.empty()) return;
         pump_.note_output(channel);
         Session* s = session(channel);
+        // -- script problems: the module's failure texts go to the log too --
+        for (const std::string& failure : script_failures_.feed(channel, bytes))
+            host::log("%s: %s", frontend::who(channel, s ? s->name() : "").c_str(),
+                      failure.c_str());
         if (s != nullptr && s->stage() != Session::Stage::closing)
             s->connection().write_text(bytes);
     });
@@ -90,12 +177,12 @@ bool Server::start(frontend::Charset console_charset) {
                !s->connection().output_stalled(Clock::now());
     });
 
-    std::string error;
     if (!game::register_games(&error)) {
         host::log("cannot set up the game: %s", error.c_str());
         std::fprintf(stderr, "igmhost: cannot set up the game: %s\n", error.c_str());
         return false;
     }
+    frontend::log_script_findings(".");  // -- script problems: the checker's findings --
     int module = host::load_module(options_.module, &error);
     if (module < 0) {
         host::log("cannot load the module %s: %s", options_.module.c_str(), error.c_str());
@@ -103,19 +190,17 @@ bool Server::start(frontend::Charset console_charset) {
                      error.c_str());
         return false;
     }
-    if (!listener_.open(options_.address, options_.port, &error)) {
-        host::log("%s", error.c_str());
-        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
-        return false;
-    }
-    host::log("listening on %s:%d", listener_.address().c_str(), listener_.port());
-    if (auto bad = frontend::malformed_account_lines(); !bad.empty()) {
-        std::string numbers;
-        for (size_t i = 0; i < bad.size() && i < 10; ++i)
-            numbers += (i ? ", " : "") + std::to_string(bad[i]);
-        if (bad.size() > 10) numbers += ", ...";
-        host::log("%s: %zu malformed line%s ignored (line %s)", frontend::kAccountsFile, bad.size(),
-                  bad.size() == 1 ? "" : "s", numbers.c_str());
+    if (options_.port >= 0) {
+        if (!listener_.open(options_.address, options_.port, &error)) {
+            host::log("%s", error.c_str());
+            std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+            return false;
+        }
+        host::log("listening on %s:%d", listener_.address().c_str(), listener_.port());
+        if (options_.console) {
+            std::fprintf(stderr, "igmhost: telnet callers connect to %s port %d\n",
+                         listener_.address().c_str(), listener_.port());
+        }
     }
     if (options_.console) {
         auto console = frontend::ConsoleConnection::open(console_charset, &error);
@@ -125,7 +210,13 @@ bool Server::start(frontend::Charset console_charset) {
         }
         add_session(0, std::move(console));
         host::log("console on channel 0 (%s)", frontend::charset_name(console_charset));
-        sessions_[0]->sign_on_console();
+        if (!sessions_[0]->sign_on_console(&error)) {
+            host::log("console: %s", error.c_str());
+            sessions_[0].reset();
+            frontend::restore_console();
+            std::fprintf(stderr, "igmhost: console: %s\n", error.c_str());
+            return false;
+        }
     }
     return true;
 }
@@ -137,6 +228,7 @@ void Server::accept_callers() {
             host::log("connect refused: out of file descriptors");
             continue;
         }
+        if (refused_by_limits(fd, peer)) continue;
         int channel = -1;
         for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
             if (!sessions_[ch]) {
@@ -145,11 +237,8 @@ void Server::accept_callers() {
             }
         }
         if (channel < 0) {
-            std::string busy = "\r\nSorry, all " + std::to_string(options_.max_users) +
-                               " lines are busy. Please call again later.\r\n";
-            [[maybe_unused]] ssize_t n =
-                send(fd, busy.data(), busy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            close(fd);
+            refuse(fd, "\r\nSorry, all " + std::to_string(options_.max_users) +
+                           " lines are busy. Please call again later.\r\n");
             host::log("connect from %s refused: all %d lines busy", peer.c_str(),
                       options_.max_users);
             continue;
@@ -176,7 +265,8 @@ void Server::read_from(Session& s) {
     }
     if (c.typed_bytes() != s.typed_seen) {
         s.typed_seen = c.typed_bytes();
-        s.last_input = Clock::now();
+        s.last_input = rules::now();
+        s.idle_warned = false;
         pump_.note_input(channel);
     }
     if (auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&c)) {
@@ -209,17 +299,17 @@ void Server::take_lines(Clock::time_point now) {
     for (auto& owned : sessions_) {
         if (!owned) continue;
         Session& s = *owned;
-        // One line per user per round keeps a pasting user from crowding out the others.
-        if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing) {
+        if (s.needs_retry()) s.retry();
+        // One line per user per round keeps a pasting user from crowding
+        // out the others; a user whose password is being checked waits.
+        if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
+            !s.waiting()) {
             std::string line = std::move(s.connection().lines().front());
             s.connection().lines().pop_front();
             s.handle_line(line);
             if (s.wants_server_stop()) stopping_ = true;
         }
-        if (options_.idle_seconds > 0 && !s.is_console() && s.stage() != Session::Stage::closing &&
-            now - s.last_input >= std::chrono::seconds(options_.idle_seconds)) {
-            s.close_with("\nYou have been idle too long. Goodbye!\n", "idle timeout");
-        }
+        check_idle(s, now);
     }
 }
 
@@ -242,6 +332,7 @@ void Server::send_output(Clock::time_point now) {
 int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait) {
     Clock::duration wait = kLongestSleep;
     if (status_wait) wait = std::min(wait, *status_wait);
+    rules::Clock::time_point rules_now = rules::now();
     for (const auto& s : sessions_) {
         if (!s) continue;
         // A closing user's lines are never taken, so they must not keep
@@ -250,10 +341,13 @@ int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> s
             wait = std::min(wait, s->close_deadline - now);
             continue;
         }
-        if (!s->connection().lines().empty()) return 0;
-        if (options_.idle_seconds > 0 && !s->is_console()) {
-            wait =
-                std::min(wait, s->last_input + std::chrono::seconds(options_.idle_seconds) - now);
+        if (s->needs_retry()) wait = std::min<Clock::duration>(wait, kRetryWait);
+        if (!s->connection().lines().empty() && !s->waiting()) return 0;
+        if (int limit = idle_limit(*s); limit > 0) {
+            auto cut = s->last_input + std::chrono::seconds(limit);
+            if (s->signed_on() && !s->idle_warned && limit > kIdleWarning)
+                cut -= std::chrono::seconds(kIdleWarning);
+            wait = std::min(wait, cut - rules_now);
         }
     }
     if (wait <= Clock::duration::zero()) return 0;
@@ -266,13 +360,15 @@ bool Server::run_once() {
     if (stopping_) return false;
     // Lines first, so that the statuses they queue are delivered in the
     // same round, then everything that came of both goes out.
-    take_lines(Clock::now());
+    take_lines(rules::now());
     auto status_wait = pump_.run(kStatusBudget, Clock::now());
     send_output(Clock::now());
     if (stopping_) return false;
     int timeout = poll_timeout(Clock::now(), status_wait);
 
-    fds_.assign({{wake_pipe_[0], POLLIN, 0}, {listener_.fd(), POLLIN, 0}});
+    fds_.assign({{wake_pipe_[0], POLLIN, 0},
+                 {listener_.fd(), POLLIN, 0},
+                 {accounts_.wake_fd(), POLLIN, 0}});
     channel_of_.clear();
     for (auto& s : sessions_) {
         if (!s) continue;
@@ -298,8 +394,9 @@ bool Server::run_once() {
         return false;
     }
     if (fds_[1].revents & POLLIN) accept_callers();
-    for (size_t i = 2; i < fds_.size(); ++i) {
-        Session* s = session(channel_of_[i - 2]);
+    if (fds_[2].revents & POLLIN) take_hash_results();
+    for (size_t i = kFixedPollEntries; i < fds_.size(); ++i) {
+        Session* s = session(channel_of_[i - kFixedPollEntries]);
         if (s != nullptr && (fds_[i].revents & (POLLIN | POLLHUP | POLLERR))) read_from(*s);
     }
     return !stopping_;

@@ -13,8 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "server/accounts/rule_clock.h"
+#include "server/accounts/services.h"
 #include "server/frontend/charset.h"
 #include "server/frontend/options.h"
+#include "server/frontend/script_reports.h"
 #include "server/frontend/session.h"
 #include "server/frontend/status_pump.h"
 #include "server/frontend/telnet.h"
@@ -78,7 +81,12 @@ class Server {
                    ? sessions_[channel].get()
                    : nullptr;
     }
-    bool name_in_use(int asking, std::string_view name);
+    // The channel other than `asking` on which `name` is signed on, or -1.
+    int name_holder(int asking, std::string_view name);
+    int idle_limit(const frontend::Session& s) const;
+    void check_idle(frontend::Session& s, rules::Clock::time_point now);
+    void take_hash_results();
+    bool refused_by_limits(int fd, const std::string& peer);
     void add_session(int channel, std::unique_ptr<frontend::Connection> connection);
     void accept_callers();
     void read_from(frontend::Session& s);
@@ -93,9 +101,11 @@ class Server {
     frontend::Listener listener_;
     std::vector<std::unique_ptr<frontend::Session>> sessions_;
     frontend::StatusPump pump_;
+    accounts::AccountServices accounts_;
+    frontend::ScriptFailureWatch script_failures_;
     std::atomic<bool> stopping_ = false;
     std::vector<pollfd> fds_;      // this round's poll set, kept for its capacity
-    std::vector<int> channel_of_;  // channel of each fds_ entry after the first two
+    std::vector<int> channel_of_;  // channel of each fds_ entry after the fixed ones
 };
 
 }  // namespace server

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -138,6 +139,22 @@ inline constexpr std::array<Keyword, 54> kKeywords{{
     {"/END", Command::kEnd},
 }};
 
+constexpr bool table_follows_enum() {
+    for (size_t row = 0; row < kKeywords.size(); ++row)
+        if (static_cast<size_t>(kKeywords[row].command) != row) return false;
+    return true;
+}
+static_assert(table_follows_enum(), "a Command names the row of its keyword");
+
+// The colon forms told apart inside one keyword's handler, and where their
+// text starts.
+inline constexpr std::string_view kPauseText = "/PAUSE:";      // text from 7
+inline constexpr std::string_view kAbortText = "/ABORT:";      // text from 7
+inline constexpr std::string_view kAnyquitText = "/ANYQUIT:";  // text from 9
+inline constexpr std::string_view kInputText = "/INPUT:";      // prompt 7..31
+inline constexpr std::string_view kRandomChoice = "/RANDOM:";  // count 8..11
+inline constexpr std::string_view kRandomNumber = "/RAND:";    // count 6..15
+
 // The line a failed test skips to. Where the marker takes a suffix, the
 // block's register character (or the number drawn or chosen) follows it:
 // "/ENDVAL3", "/ENDSTRING2"; the numbered ones put the number in front:
@@ -177,5 +194,17 @@ inline constexpr std::string_view kBackgroundCodes = "HABCDEFG";
 inline constexpr char kRandomBackground = 'I';
 inline constexpr char kReset = '(';
 inline constexpr char kBlinkToggle = '`';
+
+constexpr char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr bool is_substitution_code(char c) {
+    return kBarCodes.find(upper(c)) != std::string_view::npos;
+}
+constexpr bool is_colour_code(char c) {
+    return kForegroundCodes.find(c) != std::string_view::npos || c == kSecondWhite ||
+           c == kRandomForeground || kBackgroundCodes.find(upper(c)) != std::string_view::npos ||
+           upper(c) == kRandomBackground || c == kReset || c == kBlinkToggle;
+}
 
 }  // namespace zmb::script

@@ -1,13 +1,8 @@
-// ACCOUNTS.TXT: reading, checking and appending accounts.
+// Names, ages and the lines of ACCOUNTS.TXT.
 #include "server/frontend/accounts.h"
 
-#include <strings.h>
-
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
 
 namespace frontend {
 namespace {
@@ -20,21 +15,12 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Calls `each(line_number, line)` for every line of the file.
-template <typename F>
-void for_each_line(F each) {
-    std::ifstream in(kAccountsFile, std::ios::binary);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number)
-        each(number, std::string_view(line));
-}
+}  // namespace
 
 bool is_note(std::string_view line) {
     line = trim(line);
     return line.empty() || line.front() == '#';
 }
-
-}  // namespace
 
 std::optional<std::string> clean_name(std::string_view typed) {
     std::string name;
@@ -85,57 +71,6 @@ std::optional<AccountEntry> parse_account_line(std::string_view line) {
         }
     }
     return entry;
-}
-
-std::string format_account_line(const AccountEntry& entry) {
-    std::string line = entry.name + "|" + std::to_string(entry.age) + "|";
-    for (size_t i = 0; i < entry.keys.size(); ++i) {
-        if (i > 0) line += ',';
-        line += entry.keys[i];
-    }
-    return line;
-}
-
-std::optional<AccountEntry> find_account(std::string_view name) {
-    std::optional<AccountEntry> found;
-    for_each_line([&](int, std::string_view line) {
-        if (found) return;
-        auto entry = parse_account_line(line);
-        if (entry && strcasecmp(entry->name.c_str(), std::string(name).c_str()) == 0) {
-            found = std::move(entry);
-        }
-    });
-    return found;
-}
-
-bool add_account(const AccountEntry& entry, std::string* error) {
-    // A file whose last line lacks its line end must not swallow the new one.
-    bool needs_newline = false;
-    {
-        std::ifstream in(kAccountsFile, std::ios::binary | std::ios::ate);
-        if (in && in.tellg() > 0) {
-            in.seekg(-1, std::ios::end);
-            needs_newline = in.get() != '\n';
-        }
-    }
-    std::ofstream out(kAccountsFile, std::ios::binary | std::ios::app);
-    if (needs_newline) out << '\n';
-    out << format_account_line(entry) << '\n';
-    out.flush();
-    if (!out) {
-        if (error)
-            *error = std::string("cannot write ") + kAccountsFile + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
-std::vector<int> malformed_account_lines() {
-    std::vector<int> bad;
-    for_each_line([&](int number, std::string_view line) {
-        if (!is_note(line) && !parse_account_line(line)) bad.push_back(number);
-    });
-    return bad;
 }
 
 }  // namespace frontend

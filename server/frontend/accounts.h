@@ -1,8 +1,7 @@
-// The accounts of the users who sign on: the plain text file ACCOUNTS.TXT
-// in the data folder, one account a line, "name|age|keys" with the access
-// keys separated by commas ("Sysop|40|SYSOP"). Blank lines and lines that
-// begin with "#" are notes. New users are appended without keys: keys such
-// as the sysop key are granted only by editing the file.
+// What a name and an age may be, and the plain text file ACCOUNTS.TXT of
+// older worlds, which the account database imports once: one account a
+// line, "name|age|keys" with the access keys separated by commas
+// ("Sysop|40|SYSOP"). Blank lines and lines that begin with "#" are notes.
 #pragma once
 
 #include <optional>
@@ -32,14 +31,7 @@ std::optional<int> parse_age(std::string_view typed);
 
 // One line of the file; nothing for a note or a malformed line.
 std::optional<AccountEntry> parse_account_line(std::string_view line);
-std::string format_account_line(const AccountEntry& entry);
-
-// The account with this name (compared ignoring case), read afresh from
-// the file so that edits apply at the next sign-on.
-std::optional<AccountEntry> find_account(std::string_view name);
-// Appends a new account; false (with the reason in *error) when it cannot.
-bool add_account(const AccountEntry& entry, std::string* error);
-// Malformed lines of the file, for the start-up log (1-based line numbers).
-std::vector<int> malformed_account_lines();
+// A note: blank, or beginning with "#".
+bool is_note(std::string_view line);
 
 }  // namespace frontend

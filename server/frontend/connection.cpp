@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 namespace frontend {
 
@@ -11,6 +12,7 @@ void Connection::take_typed(std::string_view bytes, bool echo) {
     typed_bytes_ += bytes.size();
     std::string echoed;
     editor_.feed(bytes, line_limit_, echoed, lines_);
+    if (hidden_) std::erase_if(echoed, [](char c) { return c != '\n'; });
     if (echo && !echoed.empty()) write_text(echoed);
     // A flood of line ends must not queue without bound: the oldest lines
     // are kept, as a user typing ahead would expect.

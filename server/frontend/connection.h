@@ -51,6 +51,8 @@ class Connection {
     // tell activity from keep-alives.
     size_t typed_bytes() const { return typed_bytes_; }
     void set_line_limit(size_t limit) { line_limit_ = limit; }
+    // While hidden (a password is typed) only line ends are echoed.
+    void set_hidden(bool hidden) { hidden_ = hidden; }
     Charset charset() const { return editor_.charset(); }
 
   protected:
@@ -66,6 +68,7 @@ class Connection {
     std::deque<std::string> lines_;
     size_t line_limit_ = 250;
     size_t typed_bytes_ = 0;
+    bool hidden_ = false;
 
   private:
     std::string out_;

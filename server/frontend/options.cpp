@@ -49,7 +49,17 @@ const char* usage() {
            "  --charset SET      cp437 or utf8 for every terminal (default: by terminal type)\n"
            "  --max-line N       longest typed line (default: 250)\n"
            "  --idle SECONDS     idle users are signed off after this (default: 600, 0: never)\n"
-           "  --max-users N      telnet callers at once (default: 16)\n";
+           "  --max-users N      telnet callers at once (default: 16)\n"
+           "  --idle-signon SECONDS  idle limit before sign-on (default: 60, 0: none)\n"
+           "  --max-per-address N    calls at once from one address (default: 4, 0: no limit)\n"
+           "  --max-failed-passwords N  wrong passwords from one address in 10 minutes\n"
+           "                     that block it for 15 minutes (default: 5, 0: no limit)\n"
+           "  --max-new-accounts N   new accounts per address per hour (default: 3, 0: no limit)\n"
+           "  --hash-memory KIB  memory of each password hash (default: 65536, least: 8)\n"
+           "  --claim-imported   imported accounts without access keys may be claimed by\n"
+           "                     choosing a password at their next sign-on\n"
+           "  --port off         with --console: no telnet listener\n"
+           "usage: igmhost accounts|backup ... --help   account tools (see there)\n";
 }
 
 bool parse_options(int argc, char** argv, Options& options, std::string* error) {
@@ -61,6 +71,10 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
         }
         if (arg == "--console") {
             options.console = true;
+            continue;
+        }
+        if (arg == "--claim-imported") {
+            options.claim_imported = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -75,6 +89,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
             options.module = value;
         } else if (arg == "--address") {
             options.address = value;
+        } else if (arg == "--port" && value == "off") {
+            options.port = -1;
         } else if (arg == "--port") {
             ok = parse_int(value, 0, 65535, options.port);
         } else if (arg == "--charset") {
@@ -86,6 +102,16 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
             ok = parse_int(value, 0, 86400 * 7, options.idle_seconds);
         } else if (arg == "--max-users") {
             ok = parse_int(value, 1, 1000, options.max_users);
+        } else if (arg == "--idle-signon") {
+            ok = parse_int(value, 0, 86400, options.idle_signon_seconds);
+        } else if (arg == "--max-per-address") {
+            ok = parse_int(value, 0, 100000, options.max_per_address);
+        } else if (arg == "--max-failed-passwords") {
+            ok = parse_int(value, 0, 100000, options.max_failed_passwords);
+        } else if (arg == "--max-new-accounts") {
+            ok = parse_int(value, 0, 100000, options.max_new_accounts);
+        } else if (arg == "--hash-memory") {
+            ok = parse_int(value, 8, 4 * 1024 * 1024, options.hash_memory_kib);
         } else {
             *error = "unknown option: " + std::string(arg);
             return false;
@@ -94,6 +120,10 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
             *error = "bad value for " + std::string(arg) + ": " + std::string(value);
             return false;
         }
+    }
+    if (options.port < 0 && !options.console) {
+        *error = "--port off needs --console";
+        return false;
     }
     if (options.world.empty() || options.address.empty()) {
         *error = "--world and --address need a value";

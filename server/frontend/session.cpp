@@ -6,27 +6,22 @@
 
 #include "game/game.h"
 #include "include/host_interface.h"
+#include "server/accounts/rule_clock.h"
 #include "server/core/host_core.h"
-#include "server/frontend/accounts.h"
 #include "server/frontend/log_lines.h"
 
 namespace frontend {
-namespace {
-
-constexpr const char* kSysopName = "Sysop";
-constexpr const char* kSysopKey = "SYSOP";
-constexpr int kSysopAge = 40;
-
-}  // namespace
 
 Session::Session(int channel, std::unique_ptr<Connection> connection,
-                 std::function<bool(std::string_view)> in_use)
-    : last_input(Clock::now()),
+                 accounts::SignOnContext& accounts)
+    : last_input(rules::now()),
       channel_(channel),
       connection_(std::move(connection)),
-      in_use_(std::move(in_use)) {}
+      accounts_(accounts) {}
 
 size_t Session::line_limit(size_t max_line) const {
+    size_t dialog_limit = dialog_ ? dialog_->line_limit() : 0;
+    if (dialog_limit > 0 && dialog_limit < max_line) return dialog_limit;
     int module_limit = host::user(channel_).input_limit;
     if (module_limit > 0 && static_cast<size_t>(module_limit) < max_line) return module_limit;
     return max_line;
@@ -36,32 +31,31 @@ void Session::greet() {
     write(
         "\n\x1b[1;32mFar Reaches\x1b[0;32m -- the realms of K-VORN and their far "
         "places.\x1b[0m\n\n");
-    ask_name();
+    dialog_ = std::make_unique<accounts::SignOn>(accounts_, channel_, connection_->describe(),
+                                                 [this](std::string_view text) { write(text); });
+    stage_ = Stage::signing_on;
+    dialog_->ask_name();
 }
 
-void Session::ask_name() {
-    stage_ = Stage::name;
-    write("Name: ");
-}
-
-void Session::sign_on_console() {
+bool Session::sign_on_console(std::string* error) {
     console_ = true;
-    if (auto account = find_account(kSysopName)) {
-        signed_on_as(account->name, account->age, account->keys);
-    } else {
-        host::log("console: %s has no %s; the console signs on with the %s key", kAccountsFile,
-                  kSysopName, kSysopKey);
-        signed_on_as(kSysopName, kSysopAge, {kSysopKey});
-    }
+    accounts::Account account;
+    if (!accounts::console_account(*accounts_.db, &account, error)) return false;
+    std::string last_on = accounts::last_on_line(account);
+    accounts_.db->record_sign_on(account.id, rules::wall_now(), "console", "");
+    dialog_ = std::make_unique<accounts::SignOn>(accounts_, channel_, "console",
+                                                 [this](std::string_view text) { write(text); });
+    if (account.hash.empty())
+        last_on += "\n(No password is set for " + account.name + ": P sets one.)";
+    signed_on_as(account, last_on);
+    return true;
 }
 
 void Session::handle_line(const std::string& line) {
     switch (stage_) {
-        case Stage::name:
-            take_name(line);
-            break;
-        case Stage::age:
-            take_age(line);
+        case Stage::signing_on:
+        case Stage::changing_password:
+            after_dialog(dialog_->line(line));
             break;
         case Stage::realm:
             take_realm(line);
@@ -74,64 +68,42 @@ void Session::handle_line(const std::string& line) {
     }
 }
 
-void Session::take_name(std::string_view typed) {
-    if (typed.find_first_not_of(' ') == std::string_view::npos) {
-        ask_name();
-        return;
+void Session::hash_result(const accounts::HashResult& result) {
+    if (dialog_ && (stage_ == Stage::signing_on || stage_ == Stage::changing_password)) {
+        after_dialog(dialog_->result(result));
     }
-    auto name = clean_name(typed);
-    if (!name) {
-        write("A name is 1 to 20 letters, digits and blanks.\n");
-        ask_name();
-        return;
-    }
-    if (in_use_(*name)) {
-        write(*name + " is already signed on.\n");
-        ask_name();
-        return;
-    }
-    if (auto account = find_account(*name)) {
-        signed_on_as(account->name, account->age, account->keys);
-        return;
-    }
-    name_ = *name;
-    stage_ = Stage::age;
-    write("A new name! How old are you (1-120)? ");
 }
 
-void Session::take_age(std::string_view typed) {
-    auto age = parse_age(typed);
-    if (!age) {
-        write("Please type your age in years, from 1 to 120: ");
-        return;
+void Session::retry() {
+    if (stage_ == Stage::signing_on || stage_ == Stage::changing_password) {
+        after_dialog(dialog_->retry());
     }
-    // Someone else may have taken the name while this user thought.
-    if (find_account(name_) || in_use_(name_)) {
-        write(name_ + " was taken a moment ago.\n");
-        ask_name();
-        return;
-    }
-    std::string error;
-    if (!add_account({name_, *age, {}}, &error)) {
-        host::log("%s: %s", who(channel_, name_).c_str(), error.c_str());
-        write("Sorry, new accounts cannot be made just now.\n");
-        ask_name();
-        return;
-    }
-    host::log("%s: new account (age %d)", who(channel_, name_).c_str(), *age);
-    signed_on_as(name_, *age, {});
 }
 
-void Session::signed_on_as(std::string name, int age, std::vector<std::string> keys) {
-    name_ = std::move(name);
+void Session::after_dialog(accounts::SignOn::Outcome outcome) {
+    using Outcome = accounts::SignOn::Outcome;
+    if (outcome == Outcome::hang_up) {
+        close_with(dialog_->farewell(), dialog_->reason());
+    } else if (outcome == Outcome::done && stage_ == Stage::signing_on) {
+        signed_on_as(dialog_->account(), dialog_->last_on());
+    } else if (outcome == Outcome::done) {
+        account_ = dialog_->account();
+        show_realms();
+    }
+    connection_->set_hidden(stage_ != Stage::closing && dialog_->secret());
+}
+
+void Session::signed_on_as(const accounts::Account& signed_on, const std::string& last_on) {
+    account_ = signed_on;
+    name_ = account_.name;
     host::Account& account = host::account(channel_);
     account.name = name_;
-    account.shared.age = static_cast<uint8_t>(age);
-    account.keys = std::move(keys);
+    account.shared.age = static_cast<uint8_t>(account_.age);
+    account.keys = account_.keys;
     host::user(channel_).online = true;
     host::log("%s: signed on%s", who(channel_, name_).c_str(),
               account.keys.empty() ? "" : " (with access keys)");
-    write("Welcome, " + name_ + "!\n");
+    write("Welcome, " + name_ + "!\n" + last_on + "\n");
     show_realms();
 }
 
@@ -144,7 +116,8 @@ void Session::show_realms() {
                       std::string(game::instance_title(i)).c_str());
         write(line);
     }
-    write(console_ ? "  G) Goodbye (stops igmhost)\nYour choice: " : "  G) Goodbye\nYour choice: ");
+    write(console_ ? "  P) Set your password\n  G) Goodbye (stops igmhost)\nYour choice: "
+                   : "  P) Change your password\n  G) Goodbye\nYour choice: ");
 }
 
 void Session::take_realm(std::string_view typed) {
@@ -161,12 +134,18 @@ void Session::take_realm(std::string_view typed) {
         if (host::user(channel_).shared.current_module == 0) show_realms();
         return;
     }
+    if (typed == "P" || typed == "p") {
+        stage_ = Stage::changing_password;
+        dialog_->change_password(account_, !console_);
+        connection_->set_hidden(dialog_->secret());
+        return;
+    }
     if (typed == "G" || typed == "g" || typed == "Q" || typed == "q") {
         if (console_) stop_server_ = true;
         close_with("Farewell, " + name_ + "!\n", "said goodbye");
         return;
     }
-    if (!typed.empty()) write("Please choose 1, 2, 3 or G.\n");
+    if (!typed.empty()) write("Please choose 1, 2, 3, P or G.\n");
     show_realms();
 }
 
@@ -192,6 +171,7 @@ void Session::close_with(std::string_view text, std::string reason) {
     stage_ = Stage::closing;
     close_reason_ = std::move(reason);
     close_deadline = Clock::now() + std::chrono::seconds(2);
+    connection_->set_hidden(false);
 }
 
 void release_channel(int channel) {

@@ -1,6 +1,6 @@
-// One channel's user from connection to hang-up: the sign-on ("Name: ",
-// the age of a new name), the list of realms (the three instances of the
-// game), and then every typed line routed to the user's current module
+// One channel's user from connection to hang-up: the sign-on (the account
+// dialogs of server/accounts), the list of realms (the three instances of
+// the game), and then every typed line routed to the user's current module
 // through the host core.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/accounts/signon.h"
 #include "server/frontend/connection.h"
 
 namespace frontend {
@@ -19,20 +20,25 @@ using Clock = std::chrono::steady_clock;
 
 class Session {
   public:
-    enum class Stage { name, age, realm, playing, closing };
+    enum class Stage { signing_on, realm, changing_password, playing, closing };
 
-    // `in_use(name)` tells whether another channel has that name signed on.
-    Session(int channel, std::unique_ptr<Connection> connection,
-            std::function<bool(std::string_view)> in_use);
+    Session(int channel, std::unique_ptr<Connection> connection, accounts::SignOnContext& accounts);
 
     // A telnet caller: the greeting and the name prompt.
     void greet();
-    // The console: signed on at once as the sysop ("Sysop" of ACCOUNTS.TXT,
-    // or a built-in one holding the SYSOP key when the file has none).
-    void sign_on_console();
+    // The console: signed on at once, without a password, as the sysop
+    // (accounts::console_account). False with *error when it cannot be.
+    bool sign_on_console(std::string* error);
 
     // Handles one typed line according to the stage.
     void handle_line(const std::string& line);
+    // Typed lines must wait (a password is being checked): do not hand any.
+    bool waiting() const { return dialog_ && dialog_->waiting(); }
+    // A password hash this session may be waiting for.
+    void hash_result(const accounts::HashResult& result);
+    // A step the busy database held up: run it again now.
+    bool needs_retry() const { return dialog_ && dialog_->needs_retry(); }
+    void retry();
     // Sends `text` and then closes the connection, logging `reason`.
     void close_with(std::string_view text, std::string reason);
 
@@ -40,13 +46,17 @@ class Session {
     Connection& connection() { return *connection_; }
     Stage stage() const { return stage_; }
     const std::string& name() const { return name_; }
-    bool signed_on() const { return stage_ == Stage::realm || stage_ == Stage::playing; }
+    bool signed_on() const {
+        return stage_ == Stage::realm || stage_ == Stage::changing_password ||
+               stage_ == Stage::playing;
+    }
     bool is_console() const { return console_; }
     // The console's user said goodbye: igmhost is to stop.
     bool wants_server_stop() const { return stop_server_; }
     const std::string& close_reason() const { return close_reason_; }
 
-    Clock::time_point last_input;  // for the idle timeout
+    Clock::time_point last_input;  // for the idle timeout (rules::now())
+    bool idle_warned = false;      // told that the idle cut is a minute away
     size_t typed_seen = 0;         // typed_bytes() of the connection at the last look
     bool terminal_type_logged = false;
     Clock::time_point close_deadline;  // while closing: give up flushing then
@@ -56,10 +66,8 @@ class Session {
     size_t line_limit(size_t max_line) const;
 
   private:
-    void ask_name();
-    void take_name(std::string_view typed);
-    void take_age(std::string_view typed);
-    void signed_on_as(std::string name, int age, std::vector<std::string> keys);
+    void after_dialog(accounts::SignOn::Outcome outcome);
+    void signed_on_as(const accounts::Account& account, const std::string& last_on);
     void show_realms();
     void take_realm(std::string_view typed);
     void route_to_module(const std::string& line);
@@ -67,9 +75,11 @@ class Session {
 
     int channel_;
     std::unique_ptr<Connection> connection_;
-    std::function<bool(std::string_view)> in_use_;
-    Stage stage_ = Stage::name;
-    std::string name_;  // signed on, or the new name being asked for its age
+    accounts::SignOnContext& accounts_;
+    std::unique_ptr<accounts::SignOn> dialog_;  // sign-on and password change
+    accounts::Account account_;                 // once signed on
+    Stage stage_ = Stage::signing_on;
+    std::string name_;  // signed on
     bool console_ = false;
     bool stop_server_ = false;
     std::string close_reason_;

@@ -1,7 +1,8 @@
 // End-to-end harness for igmhost: a scratch world, igmhost spawned as a
 // child process on a free port (read from its log), and telnet callers on
 // real TCP connections that answer the negotiation the way a simple
-// client does.
+// client does. The servers are the test build, whose rules' clock the
+// scratch folder's clock file moves; passwords are hashed at the least cost.
 #pragma once
 
 #include <arpa/inet.h>
@@ -9,6 +10,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -95,6 +97,42 @@ inline int32_t field_i32(const std::string& record, size_t at) {
     _exit(127);
 }
 
+// The password each test account has: the demo world's, as README lists
+// them, and the same rule for the accounts of the tests' own worlds.
+inline std::string password_for(std::string_view name) {
+    if (strcasecmp(std::string(name).c_str(), "sysop") == 0) return "lantern-keeper";
+    std::string password;
+    for (char c : name)
+        if (c != ' ') password += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return password + "-demo";
+}
+
+inline constexpr const char* kLeastHashMemory = "8";  // KiB: fast hashing for tests
+
+// Runs igmhost (a tool, usually) with `args` after the program, standard
+// input from `input`; the exit status and what it wrote.
+inline std::pair<int, std::string> run_igmhost(const std::vector<std::string>& args,
+                                               const std::string& input = "") {
+    std::string command = "'" + std::string(IGMHOST_PATH) + "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    std::string scratch_in = (fs::temp_directory_path() / "igmhost-input-XXXXXX").string();
+    std::vector<char> pattern(scratch_in.begin(), scratch_in.end());
+    pattern.push_back('\0');
+    int fd = mkstemp(pattern.data());
+    [[maybe_unused]] auto n = write(fd, input.data(), input.size());
+    ::close(fd);
+    command += std::string(" <'") + pattern.data() + "' 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, got);
+    int status = pclose(pipe);
+    fs::remove(pattern.data());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
+}
+
 // A scratch folder holding the world ("world/") and igmhost's log.
 class Scratch {
   public:
@@ -114,10 +152,27 @@ class Scratch {
 
     // The demo world, made by the same tool `make demo` uses.
     void make_demo_world() {
-        std::string command = std::string(ZMB_SOURCE_DIR) + "/tools/make-demo-world '" +
+        std::string command = std::string("HASH_MEMORY=") + kLeastHashMemory + " IGMHOST='" +
+                              IGMHOST_PATH + "' " + ZMB_SOURCE_DIR + "/tools/make-demo-world '" +
                               world().string() + "' >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
+
+    // Gives each of `names` its password_for() with the account tool.
+    void set_passwords(const std::vector<std::string>& names) const {
+        for (const std::string& name : names) {
+            auto [status, out] = run_igmhost({"accounts", "passwd", name, "--world",
+                                              world().string(), "--hash-memory", kLeastHashMemory},
+                                             password_for(name) + "\n");
+            ASSERT_EQ(status, 0) << out;
+        }
+    }
+
+    // Moves the test build's rules' clock to `seconds` ahead of the real one.
+    void set_clock(long long seconds) const {
+        write_file(clock_file(), std::to_string(seconds) + "\n");
+    }
+    fs::path clock_file() const { return root_ / "clock"; }
 
   private:
     fs::path root_;
@@ -130,9 +185,16 @@ class Server {
     // With `descriptor_limit`, igmhost may open no more files than that.
     Server(const Scratch& scratch, std::vector<std::string> extra = {}, int descriptor_limit = 0)
         : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
-        std::vector<std::string> args = {IGMHOST_PATH,   "--world", scratch.world().string(),
-                                         "--port",       "0",       "--module",
-                                         ZMB_MODULE_PATH};
+        std::vector<std::string> args = {IGMHOST_TESTCLOCK_PATH,
+                                         "--world",
+                                         scratch.world().string(),
+                                         "--port",
+                                         "0",
+                                         "--module",
+                                         ZMB_MODULE_PATH,
+                                         "--hash-memory",
+                                         kLeastHashMemory};
+        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
         args.insert(args.end(), extra.begin(), extra.end());
         pid_ = spawn(args, log_path_, descriptor_limit);
         auto deadline = Clock::now() + std::chrono::seconds(10);
@@ -444,10 +506,23 @@ class Client {
     std::string sub_;
 };
 
+// Signs a known account on with its password_for(), up to the realm list.
+inline bool sign_in(Client& c, std::string_view name) {
+    return c.expect("Name: ") && c.say(name, "Password: ") &&
+           c.say(password_for(name), "Your choice: ");
+}
+
+// Makes a new account at the name prompt, up to the realm list.
+inline bool new_account(Client& c, std::string_view name, int age) {
+    std::string password = password_for(name);
+    return c.say(name, "Create a new account for ") && c.say("", "Choose a password") &&
+           c.say(password, "Type it again: ") && c.say(password, "How old are you (1-120)? ") &&
+           c.say(std::to_string(age), "Your choice: ");
+}
+
 // Signs a known account on and walks into realm `realm` (1-3).
 inline bool sign_on(Client& c, std::string_view name, int realm) {
-    return c.expect("Name: ") && c.say(name, "Your choice: ") &&
-           c.say(std::to_string(realm), "Your choice, ");
+    return sign_in(c, name) && c.say(std::to_string(realm), "Your choice, ");
 }
 
 // From the game's menu into Far Reaches: the module's menu of places.

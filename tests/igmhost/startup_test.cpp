@@ -82,8 +82,7 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
     Server again(scratch);
     Client c(again.port());
     ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say("Tess", "How old are you"));
-    ASSERT_TRUE(c.say("33", "Your choice: "));
+    ASSERT_TRUE(new_account(c, "Tess", 33));
     ASSERT_TRUE(c.say("3", "Which skill"));
     ASSERT_TRUE(c.say("3", "(M)ale or (F)emale?"));
     ASSERT_TRUE(c.say("m", "(1) Far Reaches!"));
@@ -159,6 +158,7 @@ class Pty {
         seen_ = strip_ansi(screen_).find(needle, seen_) + needle.size();
         return true;
     }
+    const std::string& screen() const { return screen_; }
     // The terminal settings of the pair, as the program in it sees them.
     termios settings() const {
         termios t{};
@@ -192,7 +192,7 @@ TEST(IgmhostConsole, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
     pty.type("1\r");
     ASSERT_TRUE(pty.expect("Press Enter"));
     pty.type("\r");
-    // The sysop holds the SYSOP key through ACCOUNTS.TXT.
+    // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
     ASSERT_TRUE(pty.expect("for Sysop Menu"));
     EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
 
@@ -254,6 +254,34 @@ TEST(IgmhostConsole, CatastroStillRestoresTheTerminal) {
     EXPECT_NE(read_file(log).find("catastro: the VORN IGM DATA file could not be used!"),
               std::string::npos)
         << read_file(log);
+}
+
+TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
+    Scratch scratch;
+    write_file(scratch.world() / "ACCOUNTS.TXT", "Sysop|40|SYSOP\n");
+    Pty pty;
+    fs::path log = scratch.root() / "console.log";
+    pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
+               ZMB_MODULE_PATH, "--hash-memory", kLeastHashMemory, "--console"},
+              log);
+    ASSERT_TRUE(pty.expect("No password is set for Sysop: P sets one."));
+    ASSERT_TRUE(pty.expect("P) Set your password"));
+    pty.type("p\r");
+    ASSERT_TRUE(pty.expect("Choose a password"));
+    pty.type("first-light\r");
+    ASSERT_TRUE(pty.expect("Type it again: "));
+    pty.type("first-light\r");
+    ASSERT_TRUE(pty.expect("Your password is changed."));
+    pty.type("g\r");
+    ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
+    EXPECT_EQ(pty.exit_status(), 0);
+    EXPECT_EQ(pty.screen().find("first-light"), std::string::npos) << "the password was echoed";
+
+    Server server(scratch);
+    Client c(server.port());
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(c.say("Sysop", "Password: "));
+    ASSERT_TRUE(c.say("first-light", "Welcome, Sysop!"));
 }
 
 }  // namespace

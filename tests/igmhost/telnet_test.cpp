@@ -12,6 +12,7 @@ constexpr size_t kCharm = 124;
 // A world of our own: accounts, and places that pause, wait or run away.
 void write_small_world(const Scratch& scratch) {
     write_file(scratch.world() / "ACCOUNTS.TXT", "Sysop|40|SYSOP\nAnna|30|\nBert|30|\nCora|30|\n");
+    scratch.set_passwords({"Anna", "Bert", "Cora"});
     write_place(scratch.world(), "PAUSE.LOR", "Pause Place",
                 {"`2A quiet room.", "/PAUSE", "/INPUT:Say something", "`2You said: |N", "/PAUSE"});
     write_place(scratch.world(), "WAITING.LOR", "Waiting Room",
@@ -26,8 +27,7 @@ void write_small_world(const Scratch& scratch) {
 // Signs `name` on in realm 1 (a new player there: class and sex asked) and
 // walks into the place titled `title`.
 void visit_place(Client& c, std::string_view name, std::string_view title) {
-    ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say(name, "Your choice: "));
+    ASSERT_TRUE(sign_in(c, name));
     ASSERT_TRUE(c.say("1", "Which skill draws you?"));
     ASSERT_TRUE(c.say("1", "(M)ale or (F)emale?"));
     ASSERT_TRUE(c.say("", "Your choice, "));
@@ -75,7 +75,8 @@ TEST(IgmhostTelnet, EveryKindOfLineEndEndsOneLineAndEditingWorks) {
     typed += "Annx\ba\r";
     typed += '\0';
     c.send_raw(typed);
-    ASSERT_TRUE(c.expect("Welcome, Anna!"));
+    ASSERT_TRUE(c.expect("Password: "));
+    ASSERT_TRUE(c.say(password_for("Anna"), "Welcome, Anna!"));
     c.send_raw("1\n");
     ASSERT_TRUE(c.expect("Which skill draws you?"));
     // A lone ESC (and ESC O) right before the line end: the line still ends.
@@ -125,7 +126,8 @@ TEST(IgmhostTelnet, IdleCallerIsToldAndDisconnected) {
     ASSERT_TRUE(idle.expect("You have been idle too long. Goodbye!", 2));
     EXPECT_TRUE(idle.closed_by_server(2));
     EXPECT_TRUE(server.wait_for_log("channel 0: disconnect: idle timeout"));
-    ASSERT_TRUE(busy.say("Anna", "Welcome, Anna!"));
+    ASSERT_TRUE(busy.say("Anna", "Password: "));
+    ASSERT_TRUE(busy.say(password_for("Anna"), "Welcome, Anna!"));
 }
 
 TEST(IgmhostTelnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) {
@@ -145,8 +147,7 @@ TEST(IgmhostTelnet, DroppedCallerMidScriptFreesTheChannelAndKeepsWhatWasStored) 
 
     // The only line is free again, and nothing of the old visit leaks into it.
     Client again(server.port());
-    ASSERT_TRUE(again.expect("Name: "));
-    ASSERT_TRUE(again.say("Anna", "Your choice: "));
+    ASSERT_TRUE(sign_in(again, "Anna"));
     ASSERT_TRUE(again.say("1", "welcome back, Anna."));
     ASSERT_TRUE(again.expect("Charm 2"));
     EXPECT_EQ(field_i16(player_record(scratch.world(), "KXPVORN", 0), kCharm), 2);
@@ -178,11 +179,10 @@ TEST(IgmhostTelnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
     write_small_world(scratch);
     Server server(scratch);
     Client good(server.port());
-    ASSERT_TRUE(good.expect("Name: "));
-    ASSERT_TRUE(good.say("Anna", "Your choice: "));
+    ASSERT_TRUE(sign_in(good, "Anna"));
 
     Client junk(server.port(), "");
-    ASSERT_TRUE(junk.expect("Name: "));
+    ASSERT_TRUE(sign_in(junk, "Bert"));
     std::string bytes;
     bytes += "\xFF\xFB\x99\xFF\xFD\xC8\xFF\xFE\x63";         // options nobody knows
     bytes += "\xFF\xFA\x18\x00" + std::string(100000, 'x');  // a subnegotiation that never ends
@@ -192,8 +192,8 @@ TEST(IgmhostTelnet, JunkAndHugeLinesDoNotHurtTheServerOrOthers) {
     bytes += "\r\n\x1b[A\x1b[1;5C\x1bOP\b\x7f\r\0\n";
     junk.send_raw(bytes);
     junk.send_raw(std::string(1 << 20, 'Q') + "\r\n");  // a line of a megabyte
-    // Every junk line was refused as a name, in order, and then a real one works.
-    ASSERT_TRUE(junk.say("Bert", "Welcome, Bert!", 10));
+    // Every junk line was refused as a realm, in order, and then a real one works.
+    ASSERT_TRUE(junk.say("2", "Which skill draws you?", 10));
     // The megabyte line was cut at --max-line (250) characters: so many
     // were echoed (the echo may come in pieces between other output), and
     // one more Q, from the line of every byte value.
@@ -218,7 +218,8 @@ TEST(IgmhostTelnet, FullServerTurnsCallersAway) {
     ASSERT_TRUE(second.expect("Sorry, all 1 lines are busy. Please call again later."));
     EXPECT_TRUE(second.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("refused: all 1 lines busy"));
-    ASSERT_TRUE(first.say("Anna", "Welcome, Anna!"));
+    ASSERT_TRUE(first.say("Anna", "Password: "));
+    ASSERT_TRUE(first.say(password_for("Anna"), "Welcome, Anna!"));
 }
 
 TEST(IgmhostTelnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) {
@@ -231,7 +232,7 @@ TEST(IgmhostTelnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) 
 #endif
     write_small_world(scratch);
     // Enough for the server's own files and a few callers, not for all.
-    Server server(scratch, {}, 12);
+    Server server(scratch, {"--max-per-address", "0"}, 18);
     std::vector<std::unique_ptr<Client>> callers;
     for (int i = 0; i < 8; ++i)
         callers.push_back(std::make_unique<Client>(server.port()));
@@ -266,7 +267,8 @@ TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedAndOthersGoOn) {
     // From here on the runaway place writes forever and `sink` reads nothing.
     Client other(server.port());
     ASSERT_TRUE(other.expect("Name: "));
-    ASSERT_TRUE(other.say("Bert", "Welcome, Bert!", 2));
+    ASSERT_TRUE(other.say("Bert", "Password: ", 2));
+    ASSERT_TRUE(other.say(password_for("Bert"), "Welcome, Bert!", 2));
     // The script is held back while its output moves at all, and on
     // loopback the kernel takes in a few megabytes for the client first.
     ASSERT_TRUE(server.wait_for_log("(Anna): disconnect: output queue over 1 MB", 120));
@@ -282,7 +284,8 @@ TEST(IgmhostTelnet, SlowReaderOfALoopingScriptStaysConnected) {
     visit_place(slow, "Anna", "Runaway Place");
     Client other(server.port());
     ASSERT_TRUE(other.expect("Name: "));
-    ASSERT_TRUE(other.say("Bert", "Welcome, Bert!", 2));
+    ASSERT_TRUE(other.say("Bert", "Password: ", 2));
+    ASSERT_TRUE(other.say(password_for("Bert"), "Welcome, Bert!", 2));
     // About 10 KB a second for six seconds.
     size_t before = slow.data().size();
     auto until = deadline_after(6);
@@ -304,8 +307,7 @@ TEST(IgmhostTelnet, SigtermTellsUsersAndStopsCleanly) {
     write_small_world(scratch);
     Server server(scratch);
     Client anna(server.port());
-    ASSERT_TRUE(anna.expect("Name: "));
-    ASSERT_TRUE(anna.say("Anna", "Your choice: "));
+    ASSERT_TRUE(sign_in(anna, "Anna"));
     EXPECT_EQ(server.stop(SIGTERM), 0);
     EXPECT_TRUE(anna.expect("igmhost is shutting down. Farewell!"));
     EXPECT_TRUE(anna.closed_by_server());

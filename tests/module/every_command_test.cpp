@@ -1,10 +1,10 @@
 // Every keyword of the command table in one script, run visit after visit to
 // its end, and every keyword again with hostile arguments. Run under the
 // sanitizers too: nothing here may read or write out of bounds or overflow.
-#include <array>
 #include <string>
 #include <string_view>
 
+#include "module/script/keywords.h"
 #include "tests/support/module_fixture.h"
 
 using ::testing::AllOf;
@@ -14,17 +14,6 @@ using ::testing::Not;
 
 namespace test {
 namespace {
-
-constexpr std::array<std::string_view, 54> kKeywords = {
-    "/WAIT:",     "/STRIP",      "/UCASE",       "/LCASE",     "/MCASE",       "/OCASE",
-    "/ALLTRIM",   "/INSIDE",     "/SAMETO",      "/SAMEND",    "/NEEDS:",      "/CLEAR",
-    "/RETURN",    "/LOOP",       "/LOAD:",       "/UNLOAD",    "/GOSUB:",      "/LABEL",
-    "/GOTO:",     "/RAND",       "/CHARM:",      "/MONEY:",    "/EXPER:",      "/HEALHITS",
-    "/FIGHTS:",   "/GIVEHORSE",  "/REMOVEHORSE", "/GIVEGEMS:", "/REMOVEFIGHT", "/REMOVEGEM",
-    "/CHOICE:",   "/HASFIGHTS:", "/PAUSE",       "/HALT",      "/ABORT",       "/ANYQUIT",
-    "/KNIGHT",    "/THIEF",      "/MYSTIC",      "/MALE",      "/FEMALE",      "/ADULT",
-    "/HASCHARM:", "/HASHORSE:",  "/HASGEMS:",    "/LEVEL:",    "/VAL",         "/IFVAL",
-    "/INPUT",     "/COPY",       "/STRING",      "/MID",       "/SAMEAS",      "/END"};
 
 // Visits 1 to 6 each take one of the six rewards, then run everything else
 // and end at /ABORT; visit 7 jumps straight to /HALT.
@@ -55,10 +44,10 @@ using EveryCommand = ScriptTest;
 
 TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
     const std::string both = "\n" + std::string(kEveryCommand) + std::string(kLoaded);
-    for (std::string_view keyword : kKeywords)
-        ASSERT_NE(both.find("\n" + std::string(keyword)), std::string::npos) << keyword;
-    world.write("QHYVIGMS/SUB.LOR", "Vorn IGM Script: Sub\n" + std::string(kLoaded));
-    world.write("QHYVIGMS/ALL.LOR", "Vorn IGM Script: All\n" + std::string(kEveryCommand));
+    for (const auto& entry : zmb::script::kKeywords)
+        ASSERT_NE(both.find(std::string("\n").append(entry.text)), std::string::npos) << entry.text;
+    world.write("QHYVIGMS/SUB.LOR", std::string("Vorn IGM Script: Sub\n").append(kLoaded));
+    world.write("QHYVIGMS/ALL.LOR", std::string("Vorn IGM Script: All\n").append(kEveryCommand));
     p.set_record(PlayerBytes().level(3).gold(10).forest_fights(2).gems(2).charm(2).horse(1));
     p.set_age(20);
     for (int visit = 1; visit <= 6; ++visit) {
@@ -97,7 +86,8 @@ TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
 TEST_F(EveryCommand, HostileArgumentsKeepEveryFieldWithinItsSize) {
     for (int n = 1; n <= 6; ++n)
         set_str(n, "|A`4|N~~~~~~~~~~~~~~~~~~~");
-    for (std::string_view keyword : kKeywords) {
+    for (const auto& entry : zmb::script::kKeywords) {
+        const std::string_view keyword = entry.text;
         if (keyword == "/RETURN" || keyword == "/LOOP") continue;
         const std::string k(keyword);
         new_visit();

@@ -170,10 +170,10 @@ struct Visit {
         set_time(kClock);
         const char* names[] = {"one", "two", "three", "four", "five"};
         for (int n = 1; n <= 5; ++n) {
-            const std::string file = "P" + std::to_string(n) + ".LOR";
+            const std::string file = std::string("P").append(std::to_string(n)).append(".LOR");
             world.script(file, names[n - 1],
                          {std::string("`2Place ") + names[n - 1], file,
-                          "`2You reach place " + std::to_string(n) + "."});
+                          std::string("`2You reach place ").append(std::to_string(n)).append(".")});
         }
         world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(500));
     }

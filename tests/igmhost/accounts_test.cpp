@@ -1,0 +1,348 @@
+// Accounts end to end over real TCP: passwords, the sysop's key, account
+// tools against a running server, the abuse limits under a moved clock,
+// and one server per world.
+#include "tests/igmhost/igmhost_harness.h"
+
+namespace igmtest {
+namespace {
+
+// igmhost run to its end with `args` after the program; status and output.
+std::pair<int, std::string> run_server_to_end(const Scratch& scratch,
+                                              std::vector<std::string> args) {
+    args.insert(args.begin(), IGMHOST_PATH);
+    fs::path output = scratch.root() / "run.out";
+    fs::remove(output);
+    int status = 0;
+    waitpid(Server::spawn(args, output), &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(output)};
+}
+
+// Types a wrong password `times` times after the name.
+bool wrong_passwords(Client& c, std::string_view name, int times) {
+    if (!c.expect("Name: ") || !c.say(name, "Password: ")) return false;
+    for (int i = 0; i < times; ++i) {
+        c.line("not-" + password_for(name));
+        bool last = i + 1 == 3;
+        if (!c.expect(last ? "goodbye" : "Wrong password.") || (!last && !c.expect("Password: ")))
+            return false;
+    }
+    return true;
+}
+
+TEST(IgmhostAccounts, NamesWithoutTheirPasswordAreNotTaken) {
+    struct Case {
+        const char* accounts_txt;  // the world's accounts before the start
+        const char* option;        // an extra server option, or ""
+        const char* name;
+        const char* reply;
+    } cases[] = {
+        // An imported account with a key and no password: refused over the network.
+        {"Sysop|40|SYSOP\n", "--claim-imported", "sysop", "holds access keys and has no password"},
+        // Without a key, locked unless the sysop lets it be claimed.
+        {"Ardo|34|\n", "", "Ardo", "Ardo is locked until the sysop sets its password."},
+        {"Ardo|34|\n", "--claim-imported", "ardo", "Ardo has no password yet: choose one"},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.reply);
+        Scratch scratch;
+        write_file(scratch.world() / "ACCOUNTS.TXT", t.accounts_txt);
+        Server server(
+            scratch, t.option[0] ? std::vector<std::string>{t.option} : std::vector<std::string>{});
+        Client c(server.port());
+        ASSERT_TRUE(c.expect("Name: "));
+        ASSERT_TRUE(c.say(t.name, t.reply));
+        EXPECT_EQ(c.text().find("Welcome"), std::string::npos);
+    }
+    // A claim sets the password, and from then on it is asked for.
+    Scratch scratch;
+    write_file(scratch.world() / "ACCOUNTS.TXT", "Ardo|34|\n");
+    Server server(scratch, {"--claim-imported"});
+    {
+        Client c(server.port());
+        ASSERT_TRUE(c.expect("Name: "));
+        ASSERT_TRUE(c.say("Ardo", "Choose a password"));
+        ASSERT_TRUE(c.say(password_for("Ardo"), "Type it again: "));
+        ASSERT_TRUE(c.say(password_for("Ardo"), "Welcome, Ardo!"));
+    }
+    EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
+    Client again(server.port());
+    ASSERT_TRUE(sign_in(again, "Ardo"));
+}
+
+TEST(IgmhostAccounts, NewAccountOutlivesARestartAndNoPasswordIsStoredInClear) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    {
+        Server server(scratch);
+        Client c(server.port());
+        ASSERT_TRUE(c.expect("Name: "));
+        ASSERT_TRUE(new_account(c, "Wren", 19));
+        EXPECT_EQ(c.text().find(password_for("Wren")), std::string::npos) << "password echoed";
+        EXPECT_EQ(server.log().find(password_for("Wren")), std::string::npos) << "in the log";
+        EXPECT_EQ(server.stop(), 0);
+    }
+    std::string files;
+    for (const char* name : {"IGMHOST.DB", "IGMHOST.DB-wal"})
+        files += read_file(scratch.world() / name);
+    ASSERT_NE(files.find("Wren"), std::string::npos) << "the account is in the database";
+    for (const char* name : {"Wren", "Ardo", "Sysop"})
+        EXPECT_EQ(files.find(password_for(name)), std::string::npos) << name;
+    EXPECT_NE(files.find("$argon2id$"), std::string::npos);
+
+    Server server(scratch);
+    Client c(server.port());
+    ASSERT_TRUE(sign_in(c, "wren"));
+    EXPECT_NE(c.text().find("Last on: "), std::string::npos);
+    EXPECT_NE(c.text().find(" from 127.0.0.1"), std::string::npos);
+}
+
+TEST(IgmhostAccounts, ThreeWrongPasswordsEndTheCallAndBadPasswordsAreRefused) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--max-failed-passwords", "0"});
+    Client c(server.port());
+    ASSERT_TRUE(wrong_passwords(c, "Ardo", 3));
+    EXPECT_TRUE(c.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("disconnect: three wrong passwords"));
+
+    // Passwords a new account cannot have: too short, too long.
+    Client n(server.port());
+    ASSERT_TRUE(n.expect("Name: "));
+    ASSERT_TRUE(n.say("Tamsin", "Create a new account"));
+    ASSERT_TRUE(n.say("", "Choose a password"));
+    for (const std::string& bad : {std::string(""), std::string("abc"), std::string(1000, 'p')})
+        ASSERT_TRUE(n.say(bad, "A password is 4 to 64 printable characters."));
+    ASSERT_TRUE(n.say("good-one", "Type it again: "));
+    ASSERT_TRUE(n.say("good-two", "The two passwords differ."));
+}
+
+TEST(IgmhostAccounts, SamePasswordFromUtf8AndCp437TerminalsMatches) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client utf8(server.port(), "XTERM");
+    ASSERT_TRUE(utf8.expect("Name: "));
+    ASSERT_TRUE(utf8.say("Elodie", "Create a new account"));
+    ASSERT_TRUE(utf8.say("", "Choose a password"));
+    ASSERT_TRUE(utf8.say("caf\xC3\xA9-au-lait", "Type it again: "));
+    ASSERT_TRUE(utf8.say("caf\xC3\xA9-au-lait", "How old"));
+    ASSERT_TRUE(utf8.say("30", "Your choice: "));
+    utf8.close();
+    Client cp437(server.port(), "ANSI");
+    ASSERT_TRUE(cp437.expect("Name: "));
+    ASSERT_TRUE(cp437.say("Elodie", "Password: "));
+    ASSERT_TRUE(cp437.say("caf\x82-au-lait", "Welcome, Elodie!"));
+}
+
+TEST(IgmhostAccounts, CorrectPasswordTakesOverAStillOpenCall) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    Client first(server.port());
+    ASSERT_TRUE(sign_on(first, "Ardo", 1));
+    Client second(server.port());
+    ASSERT_TRUE(sign_in(second, "ARDO"));
+    EXPECT_NE(second.text().find("Your earlier call has been ended."), std::string::npos);
+    ASSERT_TRUE(first.expect("signed on again elsewhere"));
+    EXPECT_TRUE(first.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("disconnect: taken over by a new call from 127.0.0.1"));
+    ASSERT_TRUE(second.say("1", "welcome back, Ardo."));
+}
+
+TEST(IgmhostAccounts, PlayerChangesTheirPasswordFromTheRealmList) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    {
+        Client c(server.port());
+        ASSERT_TRUE(sign_in(c, "Mira"));
+        ASSERT_TRUE(c.say("P", "Current password: "));
+        ASSERT_TRUE(c.say("wrong-one", "your password stays as it was"));
+        ASSERT_TRUE(c.say("p", "Current password: "));
+        ASSERT_TRUE(c.say(password_for("Mira"), "Choose a password"));
+        ASSERT_TRUE(c.say("moonlit-path", "Type it again: "));
+        ASSERT_TRUE(c.say("moonlit-path", "Your password is changed."));
+        ASSERT_TRUE(c.expect("Your choice: "));
+    }
+    Client c(server.port());
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(c.say("Mira", "Password: "));
+    ASSERT_TRUE(c.say("moonlit-path", "Welcome, Mira!"));
+}
+
+TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch);
+    std::string world = scratch.world().string();
+    struct Step {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        const char* output;
+    } steps[] = {
+        {{"accounts", "passwd", "Brannoc", "--hash-memory", "8"},
+         "iron-gate\n",
+         0,
+         "password set for Brannoc"},
+        {{"accounts", "passwd", "Nobody"}, "iron-gate\n", 1, "no account named Nobody"},
+        {{"accounts", "passwd", "Brannoc"}, "ab\n", 1, "a password is 4 to 64"},
+        {{"accounts", "grant", "brannoc", "wizard"}, "", 0, ""},
+        {{"accounts", "revoke", "Sysop", "SYSOP"}, "", 0, ""},
+        {{"accounts", "delete", "Old Teg"}, "", 0, "the name stays retired"},
+        {{"accounts", "grant", "Nobody", "X"}, "", 1, "no account named Nobody"},
+        {{"accounts", "list"}, "", 0, "Brannoc               52  WIZARD"},
+        {{"accounts", "frobnicate"}, "", 2, "usage: igmhost accounts"},
+        {{"accounts", "--help"}, "", 0, "igmhost backup DIR"},
+    };
+    for (Step& s : steps) {
+        SCOPED_TRACE(s.args[1]);
+        s.args.insert(s.args.end(), {"--world", world});
+        auto [status, out] = run_igmhost(s.args, s.input);
+        EXPECT_EQ(status, s.status) << out;
+        EXPECT_NE(out.find(s.output), std::string::npos) << out;
+    }
+    auto [status, out] = run_igmhost({"accounts", "list", "--world", world + "/nowhere"});
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(out.find("cannot use the world folder"), std::string::npos) << out;
+
+    // The running server sees each change at the next sign-on.
+    Client brannoc(server.port());
+    ASSERT_TRUE(brannoc.expect("Name: "));
+    ASSERT_TRUE(brannoc.say("Brannoc", "Password: "));
+    ASSERT_TRUE(brannoc.say("iron-gate", "Welcome, Brannoc!"));
+    EXPECT_TRUE(server.wait_for_log("(Brannoc): signed on (with access keys)"));
+    Client teg(server.port());
+    ASSERT_TRUE(teg.expect("Name: "));
+    ASSERT_TRUE(teg.say("old teg", "Old Teg is retired and cannot be used."));
+
+    // A backup while the server runs is a world of its own.
+    fs::path copy = scratch.root() / "copy";
+    std::tie(status, out) = run_igmhost({"backup", copy.string(), "--world", world});
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_TRUE(fs::exists(copy / "KXPVORN" / "PLAYER.DAT"));
+    std::tie(status, out) = run_igmhost({"accounts", "list", "--world", copy.string()});
+    EXPECT_NE(out.find("Brannoc               52  WIZARD"), std::string::npos) << out;
+}
+
+TEST(IgmhostAccounts, OneServerPerWorldAndADamagedDatabaseStopsTheStart) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    {
+        Server first(scratch);
+        auto [status, out] = run_server_to_end(scratch, {"--world", scratch.world().string()});
+        EXPECT_NE(status, 0);
+        EXPECT_NE(out.find("in use by another igmhost (pid " + std::to_string(first.pid()) + ")"),
+                  std::string::npos)
+            << out;
+        std::string remake = std::string(ZMB_SOURCE_DIR) + "/tools/make-demo-world '" +
+                             scratch.world().string() + "' 2>&1";
+        EXPECT_NE(std::system(remake.c_str()), 0) << "a served world is remade";
+        EXPECT_TRUE(fs::exists(scratch.world() / "IGMHOST.DB"));
+    }
+    // Garbage for a database: the start stops and names the file; nobody
+    // gets an empty account list to re-register the sysop's name in.
+    fs::remove(scratch.world() / "IGMHOST.DB-wal");
+    fs::remove(scratch.world() / "IGMHOST.DB-shm");
+    write_file(scratch.world() / "IGMHOST.DB", std::string(4096, 'g'));
+    auto [status, out] = run_server_to_end(scratch, {"--world", scratch.world().string()});
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("IGMHOST.DB: damaged or not a database"), std::string::npos) << out;
+    EXPECT_EQ(out.find("listening on"), std::string::npos);
+}
+
+TEST(IgmhostAccounts, ImportOfAccountsTxtHappensOnceAndIsLogged) {
+    Scratch scratch;
+    write_file(scratch.world() / "ACCOUNTS.TXT",
+               "# a note\nArdo|34|\nno age here\n\nZed|not a number|\nMira|16|\n");
+    {
+        Server server(scratch);
+        EXPECT_TRUE(server.wait_for_log(
+            "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 3, 5)"));
+    }
+    EXPECT_FALSE(fs::exists(scratch.world() / "ACCOUNTS.TXT"));
+    EXPECT_TRUE(fs::exists(scratch.world() / "ACCOUNTS.TXT.imported"));
+    Server again(scratch);
+    EXPECT_EQ(again.log().find("imported"), std::string::npos);
+}
+
+// ---- the abuse limits, with the rules' clock moved ----
+
+TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--max-failed-passwords", "4"});
+    Client first(server.port());
+    ASSERT_TRUE(wrong_passwords(first, "Ardo", 3));
+    Client second(server.port());
+    ASSERT_TRUE(wrong_passwords(second, "Mira", 0));
+    ASSERT_TRUE(second.say("nope", "Too many wrong passwords from your address."));
+    EXPECT_TRUE(second.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("127.0.0.1 blocked for 15 minutes after 4 wrong passwords"));
+    Client refused(server.port());
+    ASSERT_TRUE(refused.expect("Please try again later."));
+    EXPECT_TRUE(refused.closed_by_server());
+
+    scratch.set_clock(14 * 60);
+    Client still(server.port());
+    EXPECT_TRUE(still.closed_by_server());
+    scratch.set_clock(15 * 60 + 1);
+    Client later(server.port());
+    ASSERT_TRUE(sign_in(later, "Ardo"));
+}
+
+TEST(IgmhostLimits, CallsAtOnceFromOneAddressAreCapped) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--max-per-address", "2"});
+    Client a(server.port()), b(server.port());
+    ASSERT_TRUE(a.expect("Name: "));
+    ASSERT_TRUE(b.expect("Name: "));
+    Client c(server.port());
+    ASSERT_TRUE(c.expect("no more than 2 calls at once from one address"));
+    EXPECT_TRUE(c.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("refused: 2 calls from 127.0.0.1 already"));
+    a.close();
+    ASSERT_TRUE(server.wait_for_log("channel 0: disconnect: carrier lost"));
+    Client d(server.port());
+    ASSERT_TRUE(d.expect("Name: "));
+}
+
+TEST(IgmhostLimits, NewAccountsPerAddressAreCappedForAnHour) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--max-new-accounts", "1", "--idle-signon", "0", "--idle", "0"});
+    Client c(server.port());
+    ASSERT_TRUE(c.expect("Name: "));
+    ASSERT_TRUE(new_account(c, "Pell", 22));
+    Client d(server.port());
+    ASSERT_TRUE(d.expect("Name: "));
+    ASSERT_TRUE(d.say("Quill", "No more new accounts from your address for now."));
+    EXPECT_TRUE(server.wait_for_log("new account refused: the limit of 1 an hour"));
+    scratch.set_clock(61 * 60);
+    ASSERT_TRUE(d.expect("Name: "));
+    ASSERT_TRUE(new_account(d, "Quill", 23));
+}
+
+TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCut) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--idle", "300", "--idle-signon", "30"});
+    Client before(server.port());
+    Client after(server.port());
+    ASSERT_TRUE(before.expect("Name: "));
+    ASSERT_TRUE(sign_in(after, "Ardo"));
+    scratch.set_clock(31);
+    ASSERT_TRUE(before.expect("You have been idle too long. Goodbye!", 3));
+    EXPECT_TRUE(before.closed_by_server());
+    EXPECT_EQ(after.rest().find("signed off"), std::string::npos);
+
+    scratch.set_clock(241);
+    ASSERT_TRUE(after.expect("You will be signed off in 60 seconds unless you type something.", 3));
+    scratch.set_clock(301);
+    ASSERT_TRUE(after.expect("You have been idle too long. Goodbye!", 3));
+    EXPECT_TRUE(server.wait_for_log("(Ardo): disconnect: idle timeout"));
+}
+
+}  // namespace
+}  // namespace igmtest
