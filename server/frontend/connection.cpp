@@ -10,9 +10,18 @@ namespace frontend {
 
 void Connection::take_typed(std::string_view bytes, bool echo) {
     typed_bytes_ += bytes.size();
+    const bool line_waiting = !lines_.empty();
     std::string echoed;
     editor_.feed(bytes, line_limit_, echoed, lines_);
     if (hidden_) std::erase_if(echoed, [](char c) { return c != '\n'; });
+    // What is typed behind a line the session has not taken yet is not
+    // echoed: the answer to that line may be a prompt that hides typing,
+    // as a name typed with its password in one packet would be.
+    if (line_waiting) {
+        echoed.clear();
+    } else if (const size_t end = echoed.find('\n'); end != std::string::npos) {
+        echoed.resize(end + 1);
+    }
     if (echo && !echoed.empty()) write_text(echoed);
     // A flood of line ends must not queue without bound: the oldest lines
     // are kept, as a user typing ahead would expect.

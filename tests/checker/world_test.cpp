@@ -10,13 +10,12 @@
 namespace {
 
 using checker_test::Folder;
-using checker_test::without_file;
 
 // The findings of a world, each as "FILE:LINE:COLUMN: severity: message"
 // with FILE as the module names it.
-std::vector<std::string> world_findings(const Folder& folder) {
+std::vector<std::string> world_findings(const std::filesystem::path& root) {
     std::vector<std::string> out;
-    for (const auto& f : checker::check_world(folder.root(), checker::Naming::module))
+    for (const auto& f : checker::check_world(root, checker::Naming::module))
         out.push_back(checker::format_finding(f));
     return out;
 }
@@ -30,59 +29,48 @@ void expect_starts(const std::vector<std::string>& found,
 
 const char* const kNews = "Vorn IGM Script: News\nNothing new.\n";
 
-struct MenuCase {
-    const char* what;
-    const char* file;
-    std::string text;
-    std::vector<std::string> expected;
-};
-
 TEST(CheckerWorld, MenuLinesOfAPlace) {
-    const MenuCase cases[] = {
-        {"a header without the blank after the colon",
-         "CAVE.LOR",
+    const struct {
+        const char* file;  // in QHYVIGMS
+        std::string text;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"CAVE.LOR",
          "Vorn IGM Script:Cave\nThe Cave\nCAVE.LOR\n/CLEAR\n",
          {"QHYVIGMS\\CAVE.LOR:1:1: error: the header must begin with 'Vorn IGM Script: ' (colon "
           "and blank): the menu lists this place"}},
-        {"no header at all",
-         "CAVE.LOR",
+        {"CAVE.LOR",
          "A cave\nThe Cave\nCAVE.LOR\n",
          {"QHYVIGMS\\CAVE.LOR: warning: no player can reach this script",
           "QHYVIGMS\\CAVE.LOR:1:1: error: the header must begin with 'Vorn IGM Script: ': the "
           "module refuses to start this script"}},
-        {"a title longer than the stats screen shows",
-         "CAVE.LOR",
+        {"CAVE.LOR",
          "Vorn IGM Script: The Very Deep And Dark Cave Of The North\nThe Cave\nCAVE.LOR\n/CLEAR\n",
          {"QHYVIGMS\\CAVE.LOR:1:48: warning: the title is 40 characters long"}},
-        {"a file-name line naming another file",
-         "CAVE.LOR",
+        {"CAVE.LOR",
          "Vorn IGM Script: Cave\nThe Cave\nGROTTO.LOR\n/CLEAR\n",
          {"QHYVIGMS\\CAVE.LOR:3:1: error: line 3 names 'GROTTO.LOR', but this file is 'CAVE.LOR'"}},
-        {"a file-name line that is not 8.3",
-         "CAVE.LOR",
+        {"CAVE.LOR",
          "Vorn IGM Script: Cave\nThe Cave\nTHE CAVE.LOR\n/CLEAR\n",
          {"QHYVIGMS\\CAVE.LOR:3:1: error: line 3 names the place's file, 'THE CAVE.LOR', which is "
           "not an 8.3 name"}},
-        {"a file that is not 8.3",
-         "DEEPCAVERN.LOR",
+        {"DEEPCAVERN.LOR",
          "Vorn IGM Script: Cave\nThe Cave\nDEEPCAVERN.LOR\n/CLEAR\n",
          {"QHYVIGMS\\DEEPCAVERN.LOR: error: the file name 'DEEPCAVERN.LOR' is not an 8.3 name",
           "QHYVIGMS\\DEEPCAVERN.LOR:3:1: error: line 3 names the place's file, 'DEEPCAVERN.LOR'"}},
-        {"a menu title too wide for its line",
-         "CAVE.LOR",
-         "Vorn IGM Script: Cave\n`2" + std::string(72, 'c') + "\nCAVE.LOR\n/CLEAR\n",
+        {"CAVE.LOR",
+         std::string("Vorn IGM Script: Cave\n`2").append(72, 'c').append("\nCAVE.LOR\n/CLEAR\n"),
          {"QHYVIGMS\\CAVE.LOR:2:1: warning: the menu title is 72 characters wide"}},
-        {"a place that shows its file-name line",
-         "CAVE.LOR",
+        {"CAVE.LOR",
          "Vorn IGM Script: Cave\nThe Cave\nCAVE.LOR\nA dark cave.\n",
          {"QHYVIGMS\\CAVE.LOR:3:1: warning: the file-name line runs as a display line"}},
     };
-    for (const MenuCase& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         Folder folder;
         folder.write("ZMB_VORN.NEW", kNews);
         folder.write(std::string("QHYVIGMS/") + c.file, c.text);
-        expect_starts(world_findings(folder), c.expected);
+        expect_starts(world_findings(folder.root()), c.expected);
     }
 }
 
@@ -97,7 +85,7 @@ TEST(CheckerWorld, SideTripsAndNews) {
     folder.write("QHYVIGMS/BROKEN.LOR", "Pool\n");
     folder.write("QHYVIGMS/LOST.LOR", "Vorn IGM Script: Lost\nLost\n\nNobody comes here.\n");
     expect_starts(
-        world_findings(folder),
+        world_findings(folder.root()),
         {"QHYVIGMS\\BROKEN.LOR:1:1: error: the header must begin with 'Vorn IGM Script: '",
          "QHYVIGMS\\CAVE.LOR:7:7: error: 'NOTES.TXT' is not in the script folder: /LOAD: "
          "shows the player 'could not be found' (it lies in the world folder",
@@ -109,12 +97,8 @@ TEST(CheckerWorld, SideTripsAndNews) {
 }
 
 TEST(CheckerWorld, TheDemoWorldIsClean) {
-    const auto findings =
-        checker::check_world(std::string(ZMB_SOURCE_DIR) + "/demo/world", checker::Naming::module);
-    std::vector<std::string> lines;
-    for (const auto& f : findings)
-        lines.push_back(checker::format_finding(f));
-    EXPECT_TRUE(lines.empty()) << ::testing::PrintToString(lines);
+    EXPECT_EQ(world_findings(std::string(ZMB_SOURCE_DIR) + "/demo/world"),
+              std::vector<std::string>{});
 }
 
 // igmcheck itself: what it prints and the exit status CI relies on.

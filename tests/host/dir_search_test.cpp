@@ -49,20 +49,16 @@ class DirSearch : public ::testing::Test {
 
 using Names = std::vector<std::string>;
 
-TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseInSortedOrder) {
-    touch("QHYVIGMS/ZED.LOR");
-    touch("QHYVIGMS/cave.lor");
-    touch("QHYVIGMS/Abbey.Lor");
-    touch("QHYVIGMS/NOTES.TXT");
+TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseInSortedOrderInAnyFolderCase) {
+    for (const char* name :
+         {"QHYVIGMS/ZED.LOR", "QHYVIGMS/cave.lor", "QHYVIGMS/Abbey.Lor", "QHYVIGMS/NOTES.TXT",
+          "Deep/Er/ONE.LOR", "ZMBVIGMS.TXT", "ZMBVIGMS.DAT", "OTHER.TXT"})
+        touch(name);
     EXPECT_EQ(find_all("QHYVIGMS\\*.LOR"), (Names{"Abbey.Lor", "cave.lor", "ZED.LOR"}));
-    EXPECT_EQ(find_all("QHYVIGMS/c?ve.*"), (Names{"cave.lor"}));
-}
-
-TEST_F(DirSearch, FindsTheFolderWithoutRegardToCase) {
-    touch("qhyvigms/CAVE.LOR");
-    EXPECT_EQ(find_all("QHYVIGMS\\*.lor"), (Names{"CAVE.LOR"}));
-    touch("Deep/Er/ONE.LOR");
+    EXPECT_EQ(find_all("qhyvigms/c?ve.*"), (Names{"cave.lor"}));
     EXPECT_EQ(find_all("deep\\ER\\*.LOR"), (Names{"ONE.LOR"}));
+    // Without a folder in the pattern: the current folder.
+    EXPECT_EQ(find_all("zmbvigms.*"), (Names{"ZMBVIGMS.DAT", "ZMBVIGMS.TXT"}));
 }
 
 TEST_F(DirSearch, ReturnsOnlyNamesThatFitEightDotThree) {
@@ -90,13 +86,6 @@ TEST_F(DirSearch, NoMatchNoFolderEmptyOrOverlongPatternFindNothing) {
         EXPECT_EQ(fnd1st(&info, pattern, 0), 0) << pattern;
         EXPECT_EQ(fndnxt(&info), 0) << pattern;
     }
-}
-
-TEST_F(DirSearch, TheCurrentFolderWhenThePatternHasNoFolder) {
-    touch("ZMBVIGMS.TXT");
-    touch("ZMBVIGMS.DAT");
-    touch("OTHER.TXT");
-    EXPECT_EQ(find_all("zmbvigms.*"), (Names{"ZMBVIGMS.DAT", "ZMBVIGMS.TXT"}));
 }
 
 TEST_F(DirSearch, SearchesRunSideBySideAndEndForGood) {

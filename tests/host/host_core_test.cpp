@@ -1,6 +1,8 @@
 // The host core without a plug-in: status queue, per-user areas, output
 // buffer, accounts, module table and loading, the clock, the fatal stop.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,20 +22,18 @@ namespace {
 
 // ---- a recording module ----
 
-std::vector<std::pair<int, int>> delivered;  // (usrnum, status)
-std::vector<std::pair<int, int>> requeue;    // statuses to queue during a call
-bool inside_call = false;
+using Calls = std::vector<std::pair<int, int>>;  // (usrnum, status)
+Calls delivered;
+Calls requeue;  // statuses to queue during the next call
 bool nested_delivery = false;
 
 void recording_status() {
-    inside_call = true;
     delivered.emplace_back(usrnum, status);
     // A queued status must never be delivered inside this call.
     nested_delivery = nested_delivery || host::deliver_next_status();
     for (auto [ch, code] : requeue)
         btuinj(ch, code);
     requeue.clear();
-    inside_call = false;
 }
 
 module_descriptor recorder = {"recorder", nullptr, nullptr, recording_status, nullptr,
@@ -55,8 +55,6 @@ class Core : public ::testing::Test {
     int number_ = 0;
 };
 
-using Calls = std::vector<std::pair<int, int>>;
-
 int pump() {
     int n = 0;
     while (host::deliver_next_status() && n < 1000)
@@ -66,24 +64,14 @@ int pump() {
 
 // ---- status queue ----
 
-TEST_F(Core, BtuinjOnlyQueues) {
-    btuinj(2, 240);
-    EXPECT_TRUE(delivered.empty());
-    EXPECT_EQ(host::pending_statuses(), 1u);
-    EXPECT_EQ(host::pending_statuses(2), 1u);
-    EXPECT_EQ(host::pending_statuses(1), 0u);
-    EXPECT_TRUE(host::deliver_next_status());
-    EXPECT_EQ(delivered, (Calls{{2, 240}}));
-    EXPECT_FALSE(host::deliver_next_status());
-}
-
-TEST_F(Core, DeliveryIsRoundRobinOverChannelsAndInOrderPerChannel) {
+TEST_F(Core, BtuinjOnlyQueuesAndDeliveryIsRoundRobinInOrderPerChannel) {
     btuinj(1, 10);
-    btuinj(1, 11);
-    btuinj(1, 12);
-    btuinj(3, 30);
-    btuinj(0, 0);
-    btuinj(3, 31);
+    EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(host::pending_statuses(1), 1u);
+    EXPECT_EQ(host::pending_statuses(2), 0u);
+    for (auto [ch, code] : Calls{{1, 11}, {1, 12}, {3, 30}, {0, 0}, {3, 31}})
+        btuinj(ch, code);
+    EXPECT_EQ(host::pending_statuses(), 6u);
     EXPECT_EQ(pump(), 6);
     EXPECT_EQ(delivered, (Calls{{0, 0}, {1, 10}, {3, 30}, {1, 11}, {3, 31}, {1, 12}}));
 }
@@ -99,49 +87,32 @@ TEST_F(Core, HeldChannelsArePassedOverAndKeepTheirStatuses) {
     EXPECT_EQ(delivered, (Calls{{2, 20}, {1, 10}}));
 }
 
-TEST_F(Core, ALoopingChannelDoesNotHoldUpAnother) {
-    // Channel 0 queues 240 again on every call, as a running script does.
-    btuinj(0, 240);
-    btuinj(2, 240);
-    for (int i = 0; i < 4; ++i) {
-        requeue = {{0, 240}};
-        ASSERT_TRUE(host::deliver_next_status());
-        if (delivered.back().first == 2) break;
-    }
-    EXPECT_EQ(delivered, (Calls{{0, 240}, {2, 240}}));
-}
-
-TEST_F(Core, AStatusQueuedDuringACallComesAfterIt) {
+TEST_F(Core, AStatusQueuedDuringACallComesAfterItAndAfterOtherChannels) {
+    // Channel 1 queues again during its call, as a running script does.
     btuinj(1, 240);
+    btuinj(2, 240);
     requeue = {{1, 241}};
     ASSERT_TRUE(host::deliver_next_status());
-    EXPECT_EQ(delivered, (Calls{{1, 240}}));
     EXPECT_FALSE(nested_delivery) << "a status was delivered inside a module call";
     EXPECT_EQ(host::pending_statuses(1), 1u);
-    ASSERT_TRUE(host::deliver_next_status());
-    EXPECT_EQ(delivered.back(), (std::pair<int, int>{1, 241}));
+    EXPECT_EQ(pump(), 2);
+    EXPECT_EQ(delivered, (Calls{{1, 240}, {2, 240}, {1, 241}}));
 }
 
-TEST_F(Core, StatusGoesToTheChannelsCurrentModule) {
+TEST_F(Core, StatusGoesToTheCurrentModuleAndDroppedOrUnknownChannelsGetNone) {
     int second = host::add_module(&other, "OTHER");
     ASSERT_NE(second, number_);
     host::user(2).shared.current_module = 0;  // no module: dropped
     btuinj(2, 3);
     host::user(3).shared.current_module = second;
     btuinj(3, 3);
-    EXPECT_EQ(pump(), 2);
-    EXPECT_EQ(delivered, (Calls{{3, 3}}));
-    EXPECT_EQ(status, 3);
-}
-
-TEST_F(Core, DroppedAndUnknownChannelsQueueNothing) {
     btuinj(1, 5);
-    btuinj(1, 6);
     host::drop_statuses(1);
     btuinj(99, 240);
     btuinj(-1, 240);
-    EXPECT_EQ(host::pending_statuses(), 0u);
-    EXPECT_FALSE(host::deliver_next_status());
+    EXPECT_EQ(pump(), 2);
+    EXPECT_EQ(delivered, (Calls{{3, 3}}));
+    EXPECT_EQ(status, 3);
 }
 
 // ---- per-user areas ----
@@ -155,13 +126,10 @@ TEST_F(Core, AreasTakeTheLargestDeclarationAndGrowZeroed) {
     EXPECT_EQ(host::user_area_size(), base);
     dclvda(base + 724);
     ASSERT_EQ(host::user_area_size(), base + 724);
-    const char* area = host::user_area(1);
-    EXPECT_EQ(area[0], 0x77);  // what was there stays
-    for (size_t i = base; i < base + 724; ++i)
-        ASSERT_EQ(area[i], 0) << "byte " << i;
-    for (size_t i = 0; i < base + 724; ++i)
+    for (size_t i = 0; i < base + 724; ++i) {
+        ASSERT_EQ(host::user_area(1)[i], i < base ? 0x77 : 0) << "byte " << i;  // old bytes stay
         ASSERT_EQ(host::user_area(2)[i], 0);
-    EXPECT_NE(host::user_area(1), host::user_area(2));
+    }
 }
 
 TEST_F(Core, VdaptrFollowsTheSelectedChannelAndItsArea) {
@@ -179,22 +147,21 @@ TEST_F(Core, VdaptrFollowsTheSelectedChannelAndItsArea) {
 
 TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
     host::account(1).keys = {"SYSOP", "Gamer"};
+    host::account(0).keys = {""};  // an empty key is never held, even when listed
     host::select_channel(1);
     EXPECT_TRUE(haskey("sysop"));
     EXPECT_TRUE(haskey("GAMER"));
     EXPECT_FALSE(haskey("SYS"));
-    EXPECT_FALSE(haskey(""));
     EXPECT_FALSE(haskey(nullptr));
     host::select_channel(2);
     EXPECT_FALSE(haskey("SYSOP"));
-    host::account(0).keys = {""};  // an empty key is never held, even when listed
     host::select_channel(0);
     EXPECT_FALSE(haskey(""));
 }
 
 // ---- output buffer ----
 
-TEST_F(Core, PrfCollectsAndOutprfSendsToOneChannel) {
+TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
     std::vector<std::pair<int, std::string>> sent;
     host::set_output_sink(
         [&](int ch, std::string_view bytes) { sent.emplace_back(ch, std::string(bytes)); });
@@ -206,29 +173,23 @@ TEST_F(Core, PrfCollectsAndOutprfSendsToOneChannel) {
     clrmlt();
     prf("%s", "%d %s %n");  // data, not a format
     outprf(1);
-    host::set_output_sink(nullptr);
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0], (std::pair<int, std::string>{2, "Hello Ardo, 42 gold\n"}));
-    EXPECT_EQ(sent[1], (std::pair<int, std::string>{1, "%d %s %n"}));
-}
-
-TEST_F(Core, PrfNeverTruncatesLongOutput) {
-    std::string got;
-    host::set_output_sink([&](int, std::string_view bytes) { got.append(bytes); });
     std::string line(5000, 'a');
     prf("%s|%s", line.c_str(), line.c_str());
     for (int i = 0; i < 100; ++i)
         prf("%03d", i);
     outprf(0);
     host::set_output_sink(nullptr);
-    EXPECT_EQ(got.size(), 10001u + 300u);
-    EXPECT_EQ(got.substr(4998, 5), "aa|aa");
-    EXPECT_EQ(got.substr(got.size() - 6), "098099");
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], (std::pair<int, std::string>{2, "Hello Ardo, 42 gold\n"}));
+    EXPECT_EQ(sent[1], (std::pair<int, std::string>{1, "%d %s %n"}));
+    EXPECT_EQ(sent[2].second.size(), 10001u + 300u) << "long output is never cut";
+    EXPECT_EQ(sent[2].second.substr(4998, 5), "aa|aa");
+    EXPECT_EQ(sent[2].second.substr(10301 - 6), "098099");
 }
 
 // ---- module table, definition names, loading ----
 
-TEST_F(Core, ModuleNumbersCountUpAndKeepTheDescriptor) {
+TEST_F(Core, ModuleNumbersCountUpAndGmdnamGivesTheRegisteredNameOrTheStem) {
     int a = host::add_module(&other, "A");
     int b = host::add_module(&other, "B");
     EXPECT_GT(number_, 0);
@@ -240,12 +201,9 @@ TEST_F(Core, ModuleNumbersCountUpAndKeepTheDescriptor) {
     EXPECT_EQ(host::module(a)->name, "A");
     EXPECT_EQ(host::module(0), nullptr);
     EXPECT_EQ(host::module(b + 1), nullptr);
-}
 
-TEST_F(Core, GmdnamGivesTheRegisteredNameOrTheStem) {
     EXPECT_STREQ(gmdnam("OTHER.MDF"), "OTHER");
     host::set_definition_name("ZMB_VORN.MDF", "Far Reaches");
-    EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Far Reaches");
     EXPECT_STREQ(gmdnam("zmb_vorn.mdf"), "Far Reaches");
     host::set_definition_name("zmb_vorn.MDF", "Renamed");
     EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Renamed");
@@ -257,18 +215,20 @@ TEST_F(Core, LoadModuleReportsAMissingFileANonLibraryAndAMissingInit) {
     EXPECT_NE(error.find("/nonexistent/zmb_vorn.so"), std::string::npos) << error;
 
     const std::string scratch = test::make_scratch_dir("hostcore-notalib");
-    const std::string path = scratch + "/notalib.so";
-    std::ofstream(path) << "not an ELF file";
-    EXPECT_EQ(host::load_module(path, &error), -1);
+    std::ofstream(scratch + "/notalib.so") << "not an ELF file";
+    EXPECT_EQ(host::load_module(scratch + "/notalib.so", &error), -1);
     EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
     std::filesystem::remove_all(scratch);
 
-    // The C library is a shared object without any init__ function.
-    EXPECT_EQ(host::load_module("/lib/x86_64-linux-gnu/libc.so.6", &error, "zmb_vorn"), -1);
+    // The C library, where the loader found it, has no init__ function.
+    void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    link_map* map = nullptr;
+    ASSERT_TRUE(libc && dlinfo(libc, RTLD_DI_LINKMAP, &map) == 0) << dlerror();
+    EXPECT_EQ(host::load_module(map->l_name, &error, "zmb_vorn"), -1);
     EXPECT_NE(error.find("init__zmb_vorn"), std::string::npos) << error;
 }
 
-// ---- recorded calls ----
+// ---- recorded calls, the console and the log, memory ----
 
 TEST_F(Core, ChannelOptionsAreRecordedOnTheChannel) {
     host::Counters before = host::counters();
@@ -287,38 +247,30 @@ TEST_F(Core, ChannelOptionsAreRecordedOnTheChannel) {
     EXPECT_EQ(host::counters().dfsthn, before.dfsthn + 1);
 }
 
-TEST_F(Core, ShocstGoesToTheConsoleAndTheLog) {
+TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     std::vector<std::string> lines;
     host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
     shocst("Igm \"Far Reaches\" installed.", "Initialized Successfully");
-    host::set_log_sink(nullptr);
-    EXPECT_EQ(host::counters().last_shocst,
-              "Igm \"Far Reaches\" installed. Initialized Successfully");
-    ASSERT_FALSE(host::counters().console.empty());
-    EXPECT_EQ(host::counters().console.back(), host::counters().last_shocst);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("Initialized Successfully"), std::string::npos);
-}
-
-TEST_F(Core, LogLinesAreStampedAndOneLineEach) {
-    std::vector<std::string> lines;
-    host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
     host::log("two\nlines %d", 2);
     host::set_log_sink(nullptr);
-    ASSERT_EQ(lines.size(), 1u);
+    const std::string shown = "Igm \"Far Reaches\" installed. Initialized Successfully";
+    EXPECT_EQ(host::counters().last_shocst, shown);
+    ASSERT_FALSE(host::counters().console.empty());
+    EXPECT_EQ(host::counters().console.back(), shown);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Initialized Successfully"), std::string::npos);
     // "YYYY-MM-DD HH:MM:SS two lines 2"
-    ASSERT_EQ(lines[0].size(), 20u + 11u) << lines[0];
-    EXPECT_EQ(lines[0][4], '-');
-    EXPECT_EQ(lines[0][10], ' ');
-    EXPECT_EQ(lines[0][13], ':');
-    EXPECT_EQ(lines[0].substr(20), "two lines 2");
+    ASSERT_EQ(lines[1].size(), 20u + 11u) << lines[1];
+    EXPECT_EQ(lines[1][4], '-');
+    EXPECT_EQ(lines[1][10], ' ');
+    EXPECT_EQ(lines[1][13], ':');
+    EXPECT_EQ(lines[1].substr(20), "two lines 2");
 }
 
 TEST_F(Core, AlcmemGivesZeroedBlocksThatStay) {
     auto* a = static_cast<unsigned char*>(alcmem(1048));
     auto* b = static_cast<unsigned char*>(alcmem(275));
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(a && b);
     for (int i = 0; i < 1048; ++i)
         ASSERT_EQ(a[i], 0);
     std::memset(a, 1, 1048);  // the whole block is usable
@@ -328,7 +280,6 @@ TEST_F(Core, AlcmemGivesZeroedBlocksThatStay) {
 
 // ---- the clock ----
 
-// 2024-02-28 12:00 local time.
 std::time_t local_noon(int year, int month, int day) {
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -344,27 +295,22 @@ class Clock : public ::testing::Test {
     void TearDown() override { host::clear_clock(); }
 };
 
-TEST_F(Clock, TodayCountsDaysSince1980AndGrowsByOneADay) {
-    host::set_clock(local_noon(1980, 1, 1));
-    EXPECT_EQ(today(), 0);
-    host::set_clock(local_noon(1980, 3, 1));
-    EXPECT_EQ(today(), 31 + 29);  // 1980 was a leap year
-    host::set_clock(local_noon(2024, 2, 28));
-    uint16_t day = today();
-    EXPECT_EQ(day, 16129);
-    for (int i = 1; i <= 3; ++i) {
-        host::set_clock(local_noon(2024, 2, 28) + i * 86400);
-        EXPECT_EQ(today(), day + i);
+TEST_F(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
+    const struct {
+        int year, month, day;
+        uint16_t today;
+        const char* date;
+    } days[] = {{1980, 1, 1, 0, "01/01/80"},
+                {1980, 3, 1, 31 + 29, "03/01/80"},  // 1980 was a leap year
+                {2024, 2, 28, 16129, "02/28/24"},
+                {2024, 2, 29, 16130, "02/29/24"},
+                {2024, 3, 1, 16131, "03/01/24"},
+                {2031, 12, 31, 18992, "12/31/31"}};
+    for (const auto& d : days) {
+        host::set_clock(local_noon(d.year, d.month, d.day));
+        EXPECT_EQ(today(), d.today) << d.date;
+        EXPECT_STREQ(ncdate(d.today), d.date);
     }
-}
-
-TEST_F(Clock, NcdateGivesTheDateOfADayValue) {
-    EXPECT_STREQ(ncdate(0), "01/01/80");
-    EXPECT_STREQ(ncdate(16129), "02/28/24");
-    EXPECT_STREQ(ncdate(16130), "02/29/24");
-    EXPECT_STREQ(ncdate(16131), "03/01/24");
-    host::set_clock(local_noon(2031, 12, 31));
-    EXPECT_STREQ(ncdate(today()), "12/31/31");
 }
 
 TEST_F(Clock, NowPacksTheTimeOfDayAndNctimeShowsIt) {
@@ -384,9 +330,7 @@ TEST_F(Clock, ClearingTheClockGoesBackToTheRealTime) {
     host::set_clock(1000);
     EXPECT_EQ(host::clock_now(), 1000);
     host::clear_clock();
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    EXPECT_LE(std::abs(host::clock_now() - ts.tv_sec), 2);
+    EXPECT_LE(std::abs(host::clock_now() - std::time(nullptr)), 2);
 }
 
 // ---- the fatal stop ----

@@ -9,13 +9,16 @@
 
 namespace {
 
+using Words = std::vector<std::string>;
+
 // What the input routine saw: the words, then the line after rstrin.
 struct Seen {
     int calls = 0;
     int channel = -1;
-    std::vector<std::string> words;
+    Words words;
     std::string first_word_in_input;  // input before rstrin (up to the first NUL)
     std::string joined;               // input after rstrin
+    std::string past_last_word;       // margv[margc]
 };
 Seen seen;
 int input_result = 1;
@@ -26,6 +29,7 @@ int recording_input() {
     seen.words.clear();
     for (int i = 0; i < margc; ++i)
         seen.words.emplace_back(margv[i]);
+    seen.past_last_word = margv[margc] ? margv[margc] : "(null)";
     seen.first_word_in_input = input;
     rstrin();
     seen.joined = input;
@@ -39,63 +43,48 @@ class TypedLine : public ::testing::Test {
   protected:
     void SetUp() override {
         host::init(4);
-        number_ = host::add_module(&reader, "READER");
+        int number = host::add_module(&reader, "READER");
         for (int ch = 0; ch < 4; ++ch)
-            host::user(ch).shared.current_module = number_;
+            host::user(ch).shared.current_module = number;
         seen = Seen{};
         input_result = 1;
     }
-    int number_ = 0;
 };
 
-TEST_F(TypedLine, SplitsAtBlanksAndRstrinRestoresTheLineExactly) {
-    EXPECT_EQ(host::type_line(2, "buy  3   swords "), 1);
-    EXPECT_EQ(seen.channel, 2);
-    EXPECT_EQ(seen.words, (std::vector<std::string>{"buy", "3", "swords"}));
-    EXPECT_EQ(seen.first_word_in_input, "buy");  // split in place
-    EXPECT_EQ(seen.joined, "buy  3   swords ");  // runs and the trailing blank kept
-}
-
-TEST_F(TypedLine, LeadingBlanksAndControlCharactersGo) {
-    host::type_line(0, "   \x1b[Ahel\tlo\x7f world\r\n");
-    EXPECT_EQ(seen.words, (std::vector<std::string>{"[Ahello", "world"}));
-    EXPECT_EQ(seen.joined, "[Ahello world");
-}
-
-TEST_F(TypedLine, EmptyAndBlankLinesHaveNoWordsAndAnEmptyFirstWord) {
-    for (const char* line : {"", "     ", "\r\n", " \t "}) {
-        host::type_line(1, line);
-        EXPECT_EQ(margc, 0) << '"' << line << '"';
-        ASSERT_NE(margv[0], nullptr);
-        EXPECT_STREQ(margv[0], "");
-        EXPECT_EQ(seen.joined, "");
-    }
-    EXPECT_EQ(seen.calls, 4);
-}
-
-TEST_F(TypedLine, KeepsBytesAbove127) {
-    host::type_line(0, "caf\xe9 \xfe");
-    EXPECT_EQ(seen.words, (std::vector<std::string>{"caf\xe9", "\xfe"}));
-}
-
-TEST_F(TypedLine, AVeryLongLineIsCutToTheInputBuffer) {
-    std::string line(10000, 'x');
-    line[5] = ' ';
-    host::type_line(0, line);
-    ASSERT_EQ(seen.words.size(), 2u);
-    EXPECT_EQ(seen.words[0], "xxxxx");
-    EXPECT_EQ(seen.joined.size(), static_cast<size_t>(host::kInputSize - 1));
-    EXPECT_EQ(seen.words[1].size(), static_cast<size_t>(host::kInputSize - 1 - 6));
-}
-
-TEST_F(TypedLine, WordsBeyondTheLimitStayInTheLine) {
-    std::string line;
+TEST_F(TypedLine, SplitsAtBlanksAndRstrinGivesTheCleanedLineBack) {
+    std::string many_words;
     for (int i = 0; i < host::kMaxWords + 10; ++i)
-        line += "w ";
-    host::type_line(0, line);
-    EXPECT_EQ(margc, host::kMaxWords);
-    EXPECT_EQ(seen.joined, line);
-    EXPECT_STREQ(margv[margc], "");  // one past the last word is still a valid ""
+        many_words += "w ";
+    std::string long_line(10000, 'x');
+    long_line[5] = ' ';
+    const std::string cut(host::kInputSize - 1 - 6, 'x');  // the rest of the input buffer
+    const struct {
+        std::string typed;
+        Words words;
+        std::string joined;
+    } cases[] = {
+        // Runs of blanks and the trailing blank are kept by rstrin.
+        {"buy  3   swords ", {"buy", "3", "swords"}, "buy  3   swords "},
+        // Leading blanks and control characters go.
+        {"   \x1b[Ahel\tlo\x7f world\r\n", {"[Ahello", "world"}, "[Ahello world"},
+        {"", {}, ""},
+        {"     ", {}, ""},
+        {"\r\n", {}, ""},
+        {" \t ", {}, ""},
+        {"caf\xe9 \xfe", {"caf\xe9", "\xfe"}, "caf\xe9 \xfe"},  // bytes above 127 stay
+        {long_line, {"xxxxx", cut}, "xxxxx " + cut},
+        // Words beyond the limit stay in the line.
+        {many_words, Words(host::kMaxWords, "w"), many_words},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.substr(0, 40));
+        EXPECT_EQ(host::type_line(2, c.typed), 1);
+        EXPECT_EQ(seen.channel, 2);
+        EXPECT_EQ(seen.words, c.words);
+        EXPECT_EQ(seen.first_word_in_input, c.words.empty() ? "" : c.words[0]);  // split in place
+        EXPECT_EQ(seen.joined, c.joined);
+        EXPECT_EQ(seen.past_last_word, "");  // margv[margc] is always a valid ""
+    }
 }
 
 TEST_F(TypedLine, ReturnsTheInputRoutinesResultOrMinusOneWithoutOne) {

@@ -15,9 +15,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -109,30 +110,6 @@ inline std::string password_for(std::string_view name) {
 
 inline constexpr const char* kLeastHashMemory = "8";  // KiB: fast hashing for tests
 
-// Runs igmhost (a tool, usually) with `args` after the program, standard
-// input from `input`; the exit status and what it wrote.
-inline std::pair<int, std::string> run_igmhost(const std::vector<std::string>& args,
-                                               const std::string& input = "") {
-    std::string command = "'" + std::string(IGMHOST_PATH) + "'";
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    std::string scratch_in = (fs::temp_directory_path() / "igmhost-input-XXXXXX").string();
-    std::vector<char> pattern(scratch_in.begin(), scratch_in.end());
-    pattern.push_back('\0');
-    int fd = mkstemp(pattern.data());
-    [[maybe_unused]] auto n = write(fd, input.data(), input.size());
-    ::close(fd);
-    command += std::string(" <'") + pattern.data() + "' 2>&1";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, got);
-    int status = pclose(pipe);
-    fs::remove(pattern.data());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
-}
-
 // A scratch folder holding the world ("world/") and igmhost's log.
 class Scratch {
   public:
@@ -159,14 +136,7 @@ class Scratch {
     }
 
     // Gives each of `names` its password_for() with the account tool.
-    void set_passwords(const std::vector<std::string>& names) const {
-        for (const std::string& name : names) {
-            auto [status, out] = run_igmhost({"accounts", "passwd", name, "--world",
-                                              world().string(), "--hash-memory", kLeastHashMemory},
-                                             password_for(name) + "\n");
-            ASSERT_EQ(status, 0) << out;
-        }
-    }
+    void set_passwords(const std::vector<std::string>& names) const;
 
     // Moves the test build's rules' clock to `seconds` ahead of the real one.
     void set_clock(long long seconds) const {
@@ -220,13 +190,13 @@ class Server {
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Runs igmhost with `args` (argv[0] included), stdin from /dev/null,
+    // Runs igmhost with `args` (argv[0] included), stdin from `input`,
     // stdout and stderr to `output`.
     static pid_t spawn(const std::vector<std::string>& args, const fs::path& output,
-                       int descriptor_limit = 0) {
+                       int descriptor_limit = 0, const fs::path& input = "/dev/null") {
         pid_t pid = fork();
         if (pid == 0) {
-            int null = open("/dev/null", O_RDONLY);
+            int null = open(input.c_str(), O_RDONLY);
             int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             if (descriptor_limit > 0) {
                 rlimit limit{static_cast<rlim_t>(descriptor_limit),
@@ -279,19 +249,13 @@ class Server {
 
     // User plus system CPU time the process has used, in seconds.
     double cpu_seconds() const {
-        std::string stat = read_file("/proc/" + std::to_string(pid_) + "/stat");
-        // The fields after the command name, which is in parentheses.
-        std::istringstream rest(stat.substr(stat.rfind(')') + 2));
-        std::string field;
-        long utime = 0, stime = 0;
-        for (int n = 3; rest >> field; ++n) {
-            if (n == 14) utime = std::stol(field);
-            if (n == 15) {
-                stime = std::stol(field);
-                break;
-            }
+        clockid_t clock{};
+        timespec used{};
+        if (clock_getcpuclockid(pid_, &clock) != 0 || clock_gettime(clock, &used) != 0) {
+            ADD_FAILURE() << "cannot read igmhost's CPU time";
+            return 0;
         }
-        return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+        return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
     }
 
   private:
@@ -301,6 +265,29 @@ class Server {
     int port_ = 0;
     int exit_status_ = -1;
 };
+
+// Runs igmhost to its end (a tool, usually) with `args` after the program
+// and standard input from `input`; the exit status and what it wrote.
+inline std::pair<int, std::string> run_igmhost(std::vector<std::string> args,
+                                               const std::string& input = "") {
+    const fs::path scratch = test::make_scratch_dir("igmhost-run");
+    write_file(scratch / "in", input);
+    args.insert(args.begin(), IGMHOST_PATH);
+    int status = 0;
+    waitpid(Server::spawn(args, scratch / "out", 0, scratch / "in"), &status, 0);
+    std::string out = read_file(scratch / "out");
+    fs::remove_all(scratch);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
+}
+
+inline void Scratch::set_passwords(const std::vector<std::string>& names) const {
+    for (const std::string& name : names) {
+        auto [status, out] = run_igmhost({"accounts", "passwd", name, "--world", world().string(),
+                                          "--hash-memory", kLeastHashMemory},
+                                         password_for(name) + "\n");
+        ASSERT_EQ(status, 0) << out;
+    }
+}
 
 // A telnet caller.
 class Client {
@@ -385,8 +372,22 @@ class Client {
     // Reads at most `max_bytes` of what arrives within `seconds`, for a
     // client that reads slowly; false at end of stream or timeout.
     bool read_at_most(size_t max_bytes, double seconds) {
+        return read_some(deadline_after(seconds), max_bytes);
+    }
+
+    // Data bytes as received (telnet commands removed, ANSI kept).
+    const std::string& data() const { return data_; }
+    // The same without ANSI sequences.
+    std::string text() const { return strip_ansi(data_); }
+
+  private:
+    // Reads what arrives before the deadline; false at end of stream or timeout.
+    bool read_some(Clock::time_point deadline, size_t max_bytes = 65536) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd_, POLLIN, 0};
-        if (fd_ < 0 || poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;
+        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
+            return false;
+        }
         std::string buffer(max_bytes, '\0');
         ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
         if (n <= 0) {
@@ -397,75 +398,32 @@ class Client {
         return true;
     }
 
-    // Data bytes as received (telnet commands removed, ANSI kept).
-    const std::string& data() const { return data_; }
-    // The same without ANSI sequences.
-    std::string text() const { return strip_ansi(data_); }
-
-  private:
-    // Reads what arrives before the deadline; false at end of stream or timeout.
-    bool read_some(Clock::time_point deadline) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd_, POLLIN, 0};
-        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
-            return false;
-        }
-        char buffer[65536];
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            eof_ = true;
-            return false;
-        }
-        take(std::string_view(buffer, static_cast<size_t>(n)));
-        return true;
-    }
-
     // Splits telnet commands from data and answers them.
     void take(std::string_view bytes) {
         for (char ch : bytes) {
             auto b = static_cast<uint8_t>(ch);
-            switch (state_) {
-                case State::data:
-                    if (b == IAC) {
-                        state_ = State::iac;
-                    } else {
-                        data_ += ch;
-                    }
-                    break;
-                case State::iac:
-                    if (b == IAC) {
-                        data_ += ch;
-                        state_ = State::data;
-                    } else if (b >= WILL && b <= DONT) {
-                        verb_ = b;
-                        state_ = State::option;
-                    } else if (b == SB) {
-                        sub_.clear();
-                        state_ = State::sub;
-                    } else {
-                        state_ = State::data;
-                    }
-                    break;
-                case State::option:
-                    answer(verb_, b);
-                    state_ = State::data;
-                    break;
-                case State::sub:
-                    if (b == IAC) {
-                        state_ = State::sub_iac;
-                    } else {
-                        sub_ += ch;
-                    }
-                    break;
-                case State::sub_iac:
-                    if (b == SE) {
-                        subnegotiation();
-                        state_ = State::data;
-                    } else {
-                        sub_ += ch;
-                        state_ = State::sub;
-                    }
-                    break;
+            if (state_ == State::data && b == IAC) {
+                state_ = State::iac;
+            } else if (state_ == State::data) {
+                data_ += ch;
+            } else if (state_ == State::iac) {
+                if (b == IAC) data_ += ch;  // an escaped 255 is data
+                verb_ = b;
+                state_ = b >= WILL && b <= DONT ? State::option
+                         : b == SB              ? State::sub
+                                                : State::data;
+                sub_.clear();
+            } else if (state_ == State::option) {
+                answer(verb_, b);
+                state_ = State::data;
+            } else if (state_ == State::sub && b == IAC) {
+                state_ = State::sub_iac;
+            } else if (state_ == State::sub_iac && b == SE) {
+                subnegotiation();
+                state_ = State::data;
+            } else {  // subnegotiation data, an IAC in it included
+                sub_ += ch;
+                state_ = State::sub;
             }
         }
     }
@@ -506,10 +464,11 @@ class Client {
     std::string sub_;
 };
 
-// Signs a known account on with its password_for(), up to the realm list.
-inline bool sign_in(Client& c, std::string_view name) {
+// Signs a known account on with `password` (by default its password_for()),
+// up to the realm list.
+inline bool sign_in(Client& c, std::string_view name, std::string password = "") {
     return c.expect("Name: ") && c.say(name, "Password: ") &&
-           c.say(password_for(name), "Your choice: ");
+           c.say(password.empty() ? password_for(name) : password, "Your choice: ");
 }
 
 // Makes a new account at the name prompt, up to the realm list.

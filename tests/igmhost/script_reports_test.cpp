@@ -6,40 +6,27 @@
 namespace igmtest {
 namespace {
 
-size_t occurrences(const std::string& text, const std::string& needle) {
-    size_t n = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++n;
-    return n;
-}
-
-TEST(IgmhostScriptReports, StartUpLogsEachFindingOnce) {
+TEST(IgmhostScriptReports, FindingsAtStartUpOnceAndMissingScriptsWithTheCallersName) {
     Scratch scratch;
     scratch.make_demo_world();
     write_place(scratch.world(), "BROKEN.LOR", "A Broken Place", {"/CLEAR", "/GOTO:;NOWHERE"});
-    Server server(scratch);
-    ASSERT_TRUE(server.wait_for_log("listening on"));
-    const std::string log = server.log();
-    EXPECT_EQ(occurrences(log,
-                          "script QHYVIGMS\\BROKEN.LOR:5: error: label ';NOWHERE' does not "
-                          "appear after this line"),
-              1u)
-        << log;
-    EXPECT_EQ(log.find("script QHYVIGMS\\WELL.LOR"), std::string::npos)
-        << "the demo places check clean";
-}
-
-TEST(IgmhostScriptReports, ScriptsTheCallerIsToldOfAreLoggedWithTheCallersName) {
-    Scratch scratch;
-    scratch.make_demo_world();
     // Line 3 names a file that is not there: choosing the place cannot find it.
     write_file(scratch.world() / "QHYVIGMS" / "GATE.LOR",
                "Vorn IGM Script: The Gate\nThe Gate\nGONE.LOR\n/CLEAR\n");
     fs::remove(scratch.world() / "ZMB_VORN.NEW");
     Server server(scratch);
+    ASSERT_TRUE(server.wait_for_log("listening on"));
+    const std::string log = server.log();
+    const std::string finding =
+        "script QHYVIGMS\\BROKEN.LOR:5: error: label ';NOWHERE' does not appear after this line";
+    const size_t first = log.find(finding);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(finding, first + 1), std::string::npos) << "logged twice:\n" << log;
+    EXPECT_EQ(log.find("script QHYVIGMS\\WELL.LOR"), std::string::npos)
+        << "the demo places check clean";
+
     Client ardo(server.port());
     ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
-
     const std::string gate = place_number(ardo.text(), "The Gate");
     ASSERT_FALSE(gate.empty()) << ardo.text();
     ASSERT_TRUE(ardo.say(gate, "could not be found!"));
@@ -47,18 +34,6 @@ TEST(IgmhostScriptReports, ScriptsTheCallerIsToldOfAreLoggedWithTheCallersName) 
     ASSERT_TRUE(ardo.say("", "Your Command, "));
     ASSERT_TRUE(ardo.say("I", "could not be found!"));
     EXPECT_TRUE(server.wait_for_log("channel 0 (Ardo): script ZMB_VORN.NEW not found"));
-}
-
-TEST(IgmhostScriptReports, CatastroMessagesReachTheLog) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch);
-    Client ardo(server.port());
-    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
-    // The place list is gone: the module stops the host with its fixed message.
-    fs::remove(scratch.world() / "ZMBVIGMS.DAT");
-    ardo.line("1");
-    EXPECT_TRUE(server.wait_for_log("catastro: the VORN IGM DATA file could not be used!"));
 }
 
 }  // namespace

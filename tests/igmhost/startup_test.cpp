@@ -8,50 +8,33 @@
 namespace igmtest {
 namespace {
 
-// Runs igmhost to its end with `args`; its exit status and its output.
-std::pair<int, std::string> run_to_end(const Scratch& scratch, std::vector<std::string> args) {
-    args.insert(args.begin(), IGMHOST_PATH);
-    fs::path output = scratch.root() / "run.out";
-    fs::remove(output);
-    pid_t pid = Server::spawn(args, output);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(output)};
-}
-
-TEST(IgmhostStartup, BadCommandLinesAndWorldsAreRefusedClearly) {
+TEST(IgmhostStartup, BadCommandLinesWorldsAndModulesAreRefusedClearly) {
     Scratch scratch;
-    auto [status, out] = run_to_end(scratch, {"--port", "seventy"});
-    EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("bad value for --port: seventy"), std::string::npos) << out;
-    EXPECT_NE(out.find("usage: igmhost"), std::string::npos);
-
-    std::tie(status, out) = run_to_end(scratch, {"--world", (scratch.root() / "nowhere").string()});
-    EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("cannot use the world folder"), std::string::npos) << out;
-
-    // Standard input is /dev/null here: no terminal for the console.
-    std::tie(status, out) = run_to_end(scratch, {"--world", scratch.world().string(), "--console"});
-    EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("--console needs a terminal"), std::string::npos) << out;
-}
-
-TEST(IgmhostStartup, MissingOrBrokenModuleStopsWithAMessage) {
-    Scratch scratch;
-    std::vector<std::string> base = {"--world", scratch.world().string(), "--port", "0"};
-    std::vector<std::string> args = base;
-    args.insert(args.end(), {"--module", (scratch.root() / "absent.so").string()});
-    auto [status, out] = run_to_end(scratch, args);
-    EXPECT_NE(status, 0);
-    EXPECT_NE(out.find("igmhost: cannot load the module"), std::string::npos) << out;
-    EXPECT_EQ(out.find("listening on"), std::string::npos);
-
     write_file(scratch.root() / "broken.so", "this is not a shared object\n");
-    args = base;
-    args.insert(args.end(), {"--module", (scratch.root() / "broken.so").string()});
-    std::tie(status, out) = run_to_end(scratch, args);
-    EXPECT_NE(status, 0);
-    EXPECT_NE(out.find("igmhost: cannot load the module"), std::string::npos) << out;
+    const std::string world = scratch.world().string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* output;
+    } cases[] = {
+        {{"--port", "seventy"}, 2, "bad value for --port: seventy"},
+        {{"--port", "seventy"}, 2, "usage: igmhost"},
+        {{"--world", (scratch.root() / "nowhere").string()}, 2, "cannot use the world folder"},
+        // Standard input is a file here: no terminal for the console.
+        {{"--world", world, "--console"}, 2, "--console needs a terminal"},
+        {{"--world", world, "--port", "0", "--module", (scratch.root() / "absent.so").string()},
+         1,
+         "igmhost: cannot load the module"},
+        {{"--world", world, "--port", "0", "--module", (scratch.root() / "broken.so").string()},
+         1,
+         "igmhost: cannot load the module"},
+    };
+    for (const auto& c : cases) {
+        auto [status, out] = run_igmhost(c.args);
+        EXPECT_EQ(status, c.status) << out;
+        EXPECT_NE(out.find(c.output), std::string::npos) << out;
+        EXPECT_EQ(out.find("listening on"), std::string::npos) << out;
+    }
 }
 
 TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
@@ -109,9 +92,15 @@ class Pty {
         }
         if (master_ >= 0) close(master_);
     }
-    pid_t spawn(const std::vector<std::string>& args, const fs::path& log) {
-        pid_t pid = fork();
-        if (pid == 0) {
+    // igmhost on this terminal with the world of `scratch` and `extra`
+    // options; its log goes to `log`.
+    pid_t spawn(const Scratch& scratch, const fs::path& log, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {IGMHOST_PATH,    "--world",  scratch.world().string(),
+                                         "--port",        "0",        "--module",
+                                         ZMB_MODULE_PATH, "--console"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        child_ = fork();
+        if (child_ == 0) {
             setsid();
             int slave = open(slave_name_.c_str(), O_RDWR);
             int err = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -120,8 +109,7 @@ class Pty {
             dup2(err, 2);
             exec_or_exit(args);
         }
-        child_ = pid;
-        return pid;
+        return child_;
     }
     // Waits for igmhost to end; its exit status (128 + the signal when killed).
     int exit_status() {
@@ -129,12 +117,6 @@ class Pty {
         waitpid(child_, &status, 0);
         child_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    // igmhost with the demo world of `scratch` on this terminal; its log goes to `log`.
-    pid_t spawn_console(const Scratch& scratch, const fs::path& log) {
-        return spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
-                      ZMB_MODULE_PATH, "--console"},
-                     log);
     }
     void type(std::string_view text) {
         [[maybe_unused]] auto n = write(master_, text.data(), text.size());
@@ -174,86 +156,51 @@ class Pty {
     size_t seen_ = 0;
 };
 
-TEST(IgmhostConsole, SysopPlaysInTheTerminalAndItIsRestoredOnStop) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Pty pty;
-    tcflag_t before = pty.settings().c_lflag;
-    ASSERT_TRUE(before & ICANON);
-    fs::path log = scratch.root() / "console.log";
-    pid_t pid = pty.spawn_console(scratch, log);
-    ASSERT_TRUE(pty.expect("Welcome, Sysop!"));
-    ASSERT_TRUE(pty.expect("G) Goodbye (stops igmhost)"));
-    EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
-    EXPECT_FALSE(pty.settings().c_lflag & ECHO);
-
-    pty.type("1\r");
-    ASSERT_TRUE(pty.expect("welcome back, Sysop."));
-    pty.type("1\r");
-    ASSERT_TRUE(pty.expect("Press Enter"));
-    pty.type("\r");
-    // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
-    ASSERT_TRUE(pty.expect("for Sysop Menu"));
-    EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
-
-    kill(pid, SIGTERM);
-    EXPECT_EQ(pty.exit_status(), 0);
-    EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
-    EXPECT_NE(read_file(log).find("shutdown"), std::string::npos);
-}
-
-TEST(IgmhostConsole, CtrlBackslashStopsCleanlyAndACrashStillRestoresTheTerminal) {
-    for (int signal_number : {SIGQUIT, SIGSEGV}) {
-        SCOPED_TRACE(signal_number);
+TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
+    // SIGQUIT stops igmhost as SIGTERM does; a crash still kills it; with
+    // no signal the module stops the host.
+    const struct {
+        int signal;
+        int status;
+        const char* logged;
+    } endings[] = {{SIGTERM, 0, "shutdown"},
+                   {SIGQUIT, 0, ""},
+                   {SIGSEGV, 128 + SIGSEGV, ""},
+                   {0, 70, "catastro: the VORN IGM DATA file could not be used!"}};
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.signal);
         Scratch scratch;
         scratch.make_demo_world();
         Pty pty;
         tcflag_t before = pty.settings().c_lflag;
-        pid_t pid = pty.spawn_console(scratch, scratch.root() / "console.log");
-        ASSERT_TRUE(pty.expect("Your choice: "));
-        EXPECT_FALSE(pty.settings().c_lflag & ICANON);
-        kill(pid, signal_number);
-        // SIGQUIT stops igmhost as SIGTERM does; a crash still kills it.
-        EXPECT_EQ(pty.exit_status(), signal_number == SIGQUIT ? 0 : 128 + SIGSEGV);
+        ASSERT_TRUE(before & ICANON);
+        fs::path log = scratch.root() / "console.log";
+        pid_t pid = pty.spawn(scratch, log);
+        ASSERT_TRUE(pty.expect("Welcome, Sysop!"));
+        ASSERT_TRUE(pty.expect("G) Goodbye (stops igmhost)"));
+        EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
+        EXPECT_FALSE(pty.settings().c_lflag & ECHO);
+        if (ending.signal == SIGTERM || ending.signal == 0) {
+            pty.type("1\r");
+            ASSERT_TRUE(pty.expect("welcome back, Sysop."));
+            pty.type("1\r");
+            ASSERT_TRUE(pty.expect("Press Enter"));
+            pty.type("\r");
+            // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
+            ASSERT_TRUE(pty.expect("for Sysop Menu"));
+            EXPECT_NE(read_file(log).find("console on channel 0"), std::string::npos);
+        }
+        if (ending.signal == 0) {
+            // Without its place list the module stops the host when a place is chosen.
+            fs::remove(scratch.world() / "ZMBVIGMS.DAT");
+            pty.type("1\r");
+        } else {
+            kill(pid, ending.signal);
+        }
+        EXPECT_EQ(pty.exit_status(), ending.status);
         EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
+        EXPECT_NE(read_file(log).find(ending.logged), std::string::npos) << read_file(log);
     }
-}
-
-TEST(IgmhostConsole, GoodbyeAtTheConsoleStopsIgmhost) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Pty pty;
-    tcflag_t before = pty.settings().c_lflag;
-    pty.spawn_console(scratch, scratch.root() / "console.log");
-    ASSERT_TRUE(pty.expect("Your choice: "));
-    pty.type("g\r");
-    ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
-    EXPECT_EQ(pty.exit_status(), 0);
-    EXPECT_EQ(pty.settings().c_lflag, before);
-}
-
-TEST(IgmhostConsole, CatastroStillRestoresTheTerminal) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Pty pty;
-    tcflag_t before = pty.settings().c_lflag;
-    fs::path log = scratch.root() / "console.log";
-    pty.spawn_console(scratch, log);
-    ASSERT_TRUE(pty.expect("Your choice: "));
-    pty.type("1\r");
-    ASSERT_TRUE(pty.expect("Your choice, Sysop?"));
-    pty.type("1\r");
-    ASSERT_TRUE(pty.expect("Press Enter"));
-    pty.type("\r");
-    ASSERT_TRUE(pty.expect("Your Command, Sysop?"));
-    // Without its place list the module stops the host when a place is chosen.
-    fs::remove(scratch.world() / "ZMBVIGMS.DAT");
-    pty.type("1\r");
-    EXPECT_EQ(pty.exit_status(), 70);
-    EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
-    EXPECT_NE(read_file(log).find("catastro: the VORN IGM DATA file could not be used!"),
-              std::string::npos)
-        << read_file(log);
 }
 
 TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
@@ -261,9 +208,8 @@ TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     write_file(scratch.world() / "ACCOUNTS.TXT", "Sysop|40|SYSOP\n");
     Pty pty;
     fs::path log = scratch.root() / "console.log";
-    pty.spawn({IGMHOST_PATH, "--world", scratch.world().string(), "--port", "0", "--module",
-               ZMB_MODULE_PATH, "--hash-memory", kLeastHashMemory, "--console"},
-              log);
+    tcflag_t before = pty.settings().c_lflag;
+    pty.spawn(scratch, log, {"--hash-memory", kLeastHashMemory});
     ASSERT_TRUE(pty.expect("No password is set for Sysop: P sets one."));
     ASSERT_TRUE(pty.expect("P) Set your password"));
     pty.type("p\r");
@@ -274,14 +220,13 @@ TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     ASSERT_TRUE(pty.expect("Your password is changed."));
     pty.type("g\r");
     ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
-    EXPECT_EQ(pty.exit_status(), 0);
+    EXPECT_EQ(pty.exit_status(), 0) << "goodbye at the console stops igmhost";
+    EXPECT_EQ(pty.settings().c_lflag, before);
     EXPECT_EQ(pty.screen().find("first-light"), std::string::npos) << "the password was echoed";
 
     Server server(scratch);
     Client c(server.port());
-    ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say("Sysop", "Password: "));
-    ASSERT_TRUE(c.say("first-light", "Welcome, Sysop!"));
+    ASSERT_TRUE(sign_in(c, "Sysop", "first-light"));
 }
 
 }  // namespace

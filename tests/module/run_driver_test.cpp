@@ -41,55 +41,41 @@ TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
     EXPECT_EQ(host.pending(), 0u);
 }
 
-TEST_F(RunDriver, TheEndGoesToTheReturnSubstateTheScriptWasStartedWith) {
-    start(numbered_lines(2), sub::kMenuHalted);
-    EXPECT_EQ(run(), std::string("Line 1\nLine 2\n") + kEndText + "Your Command, Ardo? : ");
-    EXPECT_EQ(p.substate(), sub::kMenuCommand);
-}
-
-TEST_F(RunDriver, OtherStatusCodesAreIgnoredInEverySubstate) {
+// Statuses other than 240 are ignored everywhere; a 240 while the user is
+// waiting for a line goes to the host's default; a halted menu shows the
+// command prompt once.
+TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
     start(numbered_lines(3));
     const int32_t offset = i32(state::line_offset);
-    const int defaults = host::counters().dfsthn;
-    for (int substate : {sub::kRunning, sub::kPause, sub::kMenuHalted, sub::kAfterScript}) {
-        p.set_substate(substate);
-        for (int code : {0, 3, 239, 241}) {
-            EXPECT_EQ(status(code), "") << "status " << code << " in " << substate;
-            EXPECT_EQ(p.substate(), substate);
-        }
-    }
-    EXPECT_EQ(i32(state::line_offset), offset);
-    EXPECT_EQ(host::counters().dfsthn, defaults);
-}
-
-TEST_F(RunDriver, ItsStatusWhileTheUserIsWaitingGoesToTheHostDefault) {
-    start(numbered_lines(3));
-    const int32_t offset = i32(state::line_offset);
-    for (int substate :
-         {sub::kPause, sub::kAnswer, sub::kQuitPause, sub::kAfterScript, sub::kMenuCommand}) {
+    for (int substate : {sub::kRunning, sub::kPause, sub::kAnswer, sub::kQuitPause,
+                         sub::kMenuHalted, sub::kAfterScript, sub::kMenuCommand}) {
         p.set_substate(substate);
         const int defaults = host::counters().dfsthn;
-        EXPECT_EQ(status(zmb::kRunStatus), "") << "sub-state " << substate;
-        EXPECT_EQ(host::counters().dfsthn, defaults + 1) << "sub-state " << substate;
+        for (int code : {0, 3, 239, 241})
+            EXPECT_EQ(status(code), "") << "status " << code << " in " << substate;
+        EXPECT_EQ(host::counters().dfsthn, defaults) << substate;
+        if (substate == sub::kRunning || substate == sub::kMenuHalted) continue;
+        EXPECT_EQ(status(zmb::kRunStatus), "") << substate;
+        EXPECT_EQ(host::counters().dfsthn, defaults + 1) << substate;
         EXPECT_EQ(p.substate(), substate);
     }
     EXPECT_EQ(i32(state::line_offset), offset);
-}
 
-TEST_F(RunDriver, AHaltedMenuShowsTheCommandPromptOnce) {
+    const size_t queued = host.pending();  // the start's own status
     p.set_substate(sub::kMenuHalted);
     EXPECT_EQ(status(zmb::kRunStatus), "Your Command, Ardo? : ");
     EXPECT_EQ(p.substate(), sub::kMenuCommand);
     EXPECT_EQ(status(zmb::kRunStatus), "");
-    EXPECT_EQ(host.pending(), 0u);
+    EXPECT_EQ(host.pending(), queued);
 }
 
 // ---- waiting on the clock ----
 
-TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMovedFiveSeconds) {
+// A wait reads two characters; it holds the next line until the clock has
+// moved, also when it is the sixth line of a slice; a negative wait is over.
+TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
     test::set_time(1'000'000);
     start({"Before", "/WAIT:5", "After"});
-
     EXPECT_EQ(slice(), "Before\n");
     EXPECT_EQ(i32(state::wait_until), 1'000'005);
     for (int second = 1; second <= 4; ++second) {
@@ -101,31 +87,23 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMovedFiveSeconds) {
     test::advance_time(1);
     EXPECT_EQ(slice(), std::string("After\n") + kEndText);
     EXPECT_EQ(i32(state::wait_until), 0);
-}
 
-TEST_F(RunDriver, AWaitAsTheSixthLineStartsWhenTheSliceEnds) {
-    test::set_time(2'000'000);
     start({"1", "2", "3", "4", "5", "/WAIT:3", "After"});
     EXPECT_EQ(slice(), "1\n2\n3\n4\n5\n");
-    EXPECT_EQ(i32(state::wait_until), 2'000'003);
+    EXPECT_EQ(i32(state::wait_until), 1'000'008);
     test::advance_time(2);
     EXPECT_EQ(slice(), "");
     test::advance_time(1);
     EXPECT_THAT(slice(), HasSubstr("After\n"));
-}
 
-TEST_F(RunDriver, WaitReadsTwoCharactersAndANegativeWaitIsAlreadyOver) {
-    test::set_time(3'000'000);
     start({"/WAIT:120", "Twelve", "/WAIT:-5", "Next"});
     EXPECT_EQ(slice(), "");
-    EXPECT_EQ(i32(state::wait_until), 3'000'012);
+    EXPECT_EQ(i32(state::wait_until), 1'000'020);
     test::advance_time(12);
     EXPECT_EQ(slice(), "Twelve\n");
-    EXPECT_EQ(i32(state::wait_until), 3'000'012 - 5);
+    EXPECT_EQ(i32(state::wait_until), 1'000'020 - 5);
     EXPECT_THAT(slice(), HasSubstr("Next\n"));  // no time has passed
 }
-
-// ---- stopping and ending ----
 
 // ---- damaged scripts ----
 
@@ -255,21 +233,40 @@ TEST_F(RecordWriteBack, NotAtPauses) {
     EXPECT_TRUE(stored());
 }
 
-TEST_F(RecordWriteBack, AMissingPlayerFileIsNotCreated) {
-    world.remove("KXPVORN");
-    start({"/CHOICE:2"});
-    EXPECT_THAT(slice(), HasSubstr("(12)"));
-    EXPECT_FALSE(world.exists("KXPVORN/PLAYER.DAT"));
-    EXPECT_FALSE(world.exists("KXPVORN"));
+TEST_F(RecordWriteBack, GoesToTheNamedGameWhateverEndsItsLine) {
+    for (const char* game_line : {"KXPVORN2\n", "KXPVORN2\r\n", "KXPVORN2"}) {
+        world.player("KXPVORN2", 1, before);
+        set_text(state::game_name, game_line);
+        start({"text"});
+        run();
+        EXPECT_EQ(world.player_record("KXPVORN2", 1), area_record()) << game_line;
+    }
+    EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes);
+    expect_neighbours_untouched();
 }
 
-TEST_F(RecordWriteBack, AFileEndingInsideTheRecordIsNeitherGrownNorWritten) {
+// The file is the game's: no record of its own, no file or folder made, and
+// a file that ends inside the record is neither grown nor written.
+TEST_F(RecordWriteBack, NoRecordOfThePlayersOwnIsWritten) {
     const std::string whole = world.read("KXPVORN/PLAYER.DAT");
-    const std::string shortened = whole.substr(0, 248 + 100);
-    world.write("KXPVORN/PLAYER.DAT", shortened);
-    start({"text"});
-    run();
-    EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), shortened);
+    const struct {
+        const char* rule;
+        int16_t index;
+        std::string file;  // "" for no file and no folder
+    } cases[] = {{"a negative index", -1, whole},
+                 {"a record past the end", 3, whole},
+                 {"a file that ends inside the record", 1, whole.substr(0, 248 + 100)},
+                 {"no file at all", 1, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        world.remove("KXPVORN");
+        if (!c.file.empty()) world.write("KXPVORN/PLAYER.DAT", c.file);
+        set_i16(state::player_index, c.index);
+        start({"/CHOICE:2"});
+        EXPECT_THAT(slice(), HasSubstr("(12)"));  // a stop that writes the record back
+        EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), c.file);
+        EXPECT_EQ(world.exists("KXPVORN"), !c.file.empty());
+    }
 }
 
 TEST_F(RecordWriteBack, AReadOnlyPlayerFileIsSilentlyLeftAlone) {

@@ -1,40 +1,68 @@
-// Whole visits: a player's road from the game's hand-over back to the game,
-// two players at once, and junk typed at every point of the road.
+// Whole visits through the real module: the game's hand-over, the menu of
+// places, the waits scripts set up (answers, pauses), the hand-back through
+// IGMLIST.DAT, and junk typed at every point of the road.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "server/core/host_core.h"
 #include "tests/support/module_fixture.h"
 
 using ::testing::EndsWith;
+using ::testing::ExitedWithCode;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace test {
 namespace {
 
-// Place 1 of the world: a name, a pause, a question, a pause Q can end.
-void the_crossroads(World& world) {
+using zmb::state::game_name;
+using zmb::state::ledger_file;
+using zmb::state::player_index;
+using zmb::state::player_name;
+
+constexpr const char* kInvalid = "That isn't a valid option. Try something else.\n";
+constexpr const char* kPrompt = "Your Command, Ardo? : ";
+
+// Places 1 to 3 before the five of every Visit: a crossroads (a name, a
+// pause, a question, a pause Q can end), a quiz of three answers, a name.
+void roads(World& world) {
     world.script(
         "A1.LOR", "Crossroads",
         {"`2The crossroads", "A1.LOR", "`2A stranger waves.", "/INPUT:Name", "`2First part done.",
          "/PAUSE", "/LABEL", "`2Left or right?", "/CHOICE:2", "/1CHOICE", "`2You go left.",
          "/GOTO:;E", "/2CHOICE", "`2You go right.", ";E", "/ANYQUIT", "`2The road goes on."});
+    world.script("A2.LOR", "Quiz",
+                 {"`2The quiz", "A2.LOR", "/LABEL", "`2Fight or flee or hide?", "/CHOICE:3",
+                  "/1CHOICE", "`4You fight!", "/GOTO:;DONE", "/2CHOICE", "`2You flee!",
+                  "/GOTO:;DONE", "/3CHOICE", "`2You hide!", ";DONE", "`2After the question."});
+    world.script("A3.LOR", "Name",
+                 {"`2The name", "A3.LOR", "`2Who goes there?", "/INPUT:Name", "`2Hello there."});
 }
 
-TEST(Visit, FromTheHandOverBackToTheGame) {
+// The hand-off file as written, the module current in sub-state 0, a line typed.
+void arrive_with(Visit& v, Player& p, const std::string& handoff) {
+    v.world.write("TEMP" + std::to_string(p.channel()) + ".TMP", handoff);
+    p.set_current_module(v.host->module_number());
+    p.set_substate(0);
+    EXPECT_EQ(p.type("whatever was typed"), 1);
+    v.host->pump();
+}
+
+// ---- the road from the hand-over back to the game ----
+
+TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     Visit v;
-    the_crossroads(v.world);
+    roads(v.world);
     const auto stored = PlayerBytes().name("Ardo").gold(500).level(3);
     v.world.player("KXPVORN", 0, stored);
-    Host& host = v.start();
-    Player& p = host.player(1);
-
-    p.arrive("KXPVORN", 0);
-    EXPECT_THAT(p.take_text(), EndsWith("(1) The crossroads\n    (2) Place one\n    (3) Place two\n"
-                                        "    (4) Place three\n    (5) Place four\n"
-                                        "    (6) Place five\n\nYour Command, Ardo? : "));
+    Player& p = v.at_menu();
+    EXPECT_THAT(p.say("?"), EndsWith("(1) The crossroads\n    (2) The quiz\n    (3) The name\n"
+                                     "    (4) Place one\n    (5) Place two\n    (6) Place three\n"
+                                     "    (7) Place four\n    (8) Place five\n\n" +
+                                     std::string(kPrompt)));
     EXPECT_THAT(p.say("1"), HasSubstr("A stranger waves."));
     EXPECT_EQ(p.substate(), 2);
     EXPECT_THAT(p.say("Ardo the Bold"), HasSubstr("First part done."));
@@ -53,80 +81,481 @@ TEST(Visit, FromTheHandOverBackToTheGame) {
 
     EXPECT_THAT(p.say(""), HasSubstr("You have already used 1 of your 10 trips"));
     EXPECT_EQ(p.type("x"), 1);
-    host.pump();
-    EXPECT_EQ(p.current_module(), host.game_module_number());
+    v.host->pump();
+    EXPECT_EQ(p.current_module(), v.host->game_module_number());
     EXPECT_EQ(p.substate(), 32000);
-    ASSERT_EQ(host.game_statuses().size(), 1u);
-    EXPECT_EQ(host.game_statuses()[0], std::make_pair(1, 3));
+    ASSERT_EQ(v.host->game_statuses().size(), 1u);
+    EXPECT_EQ(v.host->game_statuses()[0], std::make_pair(1, 3));
     // The record went back to the game whole, opaque bytes and all.
     EXPECT_EQ(v.world.player_record("KXPVORN", 0), stored.bytes);
+
+    // A player who comes back arrives afresh, the day's trips remembered.
+    p.clear_screen();
+    p.arrive();
+    EXPECT_EQ(p.substate(), 1);
+    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_THAT(p.text(), HasSubstr("You have already used 1 of your 10 trips"));
 }
 
-TEST(Visit, TwoPlayersInterleavedKeepTheirOwnState) {
+// ---- the arrival ----
+
+TEST(Arrival, LoadsTheNamedRecordOfTheNamedGameAndShowsTheMenu) {
     Visit v;
-    the_crossroads(v.world);
-    v.world.player("KXPVORN", 1, PlayerBytes().name("Bryn").gold(90));
+    v.world.player("KXPVORN2", 6, PlayerBytes().name("Sixth").gold(6));
+    v.world.player("KXPVORN2", 7, PlayerBytes().name("Seventh").gold(1234).gems(3));
+    v.world.player("KXPVORN2", 8, PlayerBytes().name("Eighth").gold(8));
     Host& host = v.start();
-    v.world.ledger_record("ZMBVIGMS.SV1", 1, 3, v.today());
-    Player& a = host.player(1);
-    Player& b = host.player(2);
-    a.arrive("KXPVORN", 0);
-    b.arrive("KXPVORN", 1);
-
-    // Both start the same place before either slice runs.
-    a.type("1");
-    b.type("1");
+    Player& p = host.player(5);
+    const int btumil_before = host::counters().btumil;
+    const int btuxnf_before = host::counters().btuxnf;
+    p.hand_over("KXPVORN2", 7);
+    EXPECT_EQ(p.type(""), 1);
     host.pump();
-    EXPECT_EQ(a.substate(), 2);
-    EXPECT_EQ(b.substate(), 2);
-    a.type("Alpha");
-    b.type("Beta");
-    host.pump();
-    EXPECT_EQ(a.substate(), 5);
-    EXPECT_EQ(b.substate(), 5);
-    EXPECT_EQ(string1(a), "Alpha");
-    EXPECT_EQ(string1(b), "Beta");
 
-    a.say("");  // A reaches the question; B still waits at the pause
-    EXPECT_EQ(a.substate(), 2);
-    EXPECT_EQ(b.substate(), 5);
-    a.clear_screen();
-    b.clear_screen();
-    b.type("");
-    a.type("1");
-    host.pump();
-    EXPECT_THAT(a.text(), HasSubstr("You go left."));
-    EXPECT_THAT(a.text(), Not(HasSubstr("Left or right?")));
-    EXPECT_THAT(b.text(), HasSubstr("Left or right?"));
-    EXPECT_THAT(b.text(), Not(HasSubstr("You go")));
-    EXPECT_THAT(b.say("2"), HasSubstr("You go right."));
+    EXPECT_FALSE(v.world.exists("TEMP5.TMP"));
+    EXPECT_EQ(p.area_text(game_name.at), "KXPVORN2\n");
+    EXPECT_EQ(p.area_i16(player_index.at), 7);
+    EXPECT_EQ(p.area_text(player_name.at), "Seventh");
+    // Record 7 is bytes 1736..1983 of the file, every opaque byte included.
+    const auto file = v.world.read("KXPVORN2/PLAYER.DAT");
+    ASSERT_GE(file.size(), 1984u);
+    EXPECT_EQ(std::memcmp(p.area(), file.data() + 1736, 248), 0);
+    EXPECT_EQ(host::counters().btumil, btumil_before + 1);
+    EXPECT_EQ(host::counters().btuxnf, btuxnf_before + 1);
+    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.substate(), 1);
+    EXPECT_THAT(p.text(), HasSubstr("(1) Place one"));
+    EXPECT_THAT(p.text(), EndsWith("Your Command, Seventh? : "));
+}
 
-    EXPECT_EQ(trips_used(a), 1);
-    EXPECT_EQ(trips_used(b), 4);
-    EXPECT_EQ(v.world.ledger_record("ZMBVIGMS.SV1", 0).first, 1);
-    EXPECT_EQ(v.world.ledger_record("ZMBVIGMS.SV1", 1).first, 4);
-    EXPECT_EQ(a.record().gold(), 500);
-    EXPECT_EQ(b.record().gold(), 90);
-    a.say("");
-    b.say("");
-    a.say("");
-    b.say("");
-    EXPECT_THAT(a.say(""), EndsWith("Your Command, Ardo? : "));
-    EXPECT_THAT(b.say(""), EndsWith("Your Command, Bryn? : "));
+TEST(Arrival, ChoosesTheLedgerFromTheGameNameIgnoringCase) {
+    Visit v;
+    Host& host = v.start();
+    const std::pair<const char*, const char*> cases[] = {{"KXPVORN", "ZMBVIGMS.SV1"},
+                                                         {"kxpvorn2", "ZMBVIGMS.SV2"},
+                                                         {"kxpvorn3", "ZMBVIGMS.SV3"},
+                                                         {"MYGAME", "OOO.DAT"},
+                                                         {"XKXPVORN", "ZMBVIGMS.SV1"}};
+    int channel = 0;
+    for (const auto& [game, ledger] : cases) {
+        Player& p = host.player(++channel);
+        p.arrive(game, 0);
+        EXPECT_EQ(p.area_text(ledger_file.at), ledger) << game;
+        EXPECT_EQ(p.substate(), 1) << game;
+    }
+    // A player of an unknown game finds no ledger made for it and no error.
+    EXPECT_FALSE(v.world.exists("OOO.DAT"));
+    EXPECT_THAT(host.player(4).text(), Not(HasSubstr("rror")));
+}
+
+TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
+    Visit v;
+    Host& host = v.start();
+    Player& p = host.player(2);
+    p.set_current_module(host.module_number());
+    p.set_area_text(player_name.at, player_name.size, "Earlier");
+    p.set_substate(0);
+    EXPECT_EQ(p.type(""), 0);
+    EXPECT_EQ(host.pending(), 0u);
+    EXPECT_EQ(p.screen(),
+              "\n  Error:  Could not find TEMP2.TMP to get player info.\n"
+              "  This module cannot be run directly, K-VORN must call it.\n"
+              "  K-VORN V1.22+ contains an IGM Manager internally, use it to install this!\n\n");
+    EXPECT_EQ(p.substate(), 1);
+    EXPECT_EQ(p.area_text(player_name.at), "Earlier");  // nothing saved
+}
+
+TEST(Arrival, NameIsCutAtItsLengthAtANulAndAtTwentyCharacters) {
+    Visit v;
+    // The bytes after a name are not NUL in the test records, so only the
+    // length stops the first one.
+    v.world.player("KXPVORN", 1, PlayerBytes().name("Ardos").name_length(3));
+    v.world.player("KXPVORN", 2, PlayerBytes().name(std::string("Bo\0bby", 6)));
+    v.world.player("KXPVORN", 3, PlayerBytes().name("Abcdefghijklmnopqrstuvwxyz").name_length(26));
+    v.world.player("KXPVORN", 4, PlayerBytes().name("Zed").name_length(0));
+    Host& host = v.start();
+    const char* expected[] = {"", "Ard", "Bo", "Abcdefghijklmnopqrst", ""};
+    for (int index = 1; index <= 4; ++index) {
+        Player& p = host.player(index);
+        p.arrive("KXPVORN", index);
+        EXPECT_EQ(p.area_text(player_name.at), expected[index]) << index;
+    }
+    EXPECT_THAT(host.player(3).text(), HasSubstr("Your Command, Abcdefghijklmnopqrst? : "));
+}
+
+// No record, half a record, or a game name that is no folder of the world:
+// the player meets zeros, never the record of the user handled before, and
+// no file is made or written.
+TEST(Arrival, RecordsThatAreNotThereLoadAsZeros) {
+    Visit v;
+    v.world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(777).gems(9));
+    v.world.player("A/B", 0, PlayerBytes().name("Deep").gold(42));
+    for (int i = 0; i < 5; ++i)
+        v.world.player("KXPVORN2", i, PlayerBytes().name("Player" + std::to_string(i)).gold(9));
+    const std::string short_file = v.world.read("KXPVORN2/PLAYER.DAT").substr(0, 4 * 248 + 100);
+    v.world.write("KXPVORN2/PLAYER.DAT", short_file);
+    Host& host = v.start();
+    const std::pair<const char*, const char*> cases[] = {
+        {"past the end of the file", "KXPVORN\n40\n"},
+        {"a negative index", "KXPVORN\n-1\n"},
+        {"a game with no folder", "NOGAME\n0\n"},
+        {"a record cut short by the file end", "KXPVORN2\n4\n"},
+        {"a name that reaches into another folder", "A\\B\n0\n"},
+        {"a name that climbs out", "..\n0\n"},
+    };
+    Player& first = host.player(1);
+    Player& p = host.player(2);
+    for (const auto& [rule, handoff] : cases) {
+        SCOPED_TRACE(rule);
+        first.arrive("KXPVORN", 0);
+        ASSERT_EQ(first.record().gold(), 777);
+        arrive_with(v, p, handoff);
+        EXPECT_EQ(p.record().gold(), 0);
+        EXPECT_EQ(p.record().gems(), 0);
+        EXPECT_EQ(p.area_text(player_name.at), "");
+        EXPECT_EQ(p.substate(), 1);
+    }
+    EXPECT_FALSE(v.world.exists("NOGAME"));
+    EXPECT_EQ(PlayerView{v.world.player_record("A/B", 0).data()}.gold(), 42);
+    EXPECT_EQ(PlayerView{v.world.player_record("KXPVORN", 0).data()}.gold(), 777);
+    EXPECT_EQ(v.world.read("KXPVORN2/PLAYER.DAT"), short_file);
+}
+
+TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
+    Visit v;
+    v.world.player("KXPVORN2", 0, PlayerBytes().name("Zero"));
+    v.world.player("KXPVORN2", 3, PlayerBytes().name("Three"));
+    Host& host = v.start();
+    const struct {
+        const char* rule;
+        std::string handoff, game;
+        int16_t index;
+        const char* name;
+        const char* ledger;
+    } cases[] = {
+        {"no index line", "KXPVORN2\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"an index in words", "KXPVORN2\nthree\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"a name line without its line feed", "KXPVORN2", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"carriage returns", "KXPVORN2\r\n3\r\n", "KXPVORN2\n", 3, "Three", "ZMBVIGMS.SV2"},
+        // An over-long name cannot spill into the number or pass for a real game.
+        {"an over-long name", "KXPVORN2" + std::string(300, 'Q') + "\n3\n", "KXPVORN2Q", 3, "",
+         "ZMBVIGMS.SV2"},
+        {"a number of thousands of digits", "KXPVORN2\n" + std::string(5000, '9') + "\n",
+         "KXPVORN2\n", -1, nullptr, "ZMBVIGMS.SV2"},
+        // An empty name names no game: no record, no ledger, still the menu.
+        {"an empty name", "\n3\n", "\n", 3, "", "OOO.DAT"},
+    };
+    int channel = 0;  // a fresh channel each: nothing left over from the case before
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Player& p = host.player(++channel);
+        arrive_with(v, p, c.handoff);
+        EXPECT_EQ(p.area_text(game_name.at), c.game);
+        if (c.name != nullptr) {  // a number out of range is converted, not overflowed
+            EXPECT_EQ(p.area_i16(player_index.at), c.index);
+            EXPECT_EQ(p.area_text(player_name.at), c.name);
+        }
+        EXPECT_EQ(p.area_text(ledger_file.at), c.ledger);
+        EXPECT_EQ(p.substate(), 1);
+        EXPECT_FALSE(v.world.exists("TEMP" + std::to_string(channel) + ".TMP"));
+    }
+}
+
+// ---- the hand-back ----
+
+TEST(HandBack, FindsTheGameAfterThisModulesEntryAndTheFirstOfTwoWins) {
+    Visit v;
+    Host& host = v.start();  // IGMLIST.DAT: ZMB_VORN's entry, then KXPVORN's
+    v.world.append("IGMLIST.DAT", "KXPVORN2\n55\nAnother game\nKXPVORN\n66\nA second entry\n");
+    ASSERT_EQ(v.world.read("IGMLIST.DAT").find("ZMB_VORN\n"), 0u);
+    Player& p = host.player(1);
+    p.arrive("KXPVORN", 0);
+    p.clear_screen();
+    EXPECT_EQ(p.type("q"), 1);
+    EXPECT_EQ(p.current_module(), host.game_module_number());
+    host.pump();
+    EXPECT_EQ(host.game_statuses().size(), 1u);
+    EXPECT_EQ(p.text(), "");
+
+    // An entry whose description reads like the game's name is skipped whole.
+    v.world.write("IGMLIST.DAT", "ZMB_VORN\n9\nKXPVORN3\nKXPVORN33\n44\nKXPVORN3\nKXPVORN3\n" +
+                                     std::to_string(host.game_module_number()) + "\nThe game\n");
+    p.arrive("kxpvorn3", 0);
+    EXPECT_EQ(p.type("X"), 1);
+    EXPECT_EQ(p.current_module(), host.game_module_number());
+}
+
+TEST(HandBack, MissingListOrEntryKeepsTheUserAndSaysWhy) {
+    Visit v;
+    Host& host = v.start();
+    Player& p = host.player(1);
+    p.arrive("KXPVORN2", 0);  // the list names only KXPVORN
+    const struct {
+        const char* list;   // nullptr: no list at all
+        const char* shown;  // nullptr: not checked
+    } cases[] = {
+        {nullptr, "\n  Error:  IGMLIST.DAT file is missing.  Why?!\n\n"},
+        {"KXPVORN\n1\nThe game\n",
+         "\n  Small error.  Couldn't find info about KXPVORN2\n in the IGMLIST.DAT file.  "
+         "Nice.\n\n"},
+        // An entry cut off after its name gives no module number.
+        {"KXPVORN2\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        if (c.list == nullptr)
+            v.world.remove("IGMLIST.DAT");
+        else
+            v.world.write("IGMLIST.DAT", c.list);
+        p.clear_screen();
+        EXPECT_EQ(p.type("Q"), 0);
+        if (c.shown != nullptr) {
+            EXPECT_EQ(p.screen(), c.shown);
+        }
+        EXPECT_EQ(p.substate(), 1);
+        EXPECT_EQ(p.current_module(), host.module_number());
+    }
+    EXPECT_TRUE(host.game_statuses().empty());
+}
+
+// ---- commands at the command prompt ----
+
+TEST(Menu, CommandLettersWorkInEitherCase) {
+    Visit v;
+    v.world.script_at("ZMB_VORN.NEW", "News", {"`2Nothing new in the valley."});
+    Player& p = v.at_menu(1);
+    const struct {
+        const char* line;
+        int substate;
+        const char* shown;
+    } cases[] = {
+        {"V", 10, "Ardo's Stats..."},
+        {"v", 10, "Ardo's Stats..."},
+        {"I", 7, "Nothing new in the valley."},
+        {"i", 7, "Nothing new in the valley."},
+        {"?", 1, "Through distant fields"},
+        {"q", 32000, nullptr},
+        {"r", 32000, nullptr},
+        {"x", 32000, nullptr},
+        {"Q", 32000, nullptr},
+        {"R", 32000, nullptr},
+        {"X", 32000, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string shown = p.say(c.line);
+        if (c.shown != nullptr) {
+            EXPECT_THAT(shown, HasSubstr(c.shown));
+        }
+        EXPECT_EQ(p.substate(), c.substate);
+        if (c.substate == 32000) {
+            EXPECT_EQ(p.current_module(), v.host->game_module_number());
+            p.arrive();
+        } else if (c.substate != 1) {
+            EXPECT_THAT(p.say("anything"), HasSubstr("(1) Place one"));
+            EXPECT_EQ(p.substate(), 1);
+        }
+    }
+    EXPECT_EQ(v.host->game_statuses().size(), 6u);
+    EXPECT_EQ(v.trips_in_ledger(), 1);  // news and stats cost no trip
+}
+
+TEST(Menu, NumberStartsThatPlaceAndCountsTheTrip) {
+    Visit v;
+    Player& p = v.at_menu(2);
+    EXPECT_THAT(p.say("3"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(script_file(p), "QHYVIGMS\\P3.LOR");
+    EXPECT_EQ(v.trips_in_ledger(), 3);
+    EXPECT_EQ(trips_used(p), 3);
+    EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
+    EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
+    EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(v.trips_in_ledger(), 4);
+}
+
+TEST(Menu, WordsThatAreNoPlaceAreRefusedWithoutATrip) {
+    Visit v;
+    Player& p = v.at_menu();
+    for (const char* line : {"0", "6", "hello", "-1", "99999", "S"}) {
+        EXPECT_EQ(p.type(line), 1);
+        EXPECT_EQ(p.take_text(), std::string(kInvalid) + kPrompt) << line;
+        EXPECT_EQ(p.substate(), 1) << line;
+    }
+    EXPECT_EQ(v.host->pending(), 0u);
+    v.world.write("ZMBVIGMS.DAT", "P1.LOR\nP2.LOR\n");  // a list shorter than the menu
+    EXPECT_EQ(p.say("4"), std::string(kInvalid) + kPrompt);
+    EXPECT_EQ(v.trips_in_ledger(), 0);
+    EXPECT_THAT(p.say("2"), HasSubstr("You reach place 2."));
+}
+
+TEST(Menu, TiredPlayerReadsNoListAndSpendsNoTripButCanStillLook) {
+    Visit v;
+    v.world.script_at("ZMB_VORN.NEW", "News", {"`2Nothing new."});
+    Player& p = v.at_menu(10);
+    v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
+    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
+                              std::string(kPrompt));
+    EXPECT_EQ(v.trips_in_ledger(), 10);
+    EXPECT_EQ(p.substate(), 1);
+    EXPECT_THAT(p.say("I"), HasSubstr("Nothing new."));
+    p.say("");
+    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));
+}
+
+TEST(MenuDeath, MissingPlaceListStopsTheHost) {
+    Visit v;
+    Player& p = v.at_menu();
+    v.world.remove("ZMBVIGMS.DAT");
+    EXPECT_EXIT(p.type("2"), ExitedWithCode(70), "the VORN IGM DATA file could not be used!");
+}
+
+// A missing place still costs its trip, missing news nothing; either way
+// the next line leads back to the menu.
+TEST(Menu, MissingScriptsAreReportedAndTheNextLineLeadsBack) {
+    const struct {
+        const char* line;
+        const char* shown;
+        int16_t trips;
+    } cases[] = {{"2", "\nScript file QHYVIGMS\\P2.LOR could not be found!\n\n", 1},
+                 {"i", "\nScript file ZMB_VORN.NEW could not be found!\n\n", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Visit v;
+        Player& p = v.at_menu();
+        v.world.remove("QHYVIGMS/P2.LOR");
+        EXPECT_EQ(p.say(c.line), c.shown);
+        EXPECT_EQ(p.substate(), 3);
+        EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+        EXPECT_EQ(v.trips_in_ledger(), c.trips);
+        EXPECT_THAT(p.say("anything"), HasSubstr("(1) Place one"));
+        EXPECT_EQ(p.substate(), 1);
+        EXPECT_THAT(p.say("4"), HasSubstr("You reach place 4."));
+    }
+}
+
+TEST(Menu, PlaceThatHaltsLeavesTheNextLineToTheMenu) {
+    Visit v;
+    v.world.script("P6.LOR", "Six", {"`2Place six", "P6.LOR", "`2A halting place.", "/HALT"});
+    Player& p = v.at_menu();
+    EXPECT_THAT(p.say("6"), HasSubstr("A halting place."));
+    EXPECT_EQ(p.substate(), 1);
+    // The command prompt is up, but not for the menu: "1" is not a place here.
+    EXPECT_THAT(p.say("1"), HasSubstr("Through distant fields"));
+    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_EQ(v.trips_in_ledger(), 1);
+}
+
+// ---- answers to questions, pauses ----
+
+TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
+    Visit v;
+    roads(v.world);
+    Player& p = v.at_menu();
+    p.say("2");
+    for (const char* answer : {"4", "22", "0", "x", "-1", "12", "2x", "02", "+1"}) {
+        const std::string shown = p.say(answer);
+        EXPECT_THAT(shown, HasSubstr(kInvalid)) << answer;
+        EXPECT_THAT(shown, EndsWith("(123) - Your Command, Ardo? : ")) << answer;
+        EXPECT_EQ(p.substate(), 2) << answer;
+        EXPECT_EQ(p.area_i16(zmb::state::skip_mode.at), 0) << answer;
+    }
+    EXPECT_EQ(p.say(""), "(123) - Your Command, Ardo? : ");
+    EXPECT_THAT(p.say("?"), HasSubstr("Fight or flee or hide?"));
+    EXPECT_EQ(p.substate(), 2);
+    EXPECT_THAT(p.say("v"), HasSubstr("Ardo's Stats..."));
+    EXPECT_EQ(p.substate(), 11);
+    const std::string resumed = p.say("whatever");
+    EXPECT_THAT(resumed, HasSubstr("Fight or flee or hide?"));
+    EXPECT_THAT(resumed, Not(HasSubstr("The quiz")));  // from the label, not the top
+    const std::string after = p.say("2 please");       // the first character decides
+    EXPECT_THAT(after, HasSubstr("You flee!\nAfter the question."));
+    EXPECT_THAT(after, Not(HasSubstr("You fight!")));
+    EXPECT_EQ(p.substate(), 7);
+}
+
+TEST(Answer, InputAnswerBecomesTheFirstStringCutToTwentyFiveCharacters) {
+    Visit v;
+    roads(v.world);
+    Player& p = v.at_menu();
+    EXPECT_THAT(p.say("3"), HasSubstr("Who goes there?"));
+    EXPECT_EQ(p.area_i32(zmb::state::choice_count.at), 0);
+    EXPECT_EQ(p.say(""), "(Name) - Your Command, Ardo? : ");
+    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));
+    p.say("");
+    EXPECT_THAT(p.say("hello  world"), HasSubstr("Hello there."));
+    EXPECT_EQ(string1(p), "hello  world");
+    p.say("");
+    p.say("3");
+    const std::string forty = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+    p.say(forty);
+    EXPECT_EQ(string1(p), forty.substr(0, 25));
+}
+
+TEST(Pause, AnyLineGoesOnAfterErasingThePromptAndOnlyAOneWordQStops) {
+    Visit v;
+    roads(v.world);
+    Player& p = v.at_menu();
+    p.say("1");
+    EXPECT_THAT(p.say("x"), HasSubstr("First part done."));
+    EXPECT_EQ(p.substate(), 5);
+    p.clear_screen();
+    p.say("q");  // an ordinary pause: Q is any line
+    EXPECT_THAT(p.screen(), HasSubstr("\x1b[A" + std::string(73, ' ') + "\n\x1b[A"));
+    EXPECT_THAT(p.text(), HasSubstr("Left or right?"));
+    p.say("1");
+    ASSERT_EQ(p.substate(), 6);
+    EXPECT_THAT(p.say("q now"), HasSubstr("The road goes on."));
+
+    p.say("");
+    p.say("1");
+    p.say("x");
+    p.say("");
+    p.say("1");
+    ASSERT_EQ(p.substate(), 6);
+    const std::string stopped = p.say("q");
+    EXPECT_THAT(stopped, HasSubstr("\nScript Halted: Please press <enter> to continue: "));
+    EXPECT_THAT(stopped, Not(HasSubstr("The road goes on.")));
+    EXPECT_EQ(p.substate(), 7);
+}
+
+// ---- lines typed while nothing waits for them ----
+
+TEST(Ignored, LinesWhileTheScriptRunsOrThePromptIsDueChangeNothing) {
+    Visit v;
+    Player& p = v.at_menu();
+    p.type("3");
+    ASSERT_EQ(p.substate(), 4);
+    const std::string before(reinterpret_cast<const char*>(p.area()), 724);
+    EXPECT_EQ(p.type("1"), 1);
+    EXPECT_EQ(p.type("q"), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.area()), 724), before);
+    EXPECT_THAT(p.say(""), HasSubstr("You reach place 3."));  // the run was not disturbed
+
+    // Back to the menu; stop when the menu has halted and the prompt is due.
+    p.say("");
+    p.type("?");
+    while (p.substate() != 8 && v.host->pump_one()) {
+    }
+    ASSERT_EQ(p.substate(), 8);
+    p.clear_screen();
+    EXPECT_EQ(p.type("2"), 1);
+    EXPECT_EQ(p.text(), "");
+    v.host->pump();
+    EXPECT_EQ(p.text(), kPrompt);
+    EXPECT_EQ(p.substate(), 1);
+    EXPECT_EQ(v.trips_in_ledger(), 1);
 }
 
 // ---- junk typed wherever the player is ----
 
-const std::string kJunkLines[] = {
-    "%s%s%s%n%n%n%x",
-    "`1`2``~`%`",
-    std::string("\x01\x02\x1b[2J\x7f\xff\xfe|N|S1\0x", 16),
-    std::string(10000, '%'),
-    std::string(10000, '9'),
-    "1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9",
-};
-
 TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
+    const std::string junk_lines[] = {
+        "%s%s%s%n%n%n%x",
+        "`1`2``~`%`",
+        std::string("\x01\x02\x1b[2J\x7f\xff\xfe|N|S1\0x", 16),
+        std::string(10000, '%'),
+        std::string(10000, '9'),
+        "1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9",
+    };
     // Each spot is reached from the command prompt by the lines said, then
     // (for "running") a line typed without delivering the statuses.
     const struct {
@@ -140,24 +569,21 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
         {"pause", {"1", "x"}, nullptr, 5},
         {"choice", {"1", "x", ""}, nullptr, 2},
         {"quit pause", {"1", "x", "", "1"}, nullptr, 6},
-        {"after place", {"2"}, nullptr, 7},
+        {"after place", {"4"}, nullptr, 7},
         {"stats", {"v"}, nullptr, 10},
         {"stats at question", {"1", "x", "", "v"}, nullptr, 11},
         {"missing script", {"i"}, nullptr, 3},
-        {"running", {}, "2", 4},
+        {"running", {}, "4", 4},
         {"sysop menu", {"s"}, nullptr, 9},
         {"sysop key", {"s", "4"}, nullptr, 24},
         {"sysop trips", {"s", "5"}, nullptr, 25},
     };
     for (const auto& spot : spots) {
-        for (const std::string& junk : kJunkLines) {
+        for (const std::string& junk : junk_lines) {
             SCOPED_TRACE(std::string(spot.name) + " <- " + junk.substr(0, 20));
             Visit v;
-            the_crossroads(v.world);
-            Host& host = v.start();
-            Player& p = host.player(1);
-            p.grant_key("SYSOP");
-            p.arrive("KXPVORN", 0);
+            roads(v.world);
+            Player& p = v.at_menu(0, "SYSOP");
             for (const char* line : spot.said)
                 p.say(line);
             if (spot.typed != nullptr) p.type(spot.typed);
@@ -165,9 +591,9 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
             p.clear_screen();
 
             EXPECT_EQ(p.type(junk), 1);
-            host.pump();
+            v.host->pump();
             EXPECT_THAT(p.text(), Not(HasSubstr("(null)")));
-            EXPECT_EQ(p.area_text(zmb::state::player_name.at), "Ardo");
+            EXPECT_EQ(p.area_text(player_name.at), "Ardo");
             EXPECT_LE(string1(p).size(), 25u);
             EXPECT_LE(v.trips_in_ledger(), 1);
 

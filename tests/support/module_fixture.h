@@ -184,6 +184,17 @@ struct Visit {
         host->register_game_entry("KXPVORN");
         return *host;
     }
+    // start(), `used` trips today in Ardo's ledger record, then Ardo (holder
+    // of `key` when one is named) arrived on channel 1, the screen cleared.
+    Player& at_menu(int16_t used = 0, std::string_view key = "") {
+        start();
+        world.ledger_record("ZMBVIGMS.SV1", 0, used, today());
+        Player& p = host->player(1);
+        if (!key.empty()) p.grant_key(key);
+        p.arrive();
+        p.clear_screen();
+        return p;
+    }
     // The day value the module uses today: a fresh ledger holds it.
     uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
     int16_t trips_in_ledger(int index = 0) const {
