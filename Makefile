@@ -6,7 +6,7 @@ PORT ?= 2323
 CMAKE_FLAGS ?=
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build host test demo demo-reset serve bench format clean
+.PHONY: all deps configure build host test demo demo-reset serve bench fuzz format clean
 
 DEMO_WORLD = $(BUILD)/demo-world
 # `make demo` is the console alone unless a port is asked for (make demo PORT=2323).
@@ -51,8 +51,13 @@ demo-reset: host
 bench: build
 	@$(BUILD)/script_bench
 
+# The fuzz targets of fuzz/, each for FUZZ_SECONDS (a clang build of its own).
+FUZZ_SECONDS ?= 3600
+fuzz: deps
+	@fuzz/run $(FUZZ_SECONDS)
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-fuzz

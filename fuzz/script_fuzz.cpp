@@ -1,0 +1,37 @@
+// Fuzz target: a script run through the real plug-in. The input is the text
+// of a place script, then a line "~~", then the lines the player types once
+// the place has started (a last "~~" part and anything after it is ignored).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_host.h"
+
+namespace {
+constexpr size_t kMaxTypedLines = 32;
+constexpr const char* kPlaceHeader = "Vorn IGM Script: Fuzz\nThe fuzzed place\nFUZZ.LOR\n";
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::make_world("script", {{"FUZZ.LOR", kPlaceHeader}});
+    fuzz::start_module(ZMB_MODULE_PATH);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto parts = fuzz::split_parts({reinterpret_cast<const char*>(data), size});
+    const fuzz::InWorld in_world;
+    fuzz::write_file("QHYVIGMS/FUZZ.LOR", std::string(kPlaceHeader).append(parts[0]));
+    try {
+        fuzz::hand_over();
+        fuzz::type("");   // the arrival: the menu of places
+        fuzz::type("1");  // the one place
+        if (parts.size() > 1) {
+            const auto lines = fuzz::split_lines(parts[1]);
+            for (size_t i = 0; i < lines.size() && i < kMaxTypedLines; ++i)
+                fuzz::type(lines[i]);
+        }
+    } catch (const fuzz::Catastro&) {
+    }
+    return 0;
+}
