@@ -162,9 +162,10 @@ TEST(MenuGenerator, OverlongTitleIsReadInPiecesAndItsMenuLineStillEnds) {
     world.script("OTHER.LOR", "x", {"`2Other", "OTHER.LOR"});
     Host host(world);
     // The first 249 characters are the title; the rest of that line is read
-    // as the file-name line.
+    // as the file-name line. The menu line keeps 240 of them, so that with
+    // its prefix and line end it is read as one script line.
     EXPECT_EQ(world.read("ZMBVIGMS.DAT"), std::string(51, 'T') + "\nOTHER.LOR\n");
-    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kMenuHeader + "`^    (`71`8) `2" + std::string(249, 'T') +
+    EXPECT_EQ(world.read("ZMBVIGMS.TXT"), kMenuHeader + "`^    (`71`8) `2" + std::string(240, 'T') +
                                               "\n" + "`^    (`72`8) `2`2Other\n" + kMenuEnd);
 }
 

@@ -221,18 +221,6 @@ TEST_F(RecordWriteBack, WhenTheScriptAbortsHaltsOrAsks) {
     }
 }
 
-TEST_F(RecordWriteBack, NotAtPauses) {
-    start({"/PAUSE", "/ANYQUIT", "/PAUSE:wait", "/ANYQUIT:or quit"});
-    slice();
-    for (int pause = 0; pause < 3; ++pause) {
-        EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << "pause " << pause;
-        p.say("");
-    }
-    EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes);
-    p.say("");
-    EXPECT_TRUE(stored());
-}
-
 TEST_F(RecordWriteBack, GoesToTheNamedGameWhateverEndsItsLine) {
     for (const char* game_line : {"KXPVORN2\n", "KXPVORN2\r\n", "KXPVORN2"}) {
         world.player("KXPVORN2", 1, before);
