@@ -41,7 +41,7 @@ TEST(TextUtil, EachFunctionOnItsCases) {
         {"mcase", "a.b\tc-d e", "A.b\tc-d E"},
         {"mcase", "", ""},
         {"ucase", std::string(400, 'a'), std::string(274, 'A')},
-        {"mcase", std::string(400, 'a'), "A" + std::string(273, 'a')},
+        {"mcase", std::string(400, 'a'), std::string("A").append(273, 'a')},
         // Each colour code goes with its character; at most 241 are kept,
         // codes not counted.
         {"removecolor", "`4word", "word"},
