@@ -15,10 +15,6 @@ namespace kw = zmb::script;
 using std::string;
 using std::string_view;
 
-string in_quotes(string_view text) {
-    return "'" + strip_controls(text) + "'";
-}
-
 bool is_8_3(string_view name) {
     const size_t dot = name.find('.');
     const auto plain = [](string_view part) {

@@ -35,6 +35,10 @@ std::string upper_case(std::string_view text) {
     return out;
 }
 
+std::string in_quotes(std::string_view text) {
+    return "'" + strip_controls(text) + "'";
+}
+
 std::string strip_controls(std::string_view text) {
     std::string out;
     for (char c : text)

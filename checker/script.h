@@ -87,6 +87,8 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix);
 int keyword_row(std::string_view text);  // -1 when no keyword matches
 std::string upper_case(std::string_view text);
 std::string strip_controls(std::string_view text);
+// strip_controls(text) in single quotes, as findings quote script text.
+std::string in_quotes(std::string_view text);
 // The characters at first..last (both included) of text, as slice_text cuts.
 std::string_view slice(std::string_view text, size_t first, size_t last);
 // atol: blanks, a sign, digits; 0 when there are none.

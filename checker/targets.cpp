@@ -16,10 +16,6 @@ namespace kw = zmb::script;
 using std::string;
 using std::string_view;
 
-string in_quotes(string_view text) {
-    return "'" + strip_controls(text) + "'";
-}
-
 // The label a /GOTO: or /GOSUB: skips to, as the interpreter cuts it.
 std::optional<string> jump_label(const Line& line) {
     const size_t first = line.command() == Command::kGosub ? 7 : 6;
