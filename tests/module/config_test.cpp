@@ -9,7 +9,6 @@
 
 using ::testing::ExitedWithCode;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace test {
 namespace {
@@ -57,7 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ConfigCase{"Fifteen", "SYSOP\n15\n", "SYSOP", 15},
                       ConfigCase{"TwoIsRaisedToThree", "SYSOP\n2\n", "SYSOP", 3},
                       ConfigCase{"ThirtyOneIsCutToThirty", "SYSOP\n31\n", "SYSOP", 30},
-                      ConfigCase{"FiftyStaysFiftyInTheFile", "SYSOP\n50\n", "SYSOP", 30},
                       ConfigCase{"NotANumberIsThree", "SYSOP\nabc\n", "SYSOP", 3},
                       ConfigCase{"NegativeIsThree", "SYSOP\n-4\n", "SYSOP", 3},
                       ConfigCase{"LeadingDigitsDecide", "SYSOP\n12 trips\n", "SYSOP", 12},
@@ -93,16 +91,6 @@ TEST(Config, MissingFileIsCreatedWithTheDefaults) {
     const std::string screen = settings_seen_by(world, host, "SYSOP");
     EXPECT_THAT(screen, HasSubstr(" 4)    SYSOP KEY : SYSOP\n"));
     EXPECT_THAT(screen, HasSubstr(" 5)    MAX TURNS : 10\n"));
-}
-
-TEST(Config, KeyIsExactlyTheFirstNineteenCharacters) {
-    World world;
-    world.write("ZMBVIGMS.CNF", "ABCDEFGHIJKLMNOPQRSTUVWXY\n12\n");
-    Host host(world);
-    // A holder of the whole 25-character key does not hold the key in force.
-    const std::string screen = settings_seen_by(world, host, "ABCDEFGHIJKLMNOPQRSTUVWXY");
-    EXPECT_THAT(screen, Not(HasSubstr("SYSOP KEY")));
-    EXPECT_THAT(screen, HasSubstr("That isn't a valid option."));
 }
 
 TEST(Config, SavingWritesTheSettingsInForceAsTwoLines) {

@@ -13,7 +13,7 @@ namespace {
 
 using TextFn = char*(const char*);
 
-TEST(TextUtil, EachFunctionOnItsCases) {
+TEST(TextUtil, EachExportOnItsCases) {
     World world;
     Host host(world);
     const std::string coded = [] {
@@ -63,11 +63,8 @@ TEST(TextUtil, EachFunctionOnItsCases) {
     char* second = ucase("xyz");
     EXPECT_EQ(first, second);
     EXPECT_STREQ(host.fn<TextFn>("lcase")(second), "xyz");
-}
 
-TEST(TextUtil, AlltrimTrimsBothEndsAndTheArgumentsTailAndKeepsAtMost274) {
-    World world;
-    Host host(world);
+    // alltrim trims both ends, the argument's tail too, and keeps at most 274.
     auto* alltrim = host.fn<char*(char*)>("alltrim");
     ASSERT_NE(alltrim, nullptr);
     char text[] = "  abc  ";
@@ -79,20 +76,17 @@ TEST(TextUtil, AlltrimTrimsBothEndsAndTheArgumentsTailAndKeepsAtMost274) {
     EXPECT_STREQ(alltrim(blank), "");
     std::string long_text = "  " + std::string(400, 'z');
     EXPECT_EQ(std::string(alltrim(long_text.data())), std::string(274, 'z'));
-}
 
-TEST(TextUtil, MakeTimeOnATwelveHourClockAndMakeDateAsTheHostWritesIt) {
-    World world;
-    Host host(world);
+    // make_time on a twelve-hour clock, make_date as the host writes it.
     auto* make_time = host.fn<char*()>("make_time");
     auto* make_date = host.fn<char*()>("make_date");
     ASSERT_NE(make_time, nullptr);
     ASSERT_NE(make_date, nullptr);
-    const std::pair<std::pair<int, int>, const char*> cases[] = {
+    const std::pair<std::pair<int, int>, const char*> clocks[] = {
         {{0, 5}, "12:05 AM"},  {{9, 30}, "9:30 AM"}, {{11, 59}, "11:59 AM"},
         {{12, 0}, "12:00 PM"}, {{13, 7}, "1:07 PM"}, {{23, 59}, "11:59 PM"},
     };
-    for (const auto& [clock, expected] : cases) {
+    for (const auto& [clock, expected] : clocks) {
         std::tm tm{};  // 2024-03-07, local time
         tm.tm_year = 124, tm.tm_mon = 2, tm.tm_mday = 7;
         tm.tm_hour = clock.first, tm.tm_min = clock.second, tm.tm_isdst = -1;

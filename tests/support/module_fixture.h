@@ -40,10 +40,8 @@ inline std::string lines(std::initializer_list<std::string_view> each) {
     return out;
 }
 
-// Root ignores file modes. While one of these lives, file permission
-// checks are made as "nobody", so a read-only file really is read-only;
-// the world folder is opened up for reading so that nobody can reach it.
-// (A non-root run cannot switch and needs no switch: the modes hold.)
+// While one lives, file checks are made as "nobody" (root ignores modes),
+// the world folder opened up for reading; a non-root run needs no switch.
 class FileChecksAsNobody {
   public:
     explicit FileChecksAsNobody(const std::string& world_dir) {
@@ -91,8 +89,7 @@ class ScriptTest : public ::testing::Test {
         set_text(state::player_name, "Ardo");
     }
 
-    // QHYVIGMS/CAVE.LOR: the header, then `body` byte for byte; handed to
-    // the run driver with status 240 queued. Nothing is delivered yet.
+    // QHYVIGMS/CAVE.LOR (header, then `body`) handed to the run driver.
     void start(std::string_view body, int return_substate = sub::kAfterScript) {
         world.write(kScriptFile, std::string(kHeader).append(body));
         p.run_script(kScriptPath, return_substate);
@@ -107,15 +104,13 @@ class ScriptTest : public ::testing::Test {
         return run();
     }
 
-    // Delivers one status; the text it showed (ANSI removed).
+    // One status / every queued status / one status of `code` now: the text.
     std::string slice() {
         return shown_by([&] { host.pump_one(); });
     }
-    // Delivers statuses until none is queued; the text shown meanwhile.
     std::string run() {
         return shown_by([&] { host.pump(); });
     }
-    // Delivers one status of any code to the player right now.
     std::string status(int code) {
         return shown_by([&] { host::call_status(kChannel, code); });
     }
@@ -177,15 +172,13 @@ struct Visit {
         }
         world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(500));
     }
-    // Loads the module (its start-up writes the menu and the ledgers) and
-    // registers the game's entry after the module's own.
+    // The module loaded, the game's entry after its own in IGMLIST.DAT.
     Host& start() {
         host = std::make_unique<Host>(world);
         host->register_game_entry("KXPVORN");
         return *host;
     }
-    // start(), `used` trips today in Ardo's ledger record, then Ardo (holder
-    // of `key` when one is named) arrived on channel 1, the screen cleared.
+    // start(), `used` trips today, Ardo (holding `key`) arrived on channel 1.
     Player& at_menu(int16_t used = 0, std::string_view key = "") {
         start();
         world.ledger_record("ZMBVIGMS.SV1", 0, used, today());

@@ -1,16 +1,25 @@
 // The test host: the host core with a stand-in game and the real plug-in,
-// and players on channels who are handed over, type and read their screen.
+// players on channels, the scratch world folder, player records built field
+// by field, and the rand, srand and time the module binds to (the binary
+// exports them with -rdynamic).
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <deque>
+#include <filesystem>
 #include <fstream>
 
 #include "module/data/context.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
+
+namespace fs = std::filesystem;
 
 namespace test {
 namespace {
@@ -147,24 +156,6 @@ std::string Player::say(std::string_view line) {
     return strip_ansi(std::string_view(screen_).substr(before));
 }
 
-std::string Player::screen() const {
-    return screen_;
-}
-std::string Player::text() const {
-    return strip_ansi(screen_);
-}
-std::string Player::take() {
-    std::string s = std::move(screen_);
-    screen_.clear();
-    return s;
-}
-std::string Player::take_text() {
-    return strip_ansi(take());
-}
-void Player::clear_screen() {
-    screen_.clear();
-}
-
 int Player::substate() const {
     return host::user(channel_).shared.substate;
 }
@@ -285,14 +276,6 @@ size_t Host::pending() const {
     return host::pending_statuses();
 }
 
-const std::vector<std::pair<int, int>>& Host::game_statuses() const {
-    return game_statuses_;
-}
-
-void Host::record_game_status(int channel, int code) {
-    game_statuses_.emplace_back(channel, code);
-}
-
 std::string Host::console() const {
     std::string out;
     const auto& lines = host::counters().console;
@@ -305,4 +288,224 @@ void* Host::symbol(const char* name) const {
     return handle_ ? dlsym(handle_, name) : nullptr;
 }
 
+namespace {
+
+constexpr uint8_t kOpaque = 0xA5;
+constexpr size_t kNameBytes = 71;  // name text at 1, opaque after name_length
+
+// The bytes a (possibly growing) binary file gets at `offset`.
+void write_at(const std::string& path, size_t offset, const uint8_t* bytes, size_t size) {
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::string data;
+    {
+        std::ifstream in(path, std::ios::binary);
+        data.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    if (data.size() < offset + size) data.resize(offset + size, '\0');
+    std::memcpy(data.data() + offset, bytes, size);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+std::string script_text(std::string_view title, std::initializer_list<std::string_view> lines) {
+    std::string text = "Vorn IGM Script: ";
+    text.append(title);
+    text += '\n';
+    for (auto line : lines) {
+        text.append(line);
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+PlayerBytes::PlayerBytes() {
+    namespace pl = zmb::player;
+    bytes.fill(kOpaque);
+    // Every named field starts at zero; the opaque bytes stay 0xA5 so a
+    // writer that does not keep them is caught.
+    for (auto f : {pl::hit_points, pl::max_hit_points, pl::forest_fights, pl::player_fights,
+                   pl::defence, pl::strength, pl::charm, pl::level, pl::gems, pl::horse}) {
+        put(f, int16_t{0});
+    }
+    for (auto f : {pl::gold, pl::bank, pl::experience})
+        put(f, int32_t{0});
+    put(pl::weapon_name, std::string_view{}).put(pl::armour_name, std::string_view{});
+    for (auto f :
+         {pl::sex, pl::player_class, pl::death_knight_skill, pl::mystical_skill, pl::thieving_skill,
+          pl::death_knight_uses, pl::mystical_uses, pl::thieving_uses}) {
+        bytes[f.at] = 0;
+    }
+    name("Tester").level(1).hit_points(10).max_hit_points(20);
+}
+
+PlayerBytes& PlayerBytes::name(std::string_view n) {
+    n = n.substr(0, kNameBytes - 1);
+    std::memset(&bytes[zmb::player::name], kOpaque, kNameBytes - 1);
+    std::memcpy(&bytes[zmb::player::name], n.data(), n.size());
+    return name_length(static_cast<uint8_t>(n.size()));
+}
+World::World() {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
+    dir_ = make_scratch_dir("farreaches");
+    if (dir_.empty()) return;
+    if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir_;
+}
+
+World::~World() {
+    if (!previous_.empty() && chdir(previous_.c_str()) != 0) {
+        ADD_FAILURE() << "cannot go back to " << previous_;
+    }
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    reset_random_and_time();
+}
+
+void World::write(std::string_view rel, std::string_view bytes) {
+    fs::path p{std::string(rel)};
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) ADD_FAILURE() << "cannot write " << rel;
+}
+
+void World::append(std::string_view rel, std::string_view bytes) {
+    fs::path p{std::string(rel)};
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::app);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) ADD_FAILURE() << "cannot append to " << rel;
+}
+
+std::string World::read(std::string_view rel) const {
+    std::ifstream in(std::string(rel), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool World::exists(std::string_view rel) const {
+    return fs::exists(fs::path{std::string(rel)});
+}
+
+void World::remove(std::string_view rel) {
+    std::error_code ignored;
+    fs::remove_all(fs::path{std::string(rel)}, ignored);
+}
+
+void World::mkdir(std::string_view rel) {
+    fs::create_directories(fs::path{std::string(rel)});
+}
+
+void World::script(std::string_view name, std::string_view title,
+                   std::initializer_list<std::string_view> lines) {
+    write("QHYVIGMS/" + std::string(name), script_text(title, lines));
+}
+
+void World::script_at(std::string_view rel, std::string_view title,
+                      std::initializer_list<std::string_view> lines) {
+    write(rel, script_text(title, lines));
+}
+
+void World::player(std::string_view game, int index, const PlayerBytes& record) {
+    write_at(std::string(game) + "/PLAYER.DAT", static_cast<size_t>(index) * 248,
+             record.bytes.data(), record.bytes.size());
+}
+
+std::array<uint8_t, 248> World::player_record(std::string_view game, int index) const {
+    std::array<uint8_t, 248> out{};
+    std::string data = read(std::string(game) + "/PLAYER.DAT");
+    size_t at = static_cast<size_t>(index) * 248;
+    if (index >= 0 && data.size() >= at + out.size())
+        std::memcpy(out.data(), &data[at], out.size());
+    return out;
+}
+
+void World::ledger_record(std::string_view ledger, int index, int16_t trips, uint16_t day) {
+    uint8_t bytes[4];
+    zmb::store_i16le(bytes, trips);
+    zmb::store_u16le(bytes + 2, day);
+    write_at(std::string(ledger), static_cast<size_t>(index) * 4, bytes, 4);
+}
+
+std::pair<int16_t, uint16_t> World::ledger_record(std::string_view ledger, int index) const {
+    std::string data = read(ledger);
+    size_t at = static_cast<size_t>(index) * 4;
+    if (index < 0 || data.size() < at + 4) return {0, 0};
+    auto* p = reinterpret_cast<const uint8_t*>(&data[at]);
+    return {zmb::load_i16le(p), zmb::load_u16le(p + 2)};
+}
+
+namespace {
+
+std::deque<int> queued;
+uint64_t generator_state = 0x853c49e6748fea9bULL;  // fixed: srand does not reseed it
+unsigned seed = 0;
+int seed_calls = 0;
+bool time_fixed = false;
+std::time_t fixed_time = 0;
+
+}  // namespace
+
+void queue_rand(std::initializer_list<int> values) {
+    queued.insert(queued.end(), values.begin(), values.end());
+}
+void clear_rand() {
+    queued.clear();
+}
+unsigned last_srand_seed() {
+    return seed;
+}
+int srand_calls() {
+    return seed_calls;
+}
+void set_time(std::time_t t) {
+    time_fixed = true;
+    fixed_time = t;
+    host::set_clock(t);
+}
+void advance_time(int seconds) {
+    set_time(current_time() + seconds);
+}
+std::time_t current_time() {
+    timespec now{};
+    if (!time_fixed) clock_gettime(CLOCK_REALTIME, &now);
+    return time_fixed ? fixed_time : now.tv_sec;
+}
+void reset_random_and_time() {
+    queued.clear();
+    seed = 0;
+    seed_calls = 0;
+    time_fixed = false;
+    host::clear_clock();
+}
+
 }  // namespace test
+
+extern "C" {
+
+int rand() noexcept {
+    using test::queued;
+    if (!queued.empty()) {
+        const int v = queued.front();
+        queued.pop_front();
+        return v;
+    }
+    auto& state = test::generator_state;
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((state >> 33) % (static_cast<uint64_t>(RAND_MAX) + 1));
+}
+
+void srand(unsigned s) noexcept {
+    test::seed = s;
+    test::seed_calls++;
+}
+
+time_t time(time_t* out) noexcept {
+    const std::time_t t = test::current_time();
+    if (out) *out = t;
+    return t;
+}
+
+}  // extern "C"

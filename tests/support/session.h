@@ -1,16 +1,6 @@
 // Test support that reads like a player's session: a scratch world folder,
 // the host core with the real zmb_vorn.so loaded, and players on channels
 // who are handed over, type, and look at their screen.
-//
-//   World world;                       // fresh folder, now the working directory
-//   world.script("CAVE.LOR", "The Cave", {"`2A dark cave.", "/CHOICE:2", ...});
-//   world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(100));
-//   Host host(world);                  // loads the module, runs its start-up
-//   Player& p = host.player(1);        // channel 1
-//   p.hand_over("KXPVORN", 0);         // TEMP1.TMP, module current, sub-state 0
-//   p.type("");                        // the arrival
-//   host.pump();                       // deliver statuses until none is queued
-//   EXPECT_THAT(p.text(), HasSubstr("Your Command, Ardo?"));
 #pragma once
 
 #include <algorithm>
@@ -22,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "include/host_interface.h"
@@ -30,9 +21,8 @@
 
 namespace test {
 
-// ---- the random numbers and the clock the module sees ----
-// The test host defines rand, srand and time itself, so the module's calls
-// land here. Queued values are returned first; then a fixed generator.
+// The module's rand, srand and time land here: queued values first, then a
+// fixed generator; a World's end resets all of it.
 void queue_rand(std::initializer_list<int> values);
 void clear_rand();
 unsigned last_srand_seed();
@@ -40,13 +30,10 @@ int srand_calls();
 void set_time(std::time_t t);  // also the host clock (today, now)
 void advance_time(int seconds);
 std::time_t current_time();
-// Forgets queued values, the srand record and the fixed time (done when a
-// World ends, so tests run one after another in one process start clean).
 void reset_random_and_time();
 
-// ---- a 248-byte player record built field by field ----
-// Offsets come from the shared layout header; record_offsets_test.cpp pins
-// them with literal bytes.
+// A 248-byte player record built field by field (offsets pinned by
+// record_offsets_test.cpp).
 class PlayerBytes {
   public:
     PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
@@ -107,7 +94,7 @@ struct PlayerView {
     int16_t horse() const { return zmb::get(p, zmb::player::horse); }
 };
 
-// ---- a scratch folder the module runs in ----
+// A scratch folder the module runs in.
 class World {
   public:
     World();   // creates a fresh scratch folder and makes it the working directory
@@ -149,33 +136,28 @@ class Player {
     Player(Host& host, int channel);
     int channel() const { return channel_; }
 
-    // Writes TEMP<channel>.TMP ("<game>\n<index>\n"), makes the module the
-    // user's current module with sub-state 0.
+    // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0.
     void hand_over(std::string_view game = "KXPVORN", int index = 0);
     // hand_over, type the first line (the arrival), pump until quiet.
     void arrive(std::string_view game = "KXPVORN", int index = 0);
 
-    // Hands a script straight to the run driver, as the loader leaves it: the
-    // per-user area gets script_file = path, script_title, line_offset after
-    // the header, end_offset = file size, return_substate; the module becomes
-    // current, sub-state 4, status 240 queued. Nothing is pumped yet.
+    // Hands a script to the run driver as the loader leaves it (sub-state 4,
+    // status 240 queued, nothing pumped).
     void run_script(std::string_view path, int return_substate = 7);
-    // Writes a player record into the per-user area (bytes 0..247).
     void set_record(const PlayerBytes& record);
     void set_area_i16(size_t offset, int16_t v);
     void set_area_i32(size_t offset, int32_t v);
     void set_area_text(size_t offset, size_t size, std::string_view s);
 
     int type(std::string_view line);  // the input routine's result
-    // Types the line, then pumps until no status is queued; returns the text
-    // (ANSI removed) that appeared meanwhile.
+    // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
     std::string say(std::string_view line);
 
-    std::string screen() const;  // every byte sent so far
-    std::string text() const;    // the same with ANSI sequences removed
-    std::string take();          // screen, then forget it
-    std::string take_text();     // text, then forget the screen
-    void clear_screen();
+    std::string screen() const { return screen_; }  // every byte sent so far
+    std::string text() const { return strip_ansi(screen_); }
+    std::string take() { return std::exchange(screen_, {}); }  // screen, then forget it
+    std::string take_text() { return strip_ansi(take()); }
+    void clear_screen() { screen_.clear(); }
     // Where the host's output sink puts the bytes sent to this channel.
     void receive(std::string_view bytes) { screen_.append(bytes); }
 
@@ -202,8 +184,7 @@ class Player {
 // The host core with the real module loaded and its start-up run.
 class Host {
   public:
-    // Registers a stand-in game module first (statuses it receives are
-    // recorded), then loads zmb_vorn.so and calls init__zmb_vorn.
+    // A stand-in game module (its statuses recorded), then zmb_vorn.so.
     explicit Host(World& world, int channels = 8, std::string_view module_name = "");
     ~Host();
 
@@ -218,11 +199,10 @@ class Host {
     size_t pending() const;
 
     // Statuses the stand-in game received: (channel, code).
-    const std::vector<std::pair<int, int>>& game_statuses() const;
-    void record_game_status(int channel, int code);  // the stand-in game's status routine
-    std::string console() const;                     // what the module showed on the host console
+    const std::vector<std::pair<int, int>>& game_statuses() const { return game_statuses_; }
+    void record_game_status(int channel, int code) { game_statuses_.emplace_back(channel, code); }
+    std::string console() const;  // what the module showed on the host console
 
-    // Looks up an export of the loaded module (dlsym).
     void* symbol(const char* name) const;
     template <typename F>
     F* fn(const char* name) const {
