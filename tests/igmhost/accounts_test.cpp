@@ -18,7 +18,7 @@ bool wrong_passwords(Client& c, std::string_view name, int times) {
     return true;
 }
 
-TEST(IgmhostAccounts, NamesWithoutTheirPasswordAreNotTaken) {
+TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
     struct Case {
         const char* accounts_txt;  // the world's accounts before the start
         const char* option;        // an extra server option, or ""
@@ -42,20 +42,29 @@ TEST(IgmhostAccounts, NamesWithoutTheirPasswordAreNotTaken) {
         ASSERT_TRUE(c.say(t.name, t.reply));
         EXPECT_EQ(c.text().find("Welcome"), std::string::npos);
     }
-    // A claim sets the password, and from then on it is asked for.
+    // The import skips malformed lines, happens once and is logged; a claim
+    // sets the password, and from then on it is asked for.
     Scratch scratch;
-    write_file(scratch.world() / "ACCOUNTS.TXT", "Ardo|34|\n");
-    Server server(scratch, {"--claim-imported"});
+    write_file(scratch.world() / "ACCOUNTS.TXT",
+               "# a note\nArdo|34|\nno age here\n\nZed|not a number|\nMira|16|\n");
     {
+        Server server(scratch, {"--claim-imported"});
+        EXPECT_TRUE(server.wait_for_log(
+            "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 3, 5)"));
         Client c(server.port());
         ASSERT_TRUE(c.expect("Name: "));
         ASSERT_TRUE(c.say("Ardo", "Choose a password"));
         ASSERT_TRUE(c.say(password_for("Ardo"), "Type it again: "));
         ASSERT_TRUE(c.say(password_for("Ardo"), "Welcome, Ardo!"));
+        c.close();
+        EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
     }
-    EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
-    Client again(server.port());
-    ASSERT_TRUE(sign_in(again, "Ardo"));
+    EXPECT_FALSE(fs::exists(scratch.world() / "ACCOUNTS.TXT"));
+    EXPECT_TRUE(fs::exists(scratch.world() / "ACCOUNTS.TXT.imported"));
+    Server again(scratch);
+    EXPECT_EQ(again.log().find("imported"), std::string::npos);
+    Client c(again.port());
+    ASSERT_TRUE(sign_in(c, "Ardo"));
 }
 
 TEST(IgmhostAccounts, ChangedPasswordTakesOverAnOpenCallAndCharsetsDoNotMatter) {
@@ -170,21 +179,6 @@ TEST(IgmhostAccounts, OneServerPerWorldAndADamagedDatabaseStopsTheStart) {
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("IGMHOST.DB: damaged or not a database"), std::string::npos) << out;
     EXPECT_EQ(out.find("listening on"), std::string::npos);
-}
-
-TEST(IgmhostAccounts, ImportOfAccountsTxtHappensOnceAndIsLogged) {
-    Scratch scratch;
-    write_file(scratch.world() / "ACCOUNTS.TXT",
-               "# a note\nArdo|34|\nno age here\n\nZed|not a number|\nMira|16|\n");
-    {
-        Server server(scratch);
-        EXPECT_TRUE(server.wait_for_log(
-            "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 3, 5)"));
-    }
-    EXPECT_FALSE(fs::exists(scratch.world() / "ACCOUNTS.TXT"));
-    EXPECT_TRUE(fs::exists(scratch.world() / "ACCOUNTS.TXT.imported"));
-    Server again(scratch);
-    EXPECT_EQ(again.log().find("imported"), std::string::npos);
 }
 
 // ---- the abuse limits, with the rules' clock moved ----

@@ -155,18 +155,7 @@ class Server {
     // With `descriptor_limit`, igmhost may open no more files than that.
     Server(const Scratch& scratch, std::vector<std::string> extra = {}, int descriptor_limit = 0)
         : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
-        std::vector<std::string> args = {IGMHOST_TESTCLOCK_PATH,
-                                         "--world",
-                                         scratch.world().string(),
-                                         "--port",
-                                         "0",
-                                         "--module",
-                                         ZMB_MODULE_PATH,
-                                         "--hash-memory",
-                                         kLeastHashMemory};
-        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid_ = spawn(args, log_path_, descriptor_limit);
+        pid_ = spawn(args(scratch, std::move(extra)), log_path_, descriptor_limit);
         auto deadline = Clock::now() + std::chrono::seconds(10);
         static const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
         while (Clock::now() < deadline) {
@@ -189,6 +178,22 @@ class Server {
     }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
+
+    // The test build's command line for `scratch`'s world, then `extra`.
+    static std::vector<std::string> args(const Scratch& scratch, std::vector<std::string> extra) {
+        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
+        std::vector<std::string> all = {IGMHOST_TESTCLOCK_PATH,
+                                        "--world",
+                                        scratch.world().string(),
+                                        "--port",
+                                        "0",
+                                        "--module",
+                                        ZMB_MODULE_PATH,
+                                        "--hash-memory",
+                                        kLeastHashMemory};
+        all.insert(all.end(), extra.begin(), extra.end());
+        return all;
+    }
 
     // Runs igmhost with `args` (argv[0] included), stdin from `input`,
     // stdout and stderr to `output`.
@@ -371,19 +376,13 @@ class Client {
         return false;
     }
 
-    // Reads at most `max_bytes` of what arrives within `seconds`, for a
-    // client that reads slowly; false at end of stream or timeout.
-    bool read_at_most(size_t max_bytes, double seconds) {
-        return read_some(deadline_after(seconds), max_bytes);
-    }
-
     // Data bytes as received (telnet commands removed, ANSI kept).
     const std::string& data() const { return data_; }
     // The same without ANSI sequences.
     std::string text() const { return strip_ansi(data_); }
 
-  private:
-    // Reads what arrives before the deadline; false at end of stream or timeout.
+    // Reads at most `max_bytes` of what arrives before the deadline (for a
+    // slow reader); false at end of stream or timeout.
     bool read_some(Clock::time_point deadline, size_t max_bytes = 65536) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd_, POLLIN, 0};
@@ -400,6 +399,7 @@ class Client {
         return true;
     }
 
+  private:
     // Splits telnet commands from data and answers them.
     void take(std::string_view bytes) {
         for (char ch : bytes) {
@@ -430,19 +430,17 @@ class Client {
         }
     }
 
+    // Agrees to echo, suppress-go-ahead and binary, and to send the terminal
+    // type when it has one; refuses the rest.
     void answer(uint8_t verb, uint8_t option) {
-        std::string reply;
-        bool accept = false;
-        if (verb == WILL) {
-            accept = option == kEcho || option == kSuppressGoAhead || option == kBinary;
-        }
+        const bool both = option == kSuppressGoAhead || option == kBinary;
+        if (verb == WILL)
+            send_raw(
+                std::string{char(IAC), char(both || option == kEcho ? DO : DONT), char(option)});
         if (verb == DO) {
-            accept = option == kSuppressGoAhead || option == kBinary ||
-                     (option == kTerminalType && !terminal_type_.empty());
+            const bool accept = both || (option == kTerminalType && !terminal_type_.empty());
+            send_raw(std::string{char(IAC), char(accept ? WILL : WONT), char(option)});
         }
-        if (verb == WILL) reply = {char(IAC), char(accept ? DO : DONT), char(option)};
-        if (verb == DO) reply = {char(IAC), char(accept ? WILL : WONT), char(option)};
-        send_raw(reply);
     }
 
     void subnegotiation() {
