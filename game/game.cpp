@@ -154,9 +154,20 @@ std::vector<IgmEntry> reachable_modules() {
     return out;
 }
 
+// Who is on, by name and where (never an address).
+void show_callers() {
+    say("`2Who is on:\n");
+    for (const host_api::Caller& c : host_api::callers_on()) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  %-20.20s ", c.name.c_str());
+        say("`%" + std::string(line) + "`2" + c.where.substr(0, 55) + "\n");
+    }
+}
+
 void show_menu(const Visit& v) {
     say("\n`0" + std::string(kInstances[v.instance].title) + "`2, the town square.\n");
-    say("`2  (`%F`2)orest   (`%V`2)iew your stats   (`%Q`2)uit to the realm list\n");
+    say("`2  (`%F`2)orest   (`%V`2)iew your stats   (`%W`2)ho is on   (`%Q`2)uit to the realm "
+        "list\n");
     std::vector<IgmEntry> modules = reachable_modules();
     if (!modules.empty()) say("`2Other places:\n");
     for (size_t n = 0; n < modules.size(); ++n) {
@@ -294,6 +305,8 @@ int game_input(int instance) {
                 forest(v);
             } else if (same_name(word, "V")) {
                 show_stats(v.record);
+            } else if (same_name(word, "W")) {
+                show_callers();
             } else if (choice >= 1 && choice <= static_cast<int>(modules.size()) &&
                        word == std::to_string(choice)) {
                 hand_over(v, modules[choice - 1]);

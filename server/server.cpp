@@ -17,6 +17,7 @@
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
 #include "server/frontend/script_reports.h"
+#include "server/host_api.h"
 
 namespace server {
 namespace {
@@ -153,6 +154,13 @@ bool Server::start(frontend::Charset console_charset) {
             s->close_with("\nThis name has signed on again elsewhere. Goodbye.\n", reason);
         hang_up(channel, reason);
     };
+    host_api::set_callers_source([this] {
+        std::vector<host_api::Caller> callers;
+        for (const auto& s : sessions_) {
+            if (s && s->signed_on()) callers.push_back({s->name(), s->where()});
+        }
+        return callers;
+    });
     int channels = options_.max_users + (options_.console ? 1 : 0);
     host::init(channels);
     sessions_.resize(channels);
@@ -244,9 +252,9 @@ void Server::accept_callers() {
             continue;
         }
         host::log("connect from %s on channel %d", peer.c_str(), channel);
+        // Greeted once its character set is settled (greet_settled).
         add_session(channel,
                     std::make_unique<frontend::TelnetConnection>(fd, peer, options_.charset));
-        sessions_[channel]->greet();
     }
 }
 
@@ -276,8 +284,8 @@ void Server::read_from(Session& s) {
         }
         if (!s.terminal_type_logged && !telnet->terminal_type().empty()) {
             s.terminal_type_logged = true;
-            host::log("%s: terminal type %s (%s)", frontend::who(channel, s.name()).c_str(),
-                      telnet->terminal_type().c_str(), frontend::charset_name(c.charset()));
+            host::log("%s: terminal type %s", frontend::who(channel, s.name()).c_str(),
+                      telnet->terminal_type().c_str());
         }
     }
 }
@@ -294,6 +302,19 @@ void Server::hang_up(int channel, const std::string& reason) {
     if (console) stopping_ = true;  // without its console igmhost has no one to serve
 }
 
+// Callers whose terminal is settled get the greeting and the name prompt.
+void Server::greet_settled(Clock::time_point now) {
+    for (auto& owned : sessions_) {
+        if (!owned || owned->greeted() || owned->stage() == Session::Stage::closing) continue;
+        auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&owned->connection());
+        if (telnet == nullptr || !telnet->settle(now)) continue;
+        host::log("%s: %s, %s%s", frontend::who(owned->channel(), "").c_str(),
+                  telnet->how().c_str(), frontend::charset_name(telnet->charset()),
+                  telnet->colour() ? "" : ", no colour");
+        owned->greet();
+    }
+}
+
 // One typed line per user, and idle users told to go.
 void Server::take_lines(Clock::time_point now) {
     for (auto& owned : sessions_) {
@@ -303,7 +324,7 @@ void Server::take_lines(Clock::time_point now) {
         // One line per user per round keeps a pasting user from crowding
         // out the others; a user whose password is being checked waits.
         if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
-            !s.waiting()) {
+            s.greeted() && !s.waiting()) {
             std::string line = std::move(s.connection().lines().front());
             s.connection().lines().pop_front();
             s.handle_line(line);
@@ -341,8 +362,8 @@ int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> s
             wait = std::min(wait, s->close_deadline - now);
             continue;
         }
-        if (s->needs_retry()) wait = std::min<Clock::duration>(wait, kRetryWait);
-        if (!s->connection().lines().empty() && !s->waiting()) return 0;
+        if (s->needs_retry() || !s->greeted()) wait = std::min<Clock::duration>(wait, kRetryWait);
+        if (!s->connection().lines().empty() && s->greeted() && !s->waiting()) return 0;
         if (int limit = idle_limit(*s); limit > 0) {
             auto cut = s->last_input + std::chrono::seconds(limit);
             if (s->signed_on() && !s->idle_warned && limit > kIdleWarning)
@@ -360,6 +381,7 @@ bool Server::run_once() {
     if (stopping_) return false;
     // Lines first, so that the statuses they queue are delivered in the
     // same round, then everything that came of both goes out.
+    greet_settled(Clock::now());
     take_lines(rules::now());
     auto status_wait = pump_.run(kStatusBudget, Clock::now());
     send_output(Clock::now());

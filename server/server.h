@@ -91,6 +91,7 @@ class Server {
     void accept_callers();
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
+    void greet_settled(Clock::time_point now);
     void take_lines(Clock::time_point now);
     void send_output(Clock::time_point now);
     int poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);

@@ -63,9 +63,7 @@ bool ConsoleConnection::read_input() {
 }
 
 void ConsoleConnection::write_text(std::string_view text) {
-    std::string bytes;
-    append_for_terminal(bytes, text, editor_.charset());
-    queue_raw(bytes);
+    queue_raw(render(text));
 }
 
 }  // namespace frontend

@@ -9,6 +9,7 @@
 #include "server/accounts/rule_clock.h"
 #include "server/core/host_core.h"
 #include "server/frontend/log_lines.h"
+#include "server/host_api.h"
 
 namespace frontend {
 
@@ -101,6 +102,7 @@ void Session::signed_on_as(const accounts::Account& signed_on, const std::string
     account.shared.age = static_cast<uint8_t>(account_.age);
     account.keys = account_.keys;
     host::user(channel_).online = true;
+    if (!account_.colour) connection_->set_colour(false);
     host::log("%s: signed on%s", who(channel_, name_).c_str(),
               account.keys.empty() ? "" : " (with access keys)");
     write("Welcome, " + name_ + "!\n" + last_on + "\n");
@@ -116,6 +118,8 @@ void Session::show_realms() {
                       std::string(game::instance_title(i)).c_str());
         write(line);
     }
+    write("  W) Who is on\n");
+    write(std::string("  C) Colour: ") + (connection_->colour() ? "on" : "off") + "\n");
     write(console_ ? "  P) Set your password\n  G) Goodbye (stops igmhost)\nYour choice: "
                    : "  P) Change your password\n  G) Goodbye\nYour choice: ");
 }
@@ -128,6 +132,7 @@ void Session::take_realm(std::string_view typed) {
     if (typed.size() == 1 && typed[0] >= '1' && typed[0] < '1' + game::kInstanceCount) {
         int instance = typed[0] - '1';
         stage_ = Stage::playing;
+        realm_ = instance;
         host::log("%s: enters %s", who(channel_, name_).c_str(),
                   std::string(game::instance_name(instance)).c_str());
         game::enter(channel_, instance, name_);
@@ -140,12 +145,26 @@ void Session::take_realm(std::string_view typed) {
         connection_->set_hidden(dialog_->secret());
         return;
     }
+    if (typed == "W" || typed == "w") {
+        show_callers();
+        show_realms();
+        return;
+    }
+    if (typed == "C" || typed == "c") {
+        // Kept with the account, for every later call.
+        account_.colour = !connection_->colour();
+        connection_->set_colour(account_.colour);
+        if (accounts_.db->set_colour(account_.id, account_.colour) != accounts::DbStatus::ok)
+            host::log("%s: cannot store the colour choice", who(channel_, name_).c_str());
+        show_realms();
+        return;
+    }
     if (typed == "G" || typed == "g" || typed == "Q" || typed == "q") {
         if (console_) stop_server_ = true;
         close_with("Farewell, " + name_ + "!\n", "said goodbye");
         return;
     }
-    if (!typed.empty()) write("Please choose 1, 2, 3, P or G.\n");
+    if (!typed.empty()) write("Please choose 1, 2, 3, W, C, P or G.\n");
     show_realms();
 }
 
@@ -163,6 +182,25 @@ void Session::route_to_module(const std::string& line) {
         game::take_back(channel_);
     }
     if (user.current_module == 0) show_realms();
+}
+
+std::string Session::where() const {
+    if (stage_ != Stage::playing) return "at the realm list";
+    std::string realm = realm_ >= 0 ? std::string(game::instance_title(realm_)) : "a realm";
+    int module = host::user(channel_).shared.current_module;
+    if (module == 0 || game::is_game_module(module)) return "in " + realm;
+    const host::Module* m = host::module(module);
+    return "in " + (m != nullptr ? m->name : std::string("a module")) + " (from " + realm + ")";
+}
+
+void Session::show_callers() {
+    std::vector<host_api::Caller> callers = host_api::callers_on();
+    write("\nWho is on:\n");
+    for (const host_api::Caller& c : callers) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  %-20.20s %.55s\n", c.name.c_str(), c.where.c_str());
+        write(line);
+    }
 }
 
 void Session::close_with(std::string_view text, std::string reason) {

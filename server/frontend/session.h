@@ -30,6 +30,8 @@ class Session {
     // (accounts::console_account). False with *error when it cannot be.
     bool sign_on_console(std::string* error);
 
+    // Greeted (or signed on at the console): typed lines may be handled.
+    bool greeted() const { return dialog_ != nullptr; }
     // Handles one typed line according to the stage.
     void handle_line(const std::string& line);
     // Typed lines must wait (a password is being checked): do not hand any.
@@ -51,6 +53,9 @@ class Session {
                stage_ == Stage::playing;
     }
     bool is_console() const { return console_; }
+    // Where a signed-on user is, for "who is on": "at the realm list", "in
+    // The Vale of Vorn", "in ZMB_VORN (from The Vale of Vorn)".
+    std::string where() const;
     // The console's user said goodbye: igmhost is to stop.
     bool wants_server_stop() const { return stop_server_; }
     const std::string& close_reason() const { return close_reason_; }
@@ -71,6 +76,7 @@ class Session {
     void show_realms();
     void take_realm(std::string_view typed);
     void route_to_module(const std::string& line);
+    void show_callers();
     void write(std::string_view text) { connection_->write_text(text); }
 
     int channel_;
@@ -81,6 +87,7 @@ class Session {
     Stage stage_ = Stage::signing_on;
     std::string name_;  // signed on
     bool console_ = false;
+    int realm_ = -1;  // the game instance entered last
     bool stop_server_ = false;
     std::string close_reason_;
 };

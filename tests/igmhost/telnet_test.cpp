@@ -54,8 +54,8 @@ TEST(IgmhostTelnet, Cp437BytesAreTranslatedForUtf8TerminalsOnly) {
     EXPECT_EQ(xterm.data().find('\xFE'), std::string::npos);
     EXPECT_NE(ansi.data().find("\xFE "), std::string::npos);
     EXPECT_EQ(ansi.data().find("\xE2\x96\xA0"), std::string::npos);
-    EXPECT_TRUE(server.wait_for_log("terminal type XTERM-256COLOR (utf8)"));
-    EXPECT_TRUE(server.wait_for_log("terminal type ANSI (cp437)"));
+    EXPECT_TRUE(server.wait_for_log("terminal type XTERM-256COLOR, utf8"));
+    EXPECT_TRUE(server.wait_for_log("terminal type ANSI, cp437"));
 
     // Typed UTF-8 reaches the module as CP437 and comes back as UTF-8.
     ASSERT_TRUE(xterm.say("", "(Say something)"));
