@@ -59,16 +59,18 @@ void send() {
 
 // ---- the player's record ----
 
+// What a player of the class is called: "level 5 Mystic", not the skill's
+// name ("The Mystical") that the class question offers.
 const char* class_name(uint8_t c) {
     switch (c) {
         case kDeathKnight:
             return "Death Knight";
         case kMystical:
-            return "The Mystical";
+            return "Mystic";
         case kThieving:
-            return "The Thieving";
+            return "Thief";
         default:
-            return "no skill";
+            return "of no class";
     }
 }
 
@@ -86,8 +88,11 @@ void show_stats(const PlayerRecord& r) {
         number(r.get(p::player_fights)) + "\n");
     say("`2  Gold in hand  `%" + number(r.get(p::gold)) + "`2   In the bank `%" +
         number(r.get(p::bank)) + "`2   Experience `%" + number(r.get(p::experience)) + "\n");
+    // Weapon and armour names run to 20 characters each: a line of their own
+    // keeps the screen within 79 columns.
     say("`2  Weapon `%" + r.text(p::weapon_name) + "`2   Armour `%" + r.text(p::armour_name) +
-        "`2   Charm `%" + number(r.get(p::charm)) + "`2   Gems `%" + number(r.get(p::gems)) +
+        "\n");
+    say("`2  Charm `%" + number(r.get(p::charm)) + "`2   Gems `%" + number(r.get(p::gems)) +
         "`2   Horse `%" + (r.get(p::horse) == 1 ? "yes" : "none") + "\n");
 }
 
@@ -95,6 +100,7 @@ void show_stats(const PlayerRecord& r) {
 struct Shown {
     std::string_view label;
     long (*value)(const PlayerRecord&);
+    bool yes_no = false;  // shown as "yes" or "no", not as a number
 };
 constexpr std::array<Shown, 10> kChangeable = {{
     {"Hit points", [](const PlayerRecord& r) -> long { return r.get(p::hit_points); }},
@@ -105,7 +111,7 @@ constexpr std::array<Shown, 10> kChangeable = {{
     {"Gems", [](const PlayerRecord& r) -> long { return r.get(p::gems); }},
     {"Experience", [](const PlayerRecord& r) -> long { return r.get(p::experience); }},
     {"Level", [](const PlayerRecord& r) -> long { return r.get(p::level); }},
-    {"Horse", [](const PlayerRecord& r) -> long { return r.get(p::horse); }},
+    {"Horse", [](const PlayerRecord& r) -> long { return r.get(p::horse); }, true},
     {"Max hit points", [](const PlayerRecord& r) -> long { return r.get(p::max_hit_points); }},
 }};
 
@@ -116,7 +122,8 @@ void show_changes(const PlayerRecord& before, const PlayerRecord& after) {
         if (was == now) continue;
         if (!any) say("`2Since you left:\n");
         any = true;
-        say("`2  " + std::string(s.label) + ": `7" + number(was) + "`2 -> `%" + number(now) + "\n");
+        auto shown = [&s](long v) { return s.yes_no ? std::string(v ? "yes" : "no") : number(v); };
+        say("`2  " + std::string(s.label) + ": `7" + shown(was) + "`2 -> `%" + shown(now) + "\n");
     }
     if (!any) say("`2Nothing about you has changed.\n");
 }
