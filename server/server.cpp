@@ -3,6 +3,7 @@
 #include "server/server.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -217,6 +218,7 @@ bool Server::start(frontend::Charset console_charset) {
             return false;
         }
         add_session(0, std::move(console));
+        sessions_[0]->set_desk(this);
         host::log("console on channel 0 (%s)", frontend::charset_name(console_charset));
         if (!sessions_[0]->sign_on_console(&error)) {
             host::log("console: %s", error.c_str());
@@ -296,6 +298,7 @@ void Server::hang_up(int channel, const std::string& reason) {
     host::log("%s: disconnect: %s", frontend::who(channel, s->name()).c_str(), reason.c_str());
     s->connection().flush();
     bool console = s->is_console();
+    if (channel == spied_) spied_ = -1;
     sessions_[channel].reset();
     release_channel(channel);
     pump_.forget(channel);
@@ -410,8 +413,7 @@ bool Server::run_once() {
         stopping_ = true;
         return false;
     }
-    if (fds_[0].revents & POLLIN) {
-        take_wake_bytes();
+    if ((fds_[0].revents & POLLIN) && take_wake_bytes()) {
         stopping_ = true;
         return false;
     }
@@ -430,14 +432,89 @@ void Server::run() {
 }
 
 // stop() writes a zero; a signal handler writes its signal's number.
-void Server::take_wake_bytes() {
+// Ctrl-C at the console (SIGINT) asks there first, as G does; other
+// signals, SIGTERM among them, stop at once.
+bool Server::take_wake_bytes() {
     char bytes[16];
     ssize_t n = read(wake_pipe_[0], bytes, sizeof bytes);
     if (n > 0 && std::all_of(bytes, bytes + n, [](char b) { return b == 0; })) {
         host::log("stopping on request");
-        return;
+        return true;
+    }
+    Session* console = options_.console ? session(0) : nullptr;
+    if (n > 0 && std::all_of(bytes, bytes + n, [](char b) { return b == SIGINT; }) &&
+        console != nullptr && console->signed_on()) {
+        console->ask_stop();
+        return console->wants_server_stop();
     }
     host::log("stopping on signal %d", n > 0 ? bytes[0] : 0);
+    return true;
+}
+
+Session* Server::caller(int channel) {
+    Session* s = session(channel);
+    return s != nullptr && !s->is_console() && s->stage() != Session::Stage::closing ? s : nullptr;
+}
+
+int Server::callers_on() {
+    int n = 0;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch)
+        n += caller(ch) != nullptr;
+    return n;
+}
+
+std::string Server::callers_table() {
+    std::string table = "  Ch  Name                 Address               Where / idle / on for\n";
+    auto now = rules::now();
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        Session* s = caller(ch);
+        if (s == nullptr) continue;
+        auto idle = std::chrono::duration_cast<std::chrono::seconds>(now - s->last_input).count();
+        auto on = std::chrono::duration_cast<std::chrono::minutes>(Clock::now() - s->connected_at)
+                      .count();
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "  %2d  %-20.20s %-21.21s %s\n      idle %llds, on %lldm\n", ch,
+                      s->signed_on() ? s->name().c_str() : "(signing on)",
+                      s->connection().describe().c_str(), s->signed_on() ? s->where().c_str() : "",
+                      static_cast<long long>(idle), static_cast<long long>(on));
+        table += line;
+    }
+    return table;
+}
+
+bool Server::message(int channel, const std::string& text) {
+    bool sent = false;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        Session* s = caller(ch);
+        if (s == nullptr || (channel >= 0 && ch != channel)) continue;
+        s->connection().write_text("\n*** From the sysop: " + text + "\n");
+        sent = true;
+    }
+    if (sent)
+        host::log("console: message to %s",
+                  channel < 0 ? "everyone" : std::to_string(channel).c_str());
+    return sent;
+}
+
+bool Server::hang_up_caller(int channel) {
+    Session* s = caller(channel);
+    if (s == nullptr) return false;
+    s->close_with("\nThe sysop has ended your call. Goodbye!\n", "hung up by the sysop");
+    return true;
+}
+
+bool Server::spy(int channel) {
+    Session* watched = caller(channel);
+    if (channel >= 0 && watched == nullptr) return false;
+    if (Session* was = session(spied_)) was->connection().set_watcher(nullptr);
+    spied_ = channel;
+    if (watched == nullptr) return true;
+    host::log("console: spies on channel %d", channel);
+    watched->connection().set_watcher([this](std::string_view text) {
+        if (Session* console = session(0)) console->connection().write_text(text);
+    });
+    return true;
 }
 
 void Server::stop() {

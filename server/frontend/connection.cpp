@@ -30,6 +30,7 @@ void Connection::take_typed(std::string_view bytes, bool echo) {
 }
 
 std::string Connection::render(std::string_view text) {
+    if (watcher_) watcher_(text);
     std::string adapted;
     for (char c : text) {
         if (escape_ == Escape::none && c != '\x1b') {

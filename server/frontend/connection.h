@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,11 @@ class Connection {
     // removed from what it is sent.
     void set_colour(bool colour) { colour_ = colour; }
     bool colour() const { return colour_; }
+    // Someone watching (the sysop's spy) gets all host text sent here, as
+    // it is before it is adapted; an empty function ends it.
+    void set_watcher(std::function<void(std::string_view)> watcher) {
+        watcher_ = std::move(watcher);
+    }
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
@@ -82,6 +88,7 @@ class Connection {
   private:
     enum class Escape { none, started, csi };
     bool colour_ = true;
+    std::function<void(std::string_view)> watcher_;
     Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
     std::string sequence_;          // the sequence so far, ESC included
 

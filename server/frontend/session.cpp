@@ -1,6 +1,7 @@
 // Sign-on, the realm list, and routing typed lines to the current module.
 #include "server/frontend/session.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -64,6 +65,16 @@ void Session::handle_line(const std::string& line) {
         case Stage::playing:
             route_to_module(line);
             break;
+        case Stage::sysop:
+            sysop_line(line);
+            break;
+        case Stage::spying:
+            desk_->spy(-1);
+            show_sysop_screen();
+            break;
+        case Stage::stopping:
+            stop_answer(line);
+            break;
         case Stage::closing:
             break;
     }
@@ -119,6 +130,7 @@ void Session::show_realms() {
         write(line);
     }
     write("  W) Who is on\n");
+    if (console_ && desk_ != nullptr) write("  S) Sysop console\n");
     write(std::string("  C) Colour: ") + (connection_->colour() ? "on" : "off") + "\n");
     write(console_ ? "  P) Set your password\n  G) Goodbye (stops igmhost)\nYour choice: "
                    : "  P) Change your password\n  G) Goodbye\nYour choice: ");
@@ -159,8 +171,15 @@ void Session::take_realm(std::string_view typed) {
         show_realms();
         return;
     }
+    if (console_ && desk_ != nullptr && (typed == "S" || typed == "s")) {
+        show_sysop_screen();
+        return;
+    }
+    if (console_ && (typed == "G" || typed == "g" || typed == "Q" || typed == "q")) {
+        ask_stop();
+        return;
+    }
     if (typed == "G" || typed == "g" || typed == "Q" || typed == "q") {
-        if (console_) stop_server_ = true;
         close_with("Farewell, " + name_ + "!\n", "said goodbye");
         return;
     }
@@ -184,7 +203,81 @@ void Session::route_to_module(const std::string& line) {
     if (user.current_module == 0) show_realms();
 }
 
+void Session::ask_stop() {
+    if (stage_ == Stage::stopping || stage_ == Stage::closing) return;
+    int callers = desk_ != nullptr ? desk_->callers_on() : 0;
+    if (callers == 0) {
+        stop_server_ = true;
+        close_with("Farewell, " + name_ + "!\n", "said goodbye");
+        return;
+    }
+    if (stage_ == Stage::spying) desk_->spy(-1);
+    before_stop_ = stage_ == Stage::spying ? Stage::sysop : stage_;
+    stage_ = Stage::stopping;
+    write("\nStop igmhost with " + std::to_string(callers) + " caller" + (callers == 1 ? "" : "s") +
+          " on? [y/N] ");
+}
+
+void Session::stop_answer(std::string_view typed) {
+    if (typed == "Y" || typed == "y") {
+        stop_server_ = true;
+        close_with("Farewell, " + name_ + "!\n", "stopped igmhost");
+        return;
+    }
+    stage_ = before_stop_;
+    write("igmhost keeps running.\n");
+    if (stage_ == Stage::realm) show_realms();
+    if (stage_ == Stage::sysop) show_sysop_screen();
+}
+
+void Session::show_sysop_screen() {
+    stage_ = Stage::sysop;
+    write("\nSysop console:\n" + desk_->callers_table() +
+          "  W) Who is on   S n) Spy on channel n   M n text) Message (M * text: to all)\n"
+          "  H n) Hang up channel n   G) Stop igmhost   Q) Back to the realm list\n"
+          "Sysop: ");
+}
+
+// One command of the sysop screen: a letter, then a channel, then text.
+void Session::sysop_line(std::string_view typed) {
+    while (!typed.empty() && typed.front() == ' ')
+        typed.remove_prefix(1);
+    char key = typed.empty() ? ' ' : static_cast<char>(std::toupper(typed[0]));
+    std::string_view rest = typed.substr(typed.empty() ? 0 : 1);
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    int channel = -1;
+    bool everyone = !rest.empty() && rest.front() == '*';
+    size_t digits = 0;
+    while (digits < rest.size() && digits < 4 && rest[digits] >= '0' && rest[digits] <= '9')
+        channel = (channel < 0 ? 0 : channel * 10) + (rest[digits++] - '0');
+    std::string_view text = rest.substr(everyone ? 1 : digits);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (key == 'Q') {
+        show_realms();
+        return;
+    }
+    if (key == 'G') {
+        ask_stop();
+        return;
+    }
+    if (key == 'S' && desk_->spy(channel)) {
+        stage_ = Stage::spying;
+        write("Watching channel " + std::to_string(channel) + "; Enter ends.\n");
+        return;
+    }
+    if (key == 'M' && !text.empty() && desk_->message(everyone ? -1 : channel, std::string(text)))
+        write("Sent.\n");
+    else if (key == 'H' && desk_->hang_up_caller(channel))
+        write("Hung up channel " + std::to_string(channel) + ".\n");
+    else if (key != 'W' && key != ' ')
+        write("No such caller or command.\n");
+    show_sysop_screen();
+}
+
 std::string Session::where() const {
+    if (stage_ == Stage::sysop || stage_ == Stage::spying) return "at the sysop console";
     if (stage_ != Stage::playing) return "at the realm list";
     std::string realm = realm_ >= 0 ? std::string(game::instance_title(realm_)) : "a realm";
     int module = host::user(channel_).shared.current_module;

@@ -95,5 +95,46 @@ TEST(IgmhostTerminal, WhoIsOnNamesCallersAndWhereAndTheGameFits79Columns) {
     EXPECT_LE(widest_line(mira.text()), 79u) << mira.text();
 }
 
+TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Pty pty;
+    fs::path log = scratch.root() / "console.log";
+    pty.spawn(scratch, log, {"--hash-memory", kLeastHashMemory});
+    ASSERT_TRUE(pty.expect("S) Sysop console"));
+    std::smatch port;
+    std::string logged = read_file(log);
+    ASSERT_TRUE(std::regex_search(logged, port, std::regex("listening on [0-9.]+:([0-9]+)")));
+    Client ardo(std::stoi(port[1])), mira(std::stoi(port[1]));
+    ASSERT_TRUE(sign_in(ardo, "Ardo"));  // channel 1
+    ASSERT_TRUE(sign_in(mira, "Mira"));  // channel 2
+
+    pty.type("s\r");
+    ASSERT_TRUE(pty.expect(" 1  Ardo                 127.0.0.1:"));
+    ASSERT_TRUE(pty.expect("at the realm list"));
+    pty.type("m 1 Supper is ready\r");
+    ASSERT_TRUE(ardo.expect("*** From the sysop: Supper is ready"));
+    pty.type("s 1\r");
+    ASSERT_TRUE(pty.expect("Watching channel 1"));
+    ASSERT_TRUE(ardo.say("W", "Who is on:"));
+    ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too
+    pty.type("\r");
+    ASSERT_TRUE(pty.expect("Sysop: "));
+    pty.type("h 2\r");
+    ASSERT_TRUE(mira.expect("The sysop has ended your call."));
+    EXPECT_TRUE(mira.closed_by_server());
+    // G asks, and n keeps everyone on; Ctrl-C asks the same.
+    pty.type("g\r");
+    ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
+    pty.type("n\r");
+    ASSERT_TRUE(pty.expect("igmhost keeps running."));
+    ASSERT_TRUE(ardo.say("1", "Your choice, "));
+    pty.type("\x03");
+    ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
+    pty.type("y\r");
+    EXPECT_EQ(pty.exit_status(), 0);
+    EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
+}
+
 }  // namespace
 }  // namespace igmtest
