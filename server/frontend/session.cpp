@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <fstream>
 
 #include "game/game.h"
 #include "include/host_interface.h"
@@ -13,6 +15,12 @@
 #include "server/host_api.h"
 
 namespace frontend {
+namespace {
+
+constexpr const char* kLogFile = "IGMHOST.LOG";
+constexpr size_t kLogTailLines = 20;
+
+}  // namespace
 
 Session::Session(int channel, std::unique_ptr<Connection> connection,
                  accounts::SignOnContext& accounts)
@@ -203,6 +211,26 @@ void Session::route_to_module(const std::string& line) {
     if (user.current_module == 0) show_realms();
 }
 
+namespace {
+
+// The last `count` lines of the log file in the world folder (the log of
+// igmhost run with --console on a terminal), or a line saying where it is.
+std::string log_tail(size_t count) {
+    std::ifstream in(kLogFile);
+    if (!in) return "The log goes to standard error, not to " + std::string(kLogFile) + ".\n";
+    std::deque<std::string> last;
+    for (std::string line; std::getline(in, line);) {
+        last.push_back(printable(line, 79));
+        if (last.size() > count) last.pop_front();
+    }
+    std::string text;
+    for (const std::string& line : last)
+        text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
 void Session::ask_stop() {
     if (stage_ == Stage::stopping || stage_ == Stage::closing) return;
     int callers = desk_ != nullptr ? desk_->callers_on() : 0;
@@ -233,8 +261,8 @@ void Session::stop_answer(std::string_view typed) {
 void Session::show_sysop_screen() {
     stage_ = Stage::sysop;
     write("\nSysop console:\n" + desk_->callers_table() +
-          "  W) Who is on   S n) Spy on channel n   M n text) Message (M * text: to all)\n"
-          "  H n) Hang up channel n   G) Stop igmhost   Q) Back to the realm list\n"
+          "  W) Who is on   L) Log tail   S n) Spy on channel n   H n) Hang up channel n\n"
+          "  M n text) Message (M * text: to all)   G) Stop igmhost   Q) Realm list\n"
           "Sysop: ");
 }
 
@@ -260,6 +288,11 @@ void Session::sysop_line(std::string_view typed) {
     }
     if (key == 'G') {
         ask_stop();
+        return;
+    }
+    if (key == 'L') {
+        write(log_tail(kLogTailLines));
+        show_sysop_screen();
         return;
     }
     if (key == 'S' && desk_->spy(channel)) {

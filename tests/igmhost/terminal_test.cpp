@@ -98,6 +98,7 @@ TEST(IgmhostTerminal, WhoIsOnNamesCallersAndWhereAndTheGameFits79Columns) {
 TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     Scratch scratch;
     scratch.make_demo_world();
+    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
     Pty pty;
     fs::path log = scratch.root() / "console.log";
     pty.spawn(scratch, log, {"--hash-memory", kLeastHashMemory});
@@ -120,6 +121,8 @@ TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too
     pty.type("\r");
     ASSERT_TRUE(pty.expect("Sysop: "));
+    pty.type("l\r");
+    ASSERT_TRUE(pty.expect("yesterday's last line"));
     pty.type("h 2\r");
     ASSERT_TRUE(mira.expect("The sysop has ended your call."));
     EXPECT_TRUE(mira.closed_by_server());
