@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,9 +32,11 @@ using std::chrono::milliseconds;
 constexpr int kStatusBudget = 64;  // statuses delivered between two looks at the sockets
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
-constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
-constexpr int kIdleWarning = 60;         // seconds before the idle cut that a user is warned
-constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the hash results
+constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
+constexpr int kIdleWarning = 60;        // seconds before the idle cut that a user is warned
+// The wake pipe, the listener, the hash results, the attach socket.
+constexpr size_t kFixedPollEntries = 4;
+constexpr const char* kAttachSocket = "IGMHOST.SOCK";  // in the world folder
 
 // Tells a caller why it is turned away and hangs up.
 void refuse(int fd, const std::string& text) {
@@ -211,6 +215,11 @@ bool Server::start(frontend::Charset console_charset) {
                          listener_.address().c_str(), listener_.port());
         }
     }
+    if (!open_attach_socket(&error)) {
+        host::log("%s", error.c_str());
+        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+        return false;
+    }
     if (options_.console) {
         auto console = frontend::ConsoleConnection::open(console_charset, &error);
         if (!console) {
@@ -229,6 +238,52 @@ bool Server::start(frontend::Charset console_charset) {
         }
     }
     return true;
+}
+
+bool Server::open_attach_socket(std::string* error) {
+    // The world lock is ours: a socket left here is a stale one.
+    unlink(kAttachSocket);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", kAttachSocket);
+    attach_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    mode_t before = umask(077);  // made with no access for group and others
+    bool bound =
+        attach_fd_ >= 0 && bind(attach_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    umask(before);
+    if (!bound || chmod(kAttachSocket, 0600) != 0 || listen(attach_fd_, 2) != 0) {
+        *error = std::string("cannot make ") + kAttachSocket + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// An attached console takes a free channel and is signed on as the sysop.
+void Server::accept_attached_console() {
+    int fd = accept4(attach_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    int channel = -1;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        if (!sessions_[ch]) {
+            channel = ch;
+            break;
+        }
+    }
+    if (channel < 0) {
+        refuse(fd, "All lines are busy.\n");
+        return;
+    }
+    add_session(channel, std::make_unique<frontend::AttachedConsole>(
+                             fd, options_.charset.value_or(frontend::Charset::utf8)));
+    std::string error;
+    sessions_[channel]->set_desk(this);
+    if (!sessions_[channel]->sign_on_console(&error)) {
+        host::log("attached console: %s", error.c_str());
+        sessions_[channel].reset();
+        release_channel(channel);
+        return;
+    }
+    host::log("console attached on channel %d", channel);
 }
 
 void Server::accept_callers() {
@@ -302,7 +357,9 @@ void Server::hang_up(int channel, const std::string& reason) {
     sessions_[channel].reset();
     release_channel(channel);
     pump_.forget(channel);
-    if (console) stopping_ = true;  // without its console igmhost has no one to serve
+    // Without its own console igmhost has no one to serve; an attached one
+    // may come and go.
+    if (console && channel == 0 && options_.console) stopping_ = true;
 }
 
 // Callers whose terminal is settled get the greeting and the name prompt.
@@ -393,7 +450,8 @@ bool Server::run_once() {
 
     fds_.assign({{wake_pipe_[0], POLLIN, 0},
                  {listener_.fd(), POLLIN, 0},
-                 {accounts_.wake_fd(), POLLIN, 0}});
+                 {accounts_.wake_fd(), POLLIN, 0},
+                 {attach_fd_, POLLIN, 0}});
     channel_of_.clear();
     for (auto& s : sessions_) {
         if (!s) continue;
@@ -419,6 +477,7 @@ bool Server::run_once() {
     }
     if (fds_[1].revents & POLLIN) accept_callers();
     if (fds_[2].revents & POLLIN) take_hash_results();
+    if (fds_[3].revents & POLLIN) accept_attached_console();
     for (size_t i = kFixedPollEntries; i < fds_.size(); ++i) {
         Session* s = session(channel_of_[i - kFixedPollEntries]);
         if (s != nullptr && (fds_[i].revents & (POLLIN | POLLHUP | POLLERR))) read_from(*s);
@@ -548,6 +607,10 @@ void Server::shut_down() {
         release_channel(static_cast<int>(ch));
     }
     frontend::restore_console();
+    if (attach_fd_ >= 0) {
+        close(attach_fd_);
+        unlink(kAttachSocket);
+    }
     host::log("shutdown");
 }
 

@@ -89,6 +89,9 @@ class Server : private frontend::SysopDesk {
     bool refused_by_limits(int fd, const std::string& peer);
     void add_session(int channel, std::unique_ptr<frontend::Connection> connection);
     void accept_callers();
+    // The Unix socket `igmhost console` attaches to, readable only by its owner.
+    bool open_attach_socket(std::string* error);
+    void accept_attached_console();
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
     void greet_settled(Clock::time_point now);
@@ -116,6 +119,7 @@ class Server : private frontend::SysopDesk {
     std::atomic<bool> stopping_ = false;
     std::vector<pollfd> fds_;      // this round's poll set, kept for its capacity
     std::vector<int> channel_of_;  // channel of each fds_ entry after the fixed ones
+    int attach_fd_ = -1;           // listening Unix socket for `igmhost console`
     int spied_ = -1;               // the channel whose output the console also shows
 };
 

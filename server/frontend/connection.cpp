@@ -47,9 +47,8 @@ std::string Connection::render(std::string_view text) {
             escape_ = Escape::csi;
             continue;
         }
-        // A CSI sequence ends with a byte from '@' to '~'; any other ESC
-        // sequence is ESC and one byte.
-        // (A runaway one is cut off.)
+        // A CSI sequence ends with a byte from '@' to '~' (a runaway one is
+        // cut off at 32 bytes); any other ESC sequence is ESC and one byte.
         if (escape_ == Escape::csi && (c < '@' || c > '~') && sequence_.size() < 32) continue;
         escape_ = Escape::none;
         if (!colour_) continue;

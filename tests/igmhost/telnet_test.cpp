@@ -201,8 +201,9 @@ TEST(IgmhostTelnet, RunningOutOfFileDescriptorsHangsUpOnCallersWithoutSpinning) 
     GTEST_SKIP() << "not meaningful under the sanitizers";
 #endif
     write_small_world(scratch);
-    // Enough for the server's own files and a few callers, not for all.
-    Server server(scratch, {"--max-per-address", "0"}, 18);
+    // Enough for the server's own files (its attach socket among them) and a
+    // few callers, not for all.
+    Server server(scratch, {"--max-per-address", "0"}, 19);
     std::vector<std::unique_ptr<Client>> callers;
     for (int i = 0; i < 8; ++i)
         callers.push_back(std::make_unique<Client>(server.port()));

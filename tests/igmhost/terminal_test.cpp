@@ -139,5 +139,22 @@ TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
 }
 
+TEST(IgmhostTerminal, ConsoleAttachesThroughTheWorldsOwnerOnlySocket) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    Server server(scratch, {"--hash-memory", kLeastHashMemory});
+    Client ardo(server.port());
+    ASSERT_TRUE(sign_in(ardo, "Ardo"));
+    EXPECT_EQ(fs::status(scratch.world() / "IGMHOST.SOCK").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    auto [status, screen] =
+        run_igmhost({"console", "--world", scratch.world().string()}, "s\rg\ry\r");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(screen.find("Ardo                 127.0.0.1:"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Stop igmhost with 1 caller on? [y/N]"), std::string::npos) << screen;
+    EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
+    EXPECT_EQ(server.stop(), 0);  // already stopped by the console
+}
+
 }  // namespace
 }  // namespace igmtest
