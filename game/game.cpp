@@ -60,16 +60,18 @@ void send() {
 
 // ---- the player's record ----
 
+// What a player of the class is called: "level 5 Mystic", not the skill's
+// name ("The Mystical") that the class question offers.
 const char* class_name(uint8_t c) {
     switch (c) {
         case kDeathKnight:
             return "Death Knight";
         case kMystical:
-            return "The Mystical";
+            return "Mystic";
         case kThieving:
-            return "The Thieving";
+            return "Thief";
         default:
-            return "no skill";
+            return "of no class";
     }
 }
 
@@ -87,8 +89,11 @@ void show_stats(const PlayerRecord& r) {
         number(r.get(p::player_fights)) + "\n");
     say("`2  Gold in hand  `%" + number(r.get(p::gold)) + "`2   In the bank `%" +
         number(r.get(p::bank)) + "`2   Experience `%" + number(r.get(p::experience)) + "\n");
+    // Weapon and armour names run to 20 characters each: a line of their own
+    // keeps the screen within 79 columns.
     say("`2  Weapon `%" + r.text(p::weapon_name) + "`2   Armour `%" + r.text(p::armour_name) +
-        "`2   Charm `%" + number(r.get(p::charm)) + "`2   Gems `%" + number(r.get(p::gems)) +
+        "\n");
+    say("`2  Charm `%" + number(r.get(p::charm)) + "`2   Gems `%" + number(r.get(p::gems)) +
         "`2   Horse `%" + (r.get(p::horse) == 1 ? "yes" : "none") + "\n");
 }
 
@@ -96,6 +101,7 @@ void show_stats(const PlayerRecord& r) {
 struct Shown {
     std::string_view label;
     long (*value)(const PlayerRecord&);
+    bool yes_no = false;  // shown as "yes" or "no", not as a number
 };
 constexpr std::array<Shown, 10> kChangeable = {{
     {"Hit points", [](const PlayerRecord& r) -> long { return r.get(p::hit_points); }},
@@ -106,7 +112,7 @@ constexpr std::array<Shown, 10> kChangeable = {{
     {"Gems", [](const PlayerRecord& r) -> long { return r.get(p::gems); }},
     {"Experience", [](const PlayerRecord& r) -> long { return r.get(p::experience); }},
     {"Level", [](const PlayerRecord& r) -> long { return r.get(p::level); }},
-    {"Horse", [](const PlayerRecord& r) -> long { return r.get(p::horse); }},
+    {"Horse", [](const PlayerRecord& r) -> long { return r.get(p::horse); }, true},
     {"Max hit points", [](const PlayerRecord& r) -> long { return r.get(p::max_hit_points); }},
 }};
 
@@ -117,7 +123,8 @@ void show_changes(const PlayerRecord& before, const PlayerRecord& after) {
         if (was == now) continue;
         if (!any) say("`2Since you left:\n");
         any = true;
-        say("`2  " + std::string(s.label) + ": `7" + number(was) + "`2 -> `%" + number(now) + "\n");
+        auto shown = [&s](long v) { return s.yes_no ? std::string(v ? "yes" : "no") : number(v); };
+        say("`2  " + std::string(s.label) + ": `7" + shown(was) + "`2 -> `%" + shown(now) + "\n");
     }
     if (!any) say("`2Nothing about you has changed.\n");
 }
@@ -155,9 +162,20 @@ std::vector<IgmEntry> reachable_modules() {
     return out;
 }
 
+// Who is on, by name and where (never an address).
+void show_callers() {
+    say("`2Who is on:\n");
+    for (const host_api::Caller& c : host_api::callers_on()) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  %-20.20s ", c.name.c_str());
+        say("`%" + std::string(line) + "`2" + c.where.substr(0, 55) + "\n");
+    }
+}
+
 void show_menu(const Visit& v) {
     say("\n`0" + std::string(kInstances[v.instance].title) + "`2, the town square.\n");
-    say("`2  (`%F`2)orest   (`%V`2)iew your stats   (`%Q`2)uit to the realm list\n");
+    say("`2  (`%F`2)orest   (`%V`2)iew your stats   (`%W`2)ho is on   (`%Q`2)uit to the realm "
+        "list\n");
     std::vector<IgmEntry> modules = reachable_modules();
     if (!modules.empty()) say("`2Other places:\n");
     for (size_t n = 0; n < modules.size(); ++n) {
@@ -295,6 +313,8 @@ int game_input(int instance) {
                 forest(v);
             } else if (same_name(word, "V")) {
                 show_stats(v.record);
+            } else if (same_name(word, "W")) {
+                show_callers();
             } else if (choice >= 1 && choice <= static_cast<int>(modules.size()) &&
                        word == std::to_string(choice)) {
                 hand_over(v, modules[choice - 1]);

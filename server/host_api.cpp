@@ -6,6 +6,19 @@
 #include "server/core/host_core.h"
 
 namespace host_api {
+namespace {
+
+std::function<std::vector<Caller>()> callers_source;
+
+}  // namespace
+
+std::vector<Caller> callers_on() {
+    return callers_source ? callers_source() : std::vector<Caller>{};
+}
+
+void set_callers_source(std::function<std::vector<Caller>()> source) {
+    callers_source = std::move(source);
+}
 
 int add_builtin_module(module_descriptor* descriptor, std::string_view name) {
     return host::add_module(descriptor, std::string(name));

@@ -4,9 +4,11 @@
 // and the host log. The game includes this and nothing of the core.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "include/host_interface.h"
 
@@ -32,6 +34,17 @@ const host_user& user_of(int channel);
 // The module's own input limit (btumil) ends: the channel's user may type
 // lines as long as the host allows again.
 void end_input_limit(int channel);
+
+// A caller signed on, for "who is on": the name and where the caller is
+// ("at the realm list", "in The Vale of Vorn", ...); never an address.
+struct Caller {
+    std::string name;
+    std::string where;
+};
+// The callers signed on now, in channel order.
+std::vector<Caller> callers_on();
+// The host's front end tells where its list comes from.
+void set_callers_source(std::function<std::vector<Caller>()> source);
 
 // One stamped line in the host log.
 void log(const char* format, ...) __attribute__((format(printf, 1, 2)));

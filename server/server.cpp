@@ -4,9 +4,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +26,7 @@
 #include "server/frontend/console.h"
 #include "server/frontend/log_lines.h"
 #include "server/frontend/script_reports.h"
+#include "server/host_api.h"
 #include "server/log_file.h"
 
 namespace server {
@@ -35,9 +39,11 @@ using std::chrono::milliseconds;
 constexpr int kStatusBudget = 64;  // statuses delivered between two looks at the sockets
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
-constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
-constexpr int kIdleWarning = 60;         // seconds before the idle cut that a user is warned
-constexpr size_t kFixedPollEntries = 3;  // the wake pipe, the listener, the hash results
+constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
+constexpr int kIdleWarning = 60;        // seconds before the idle cut that a user is warned
+// The wake pipe, the listener, the hash results, the attach socket.
+constexpr size_t kFixedPollEntries = 4;
+constexpr const char* kAttachSocket = "IGMHOST.SOCK";  // in the world folder
 
 // Descriptors left for the module's files (and the server's own: the log,
 // the database, a hand-off file): callers are not taken while fewer remain.
@@ -197,6 +203,13 @@ bool Server::start(frontend::Charset console_charset) {
             s->close_with("\nThis name has signed on again elsewhere. Goodbye.\n", reason);
         hang_up(channel, reason);
     };
+    host_api::set_callers_source([this] {
+        std::vector<host_api::Caller> callers;
+        for (const auto& s : sessions_) {
+            if (s && s->signed_on()) callers.push_back({s->name(), s->where()});
+        }
+        return callers;
+    });
     int channels = options_.max_users + (options_.console ? 1 : 0);
     host::init(channels);
     sessions_.resize(channels);
@@ -251,6 +264,11 @@ bool Server::start(frontend::Charset console_charset) {
                          listener_.address().c_str(), listener_.port());
         }
     }
+    if (!open_attach_socket(&error)) {
+        host::log("%s", error.c_str());
+        std::fprintf(stderr, "igmhost: %s\n", error.c_str());
+        return false;
+    }
     if (options_.console) {
         auto console = frontend::ConsoleConnection::open(console_charset, &error);
         if (!console) {
@@ -258,6 +276,7 @@ bool Server::start(frontend::Charset console_charset) {
             return false;
         }
         add_session(0, std::move(console));
+        sessions_[0]->set_desk(this);
         host::log("console on channel 0 (%s)", frontend::charset_name(console_charset));
         if (!sessions_[0]->sign_on_console(&error)) {
             host::log("console: %s", error.c_str());
@@ -292,6 +311,52 @@ bool Server::descriptors_short(bool out_already) {
     return short_now;
 }
 
+bool Server::open_attach_socket(std::string* error) {
+    // The world lock is ours: a socket left here is a stale one.
+    unlink(kAttachSocket);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", kAttachSocket);
+    attach_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    mode_t before = umask(077);  // made with no access for group and others
+    bool bound =
+        attach_fd_ >= 0 && bind(attach_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    umask(before);
+    if (!bound || chmod(kAttachSocket, 0600) != 0 || listen(attach_fd_, 2) != 0) {
+        *error = std::string("cannot make ") + kAttachSocket + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// An attached console takes a free channel and is signed on as the sysop.
+void Server::accept_attached_console() {
+    int fd = accept4(attach_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    int channel = -1;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        if (!sessions_[ch]) {
+            channel = ch;
+            break;
+        }
+    }
+    if (channel < 0) {
+        refuse(fd, "All lines are busy.\n");
+        return;
+    }
+    add_session(channel, std::make_unique<frontend::AttachedConsole>(
+                             fd, options_.charset.value_or(frontend::Charset::utf8)));
+    std::string error;
+    sessions_[channel]->set_desk(this);
+    if (!sessions_[channel]->sign_on_console(&error)) {
+        host::log("attached console: %s", error.c_str());
+        sessions_[channel].reset();
+        release_channel(channel);
+        return;
+    }
+    host::log("console attached on channel %d", channel);
+}
+
 void Server::accept_callers() {
     std::string peer;
     for (int fd; (fd = listener_.accept_one(&peer)) != -1;) {
@@ -316,9 +381,9 @@ void Server::accept_callers() {
             continue;
         }
         host::log("connect from %s on channel %d", peer.c_str(), channel);
+        // Greeted once its character set is settled (greet_settled).
         add_session(channel,
                     std::make_unique<frontend::TelnetConnection>(fd, peer, options_.charset));
-        sessions_[channel]->greet();
     }
 }
 
@@ -358,8 +423,8 @@ void Server::read_from(Session& s) {
         }
         if (!s.terminal_type_logged && !telnet->terminal_type().empty()) {
             s.terminal_type_logged = true;
-            host::log("%s: terminal type %s (%s)", frontend::who(channel, s.name()).c_str(),
-                      telnet->terminal_type().c_str(), frontend::charset_name(c.charset()));
+            host::log("%s: terminal type %s", frontend::who(channel, s.name()).c_str(),
+                      telnet->terminal_type().c_str());
         }
     }
 }
@@ -370,10 +435,26 @@ void Server::hang_up(int channel, const std::string& reason) {
     host::log("%s: disconnect: %s", frontend::who(channel, s->name()).c_str(), reason.c_str());
     s->connection().flush();
     bool console = s->is_console();
+    if (channel == spied_) spied_ = -1;
     sessions_[channel].reset();
     release_channel(channel);
     pump_.forget(channel);
-    if (console) stopping_ = true;  // without its console igmhost has no one to serve
+    // Without its own console igmhost has no one to serve; an attached one
+    // may come and go.
+    if (console && channel == 0 && options_.console) stopping_ = true;
+}
+
+// Callers whose terminal is settled get the greeting and the name prompt.
+void Server::greet_settled(Clock::time_point now) {
+    for (auto& owned : sessions_) {
+        if (!owned || owned->greeted() || owned->stage() == Session::Stage::closing) continue;
+        auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&owned->connection());
+        if (telnet == nullptr || !telnet->settle(now)) continue;
+        host::log("%s: %s, %s%s", frontend::who(owned->channel(), "").c_str(),
+                  telnet->how().c_str(), frontend::charset_name(telnet->charset()),
+                  telnet->colour() ? "" : ", no colour");
+        owned->greet();
+    }
 }
 
 // The user is between two modules: the status that completes the move is
@@ -392,7 +473,7 @@ void Server::take_lines(Clock::time_point now) {
         // out the others; a user whose password is being checked waits, and
         // so does one whose hand-over is still queued (host_core.h).
         if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
-            !s.waiting() && !hand_over_pending(s.channel())) {
+            s.greeted() && !s.waiting() && !hand_over_pending(s.channel())) {
             std::string line = std::move(s.connection().lines().front());
             s.connection().lines().pop_front();
             s.handle_line(line);
@@ -438,8 +519,9 @@ int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> s
             wait = std::min(wait, s->close_deadline - now);
             continue;
         }
-        if (s->needs_retry()) wait = std::min<Clock::duration>(wait, kRetryWait);
-        if (!s->connection().lines().empty() && !s->waiting() && !hand_over_pending(s->channel()))
+        if (s->needs_retry() || !s->greeted()) wait = std::min<Clock::duration>(wait, kRetryWait);
+        if (!s->connection().lines().empty() && s->greeted() && !s->waiting() &&
+            !hand_over_pending(s->channel()))
             return 0;
         if (int limit = idle_limit(*s); limit > 0) {
             auto cut = s->last_input + std::chrono::seconds(limit);
@@ -458,6 +540,7 @@ bool Server::run_once() {
     if (stopping_) return false;
     // Lines first, so that the statuses they queue are delivered in the
     // same round, then everything that came of both goes out.
+    greet_settled(Clock::now());
     take_lines(rules::now());
     auto status_wait = pump_.run(kStatusBudget, Clock::now());
     send_output(Clock::now());
@@ -466,7 +549,8 @@ bool Server::run_once() {
 
     fds_.assign({{wake_pipe_[0], POLLIN, 0},
                  {listener_.fd(), POLLIN, 0},
-                 {accounts_.wake_fd(), POLLIN, 0}});
+                 {accounts_.wake_fd(), POLLIN, 0},
+                 {attach_fd_, POLLIN, 0}});
     channel_of_.clear();
     for (auto& s : sessions_) {
         if (!s) continue;
@@ -493,6 +577,7 @@ bool Server::run_once() {
     }
     if (fds_[1].revents & POLLIN) accept_callers();
     if (fds_[2].revents & POLLIN) take_hash_results();
+    if (fds_[3].revents & POLLIN) accept_attached_console();
     for (size_t i = kFixedPollEntries; i < fds_.size(); ++i) {
         Session* s = session(channel_of_[i - kFixedPollEntries]);
         if (s != nullptr && (fds_[i].revents & (POLLIN | POLLHUP | POLLERR))) read_from(*s);
@@ -506,23 +591,99 @@ void Server::run() {
 }
 
 // stop() writes a zero; a signal handler writes its signal's number.
-// SIGHUP reopens the log; it stops only a server with a console, whose
-// terminal has hung up. True when the server is to stop.
+// SIGHUP reopens the log (it stops only a server with a console, whose
+// terminal has hung up); Ctrl-C at the console (SIGINT) asks there first,
+// as G does; other signals, SIGTERM among them, stop at once. True when the
+// server is to stop.
 bool Server::take_wake_bytes() {
     char bytes[16];
     ssize_t n = read(wake_pipe_[0], bytes, sizeof bytes);
+    if (n == 0) return true;  // the write end is gone: nobody can wake the loop any more
+    Session* console = options_.console ? session(0) : nullptr;
     for (ssize_t i = 0; i < n; ++i) {
         if (bytes[i] == 0) {
             host::log("stopping on request");
             return true;
         }
-        if (bytes[i] != SIGHUP || options_.console) {
-            host::log("stopping on signal %d", bytes[i]);
-            return true;
+        if (bytes[i] == SIGHUP && !options_.console) {
+            reopen_log_file();
+            continue;
         }
-        reopen_log_file();
+        if (bytes[i] == SIGINT && console != nullptr && console->signed_on()) {
+            console->ask_stop();
+            if (console->wants_server_stop()) return true;
+            continue;
+        }
+        host::log("stopping on signal %d", bytes[i]);
+        return true;
     }
-    return n == 0;  // the write end is gone: nobody can wake the loop any more
+    return false;
+}
+
+Session* Server::caller(int channel) {
+    Session* s = session(channel);
+    return s != nullptr && !s->is_console() && s->stage() != Session::Stage::closing ? s : nullptr;
+}
+
+int Server::callers_on() {
+    int n = 0;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch)
+        n += caller(ch) != nullptr;
+    return n;
+}
+
+std::string Server::callers_table() {
+    std::string table = "  Ch  Name                 Address               Where / idle / on for\n";
+    auto now = rules::now();
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        Session* s = caller(ch);
+        if (s == nullptr) continue;
+        auto idle = std::chrono::duration_cast<std::chrono::seconds>(now - s->last_input).count();
+        auto on = std::chrono::duration_cast<std::chrono::minutes>(Clock::now() - s->connected_at)
+                      .count();
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "  %2d  %-20.20s %-21.21s %s\n      idle %llds, on %lldm\n", ch,
+                      s->signed_on() ? s->name().c_str() : "(signing on)",
+                      s->connection().describe().c_str(), s->signed_on() ? s->where().c_str() : "",
+                      static_cast<long long>(idle), static_cast<long long>(on));
+        table += line;
+    }
+    return table;
+}
+
+bool Server::message(int channel, const std::string& text) {
+    bool sent = false;
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
+        Session* s = caller(ch);
+        if (s == nullptr || (channel >= 0 && ch != channel)) continue;
+        s->connection().write_text("\n*** From the sysop: " + text + "\n");
+        sent = true;
+    }
+    if (sent)
+        host::log("console: message to %s",
+                  channel < 0 ? "everyone" : std::to_string(channel).c_str());
+    return sent;
+}
+
+bool Server::hang_up_caller(int channel) {
+    Session* s = caller(channel);
+    if (s == nullptr) return false;
+    s->close_with("\nThe sysop has ended your call. Goodbye!\n", "hung up by the sysop");
+    return true;
+}
+
+bool Server::spy(int channel) {
+    Session* watched = caller(channel);
+    if (channel >= 0 && watched == nullptr) return false;
+    if (Session* was = session(spied_)) was->connection().set_watcher(nullptr);
+    spied_ = channel;
+    if (watched == nullptr) return true;
+    host::log("console: spies on channel %d", channel);
+    watched->connection().set_watcher([this](std::string_view text) {
+        if (Session* console = session(0)) console->connection().write_text(text);
+    });
+    return true;
 }
 
 void Server::stop() {
@@ -556,6 +717,10 @@ void Server::shut_down() {
         release_channel(static_cast<int>(ch));
     }
     frontend::restore_console();
+    if (attach_fd_ >= 0) {
+        close(attach_fd_);
+        unlink(kAttachSocket);
+    }
     host::log("shutdown");
 }
 

@@ -37,7 +37,7 @@ bool enter_world(const std::string& world, std::string* error);
 //     server->run();               // or run_once() in a loop of one's own
 //     server->shut_down();         // farewells, channels freed
 // stop() may be called from another thread (or a test) while run() waits.
-class Server {
+class Server : private frontend::SysopDesk {
   public:
     // A server for `options` with its wake pipe; nullptr with the reason in
     // *error when the pipe cannot be made.
@@ -90,13 +90,26 @@ class Server {
     void add_session(int channel, std::unique_ptr<frontend::Connection> connection);
     bool descriptors_short(bool out_already);
     void accept_callers();
+    // The Unix socket `igmhost console` attaches to, readable only by its owner.
+    bool open_attach_socket(std::string* error);
+    void accept_attached_console();
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
     bool hand_over_pending(int channel) const;
+    void greet_settled(Clock::time_point now);
     void take_lines(Clock::time_point now);
     void send_output(Clock::time_point now);
     int poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
+    // True when the loop is to stop (Ctrl-C at the console only asks).
     bool take_wake_bytes();
+
+    // The console's sysop screen (frontend::SysopDesk).
+    int callers_on() override;
+    std::string callers_table() override;
+    bool message(int channel, const std::string& text) override;
+    bool hang_up_caller(int channel) override;
+    bool spy(int channel) override;
+    frontend::Session* caller(int channel);  // a telnet caller's session, or nullptr
 
     frontend::Options options_;
     int wake_pipe_[2] = {-1, -1};
@@ -109,6 +122,8 @@ class Server {
     bool descriptors_short_ = false;  // callers wait: too few descriptors free
     std::vector<pollfd> fds_;         // this round's poll set, kept for its capacity
     std::vector<int> channel_of_;     // channel of each fds_ entry after the fixed ones
+    int attach_fd_ = -1;              // listening Unix socket for `igmhost console`
+    int spied_ = -1;                  // the channel whose output the console also shows
 };
 
 }  // namespace server

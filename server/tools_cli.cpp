@@ -2,10 +2,15 @@
 // a password from a terminal without echo, and the listing.
 #include "server/tools_cli.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -35,6 +40,7 @@ const char* usage() {
            "       igmhost accounts revoke NAME KEY [--world DIR]\n"
            "       igmhost accounts delete NAME [--world DIR]\n"
            "       igmhost backup DIR [--world DIR]\n"
+           "       igmhost console [--world DIR]\n"
            "\n"
            "The tools work on the world's IGMHOST.DB, also while igmhost serves it.\n"
            "passwd reads the new password twice from the terminal without echo, or\n"
@@ -261,10 +267,64 @@ int backup(accounts::AccountDb& db, const fs::path& world, const fs::path& targe
     return 0;
 }
 
+// Attaches this terminal to the sysop console of the igmhost serving
+// `world`, through its Unix socket, until igmhost hangs up.
+int attach_console(const fs::path& world) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::string path = (world / "IGMHOST.SOCK").string();
+    if (path.size() >= sizeof addr.sun_path) {
+        std::fprintf(stderr, "igmhost: console: the world folder's path is too long\n");
+        return 2;
+    }
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        std::fprintf(stderr, "igmhost: console: no igmhost serves %s (%s)\n", world.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    // Key by key and without local echo, as the console itself is read;
+    // Ctrl-C goes to the far side as a key.
+    termios saved{};
+    bool terminal = isatty(0) && tcgetattr(0, &saved) == 0;
+    if (terminal) {
+        termios raw = saved;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+        raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(0, TCSAFLUSH, &raw);
+    }
+    bool input_open = true;
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {0, static_cast<short>(input_open ? POLLIN : 0), 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
+        char buffer[4096];
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            if (write(1, buffer, static_cast<size_t>(n)) < 0) break;
+        }
+        if (input_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            ssize_t n = read(0, buffer, sizeof buffer);
+            if (n <= 0) {
+                input_open = false;  // what igmhost still sends is shown
+            } else if (send(fd, buffer, static_cast<size_t>(n), MSG_NOSIGNAL) < 0) {
+                break;
+            }
+        }
+    }
+    if (terminal) tcsetattr(0, TCSAFLUSH, &saved);
+    close(fd);
+    std::printf("\n");
+    return 0;
+}
+
 }  // namespace
 
 bool is_tool_command(std::string_view word) {
-    return word == "accounts" || word == "backup";
+    return word == "accounts" || word == "backup" || word == "console";
 }
 
 int run(int argc, char** argv) {
@@ -279,6 +339,7 @@ int run(int argc, char** argv) {
         return 0;
     }
     const std::vector<std::string>& w = command->words;
+    if (w[0] == "console" && w.size() == 1) return attach_console(command->world);
     std::string verb = w[0] == "backup" ? "backup" : w.size() > 1 ? w[1] : "";
     size_t operands = w[0] == "backup" ? w.size() - 1 : w.size() - std::min<size_t>(w.size(), 2);
     size_t wanted = verb == "list"                         ? 0

@@ -35,12 +35,15 @@ constexpr const char* kMigrations[] = {
     "  calls INTEGER NOT NULL DEFAULT 0,"
     "  imported INTEGER NOT NULL DEFAULT 0,"
     "  retired INTEGER NOT NULL DEFAULT 0);",
+    // 1 -> 2: whether the caller's terminal is sent colour (the realm
+    // list's C key turns it off for terminals that cannot show it).
+    "ALTER TABLE accounts ADD COLUMN colour INTEGER NOT NULL DEFAULT 1;",
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
 constexpr const char* kColumns =
     "id, name, password_hash, age, access_keys, created, last_on, last_from, calls, imported, "
-    "retired";
+    "retired, colour";
 
 // A prepared statement, finalized when it goes out of scope.
 class Statement {
@@ -81,6 +84,7 @@ class Statement {
         a.calls = static_cast<int>(column_int(8));
         a.imported = column_int(9) != 0;
         a.retired = column_int(10) != 0;
+        a.colour = column_int(11) != 0;
         return a;
     }
 
@@ -309,6 +313,13 @@ DbStatus AccountDb::record_sign_on(int64_t id, int64_t when, std::string_view fr
                 "UPDATE accounts SET last_on = ?, last_from = ?, calls = calls + 1, "
                 "password_hash = CASE WHEN ? = '' THEN password_hash ELSE ? END WHERE id = ?");
     s.integer(1, when).text(2, from).text(3, new_hash).text(4, new_hash).integer(5, id);
+    int rc = s.step();
+    return rc == SQLITE_DONE ? DbStatus::ok : fail(rc);
+}
+
+DbStatus AccountDb::set_colour(int64_t id, bool colour) {
+    Statement s(db_, "UPDATE accounts SET colour = ? WHERE id = ?");
+    s.integer(1, colour ? 1 : 0).integer(2, id);
     int rc = s.step();
     return rc == SQLITE_DONE ? DbStatus::ok : fail(rc);
 }

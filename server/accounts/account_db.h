@@ -32,6 +32,7 @@ struct Account {
     int calls = 0;
     bool imported = false;  // came from ACCOUNTS.TXT
     bool retired = false;   // deleted: the name can never be taken again
+    bool colour = true;     // the terminal is sent ANSI colour (C at the realm list)
 };
 
 enum class DbStatus {
@@ -65,6 +66,7 @@ class AccountDb {
     DbStatus record_sign_on(int64_t id, int64_t when, std::string_view from,
                             std::string_view new_hash);
     DbStatus set_password(std::string_view name, std::string_view hash);
+    DbStatus set_colour(int64_t id, bool colour);
     DbStatus grant(std::string_view name, std::string_view key);
     DbStatus revoke(std::string_view name, std::string_view key);
     // Retires the account: hash and keys gone, the name kept so that nobody

@@ -28,9 +28,13 @@ constexpr std::array<char16_t, 128> kHighHalf = {
 };
 
 // Terminal types (compared ignoring case, as prefixes) that expect the PC
-// code page. Everything else gets UTF-8.
+// code page, and those known to take UTF-8. Any other is probed.
 constexpr std::array<std::string_view, 7> kCp437Terminals = {
     "ANSI", "SCOANSI", "PCANSI", "SYNCTERM", "CTERM", "NETRUNNER", "QODEM",
+};
+constexpr std::array<std::string_view, 16> kUtf8Terminals = {
+    "XTERM", "SCREEN",  "TMUX",  "LINUX",     "RXVT",  "PUTTY",   "VT1",  "VT2",
+    "DUMB",  "KONSOLE", "GNOME", "ALACRITTY", "KITTY", "WEZTERM", "FOOT", "ST-",
 };
 
 bool starts_with_ignoring_case(std::string_view s, std::string_view prefix) {
@@ -73,17 +77,25 @@ const char* charset_name(Charset cs) {
     return cs == Charset::cp437 ? "cp437" : "utf8";
 }
 
-Charset charset_for_terminal(std::string_view terminal_type) {
+std::optional<Charset> charset_for_terminal(std::string_view terminal_type) {
     for (std::string_view prefix : kCp437Terminals) {
         if (starts_with_ignoring_case(terminal_type, prefix)) return Charset::cp437;
     }
-    return Charset::utf8;
+    for (std::string_view prefix : kUtf8Terminals) {
+        if (starts_with_ignoring_case(terminal_type, prefix)) return Charset::utf8;
+    }
+    return std::nullopt;
+}
+
+bool terminal_without_colour(std::string_view terminal_type) {
+    return equal_ignoring_case(terminal_type, "DUMB");
 }
 
 Charset charset_for_codeset(std::string_view codeset) {
-    return equal_ignoring_case(codeset, "UTF-8") || equal_ignoring_case(codeset, "UTF8")
-               ? Charset::utf8
-               : Charset::cp437;
+    return equal_ignoring_case(codeset, "CP437") || equal_ignoring_case(codeset, "IBM437") ||
+                   equal_ignoring_case(codeset, "437")
+               ? Charset::cp437
+               : Charset::utf8;
 }
 
 char32_t cp437_to_unicode(uint8_t byte) {

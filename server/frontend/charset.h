@@ -18,11 +18,16 @@ std::optional<Charset> parse_charset(std::string_view name);
 const char* charset_name(Charset cs);
 
 // The set to use for a telnet TERMINAL-TYPE: the PC/BBS ANSI terminals
-// ("ANSI", "SCOANSI", "PCANSI", "SYNCTERM", ...) take CP437, everything
-// else, unknown names included, UTF-8.
-Charset charset_for_terminal(std::string_view terminal_type);
+// ("ANSI", "SCOANSI", "PCANSI", "SYNCTERM", ...) take CP437, the known
+// Unix terminals ("XTERM", "SCREEN", "LINUX", "DUMB", ...) UTF-8. Nothing
+// for any other name: such a terminal is probed (telnet.h).
+std::optional<Charset> charset_for_terminal(std::string_view terminal_type);
+// Terminal types that cannot show colour ("DUMB").
+bool terminal_without_colour(std::string_view terminal_type);
 
-// The set of a locale's codeset name (nl_langinfo(CODESET)).
+// The set of a locale's codeset name (nl_langinfo(CODESET)): CP437 for the
+// PC code page's own names, UTF-8 for everything else, "ANSI_X3.4-1968"
+// (LANG=C) included, since a console today shows UTF-8.
 Charset charset_for_codeset(std::string_view codeset);
 
 // The Unicode character of a CP437 byte; bytes below 128 stand for themselves.

@@ -29,6 +29,37 @@ void Connection::take_typed(std::string_view bytes, bool echo) {
         lines_.pop_back();
 }
 
+std::string Connection::render(std::string_view text) {
+    if (watcher_) watcher_(text);
+    std::string adapted;
+    for (char c : text) {
+        if (escape_ == Escape::none && c != '\x1b') {
+            adapted += c;
+            continue;
+        }
+        if (escape_ == Escape::none) {
+            escape_ = Escape::started;
+            sequence_.assign(1, c);
+            continue;
+        }
+        sequence_ += c;
+        if (escape_ == Escape::started && c == '[') {
+            escape_ = Escape::csi;
+            continue;
+        }
+        // A CSI sequence ends with a byte from '@' to '~' (a runaway one is
+        // cut off at 32 bytes); any other ESC sequence is ESC and one byte.
+        if (escape_ == Escape::csi && (c < '@' || c > '~') && sequence_.size() < 32) continue;
+        escape_ = Escape::none;
+        if (!colour_) continue;
+        adapted += sequence_;
+        if (sequence_ == "\x1b[2J") adapted += "\x1b[H";
+    }
+    std::string bytes;
+    append_for_terminal(bytes, adapted, editor_.charset());
+    return bytes;
+}
+
 bool Connection::flush() {
     while (sent_ < out_.size()) {
         ssize_t n = ::write(write_fd(), out_.data() + sent_, out_.size() - sent_);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,10 +60,24 @@ class Connection {
     // While hidden (a password is typed) only line ends are echoed.
     void set_hidden(bool hidden) { hidden_ = hidden; }
     Charset charset() const { return editor_.charset(); }
+    // False for a terminal that cannot show colour: every ANSI sequence is
+    // removed from what it is sent.
+    void set_colour(bool colour) { colour_ = colour; }
+    bool colour() const { return colour_; }
+    // Someone watching (the sysop's spy) gets all host text sent here, as
+    // it is before it is adapted; an empty function ends it.
+    void set_watcher(std::function<void(std::string_view)> watcher) {
+        watcher_ = std::move(watcher);
+    }
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
     void take_typed(std::string_view bytes, bool echo);
+    // The one place host text is adapted to the terminal: ESC[H after every
+    // ESC[2J (xterm-family terminals do not home the cursor on a clear),
+    // every ANSI sequence dropped when colour is off, then the character
+    // set. A sequence split between two calls is followed across them.
+    std::string render(std::string_view text);
     // Queues bytes exactly as they are to go on the wire.
     void queue_raw(std::string_view bytes) {
         if (queued_output() == 0) last_progress_ = std::chrono::steady_clock::now();
@@ -77,6 +92,12 @@ class Connection {
     bool input_ended_ = false;
 
   private:
+    enum class Escape { none, started, csi };
+    bool colour_ = true;
+    std::function<void(std::string_view)> watcher_;
+    Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
+    std::string sequence_;          // the sequence so far, ESC included
+
     std::string out_;
     size_t sent_ = 0;  // bytes of out_ already written
     // When output last moved (or began to wait).

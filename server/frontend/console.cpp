@@ -63,9 +63,24 @@ bool ConsoleConnection::read_input() {
 }
 
 void ConsoleConnection::write_text(std::string_view text) {
-    std::string bytes;
-    append_for_terminal(bytes, text, editor_.charset());
-    queue_raw(bytes);
+    queue_raw(render(text));
+}
+
+AttachedConsole::AttachedConsole(int fd, Charset charset) : fd_(fd) {
+    editor_.set_charset(charset);
+}
+
+AttachedConsole::~AttachedConsole() {
+    close(fd_);
+}
+
+bool AttachedConsole::read_input() {
+    char buffer[4096];
+    ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0) return errno == EAGAIN || errno == EINTR;
+    if (n == 0) return false;
+    take_typed(std::string_view(buffer, static_cast<size_t>(n)), true);
+    return true;
 }
 
 }  // namespace frontend

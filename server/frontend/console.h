@@ -27,6 +27,25 @@ class ConsoleConnection : public Connection {
     ConsoleConnection() = default;
 };
 
+// The same sysop console over a Unix socket of the world folder
+// (`igmhost console`): the bytes the attaching terminal types and is sent.
+class AttachedConsole : public Connection {
+  public:
+    AttachedConsole(int fd, Charset charset);
+    ~AttachedConsole() override;
+    AttachedConsole(const AttachedConsole&) = delete;
+    AttachedConsole& operator=(const AttachedConsole&) = delete;
+
+    int read_fd() const override { return fd_; }
+    int write_fd() const override { return fd_; }
+    bool read_input() override;
+    void write_text(std::string_view text) override { queue_raw(render(text)); }
+    std::string describe() const override { return "attached console"; }
+
+  private:
+    int fd_;
+};
+
 // Restores the terminal settings saved by ConsoleConnection::open; does
 // nothing when none are saved. Safe to call more than once.
 void restore_console();

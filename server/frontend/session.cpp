@@ -1,16 +1,26 @@
 // Sign-on, the realm list, and routing typed lines to the current module.
 #include "server/frontend/session.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <fstream>
 
 #include "game/game.h"
 #include "include/host_interface.h"
 #include "server/accounts/rule_clock.h"
 #include "server/core/host_core.h"
 #include "server/frontend/log_lines.h"
+#include "server/host_api.h"
 
 namespace frontend {
+namespace {
+
+constexpr const char* kLogFile = "IGMHOST.LOG";
+constexpr size_t kLogTailLines = 20;
+
+}  // namespace
 
 Session::Session(int channel, std::unique_ptr<Connection> connection,
                  accounts::SignOnContext& accounts)
@@ -63,6 +73,16 @@ void Session::handle_line(const std::string& line) {
         case Stage::playing:
             route_to_module(line);
             break;
+        case Stage::sysop:
+            sysop_line(line);
+            break;
+        case Stage::spying:
+            desk_->spy(-1);
+            show_sysop_screen();
+            break;
+        case Stage::stopping:
+            stop_answer(line);
+            break;
         case Stage::closing:
             break;
     }
@@ -101,6 +121,7 @@ void Session::signed_on_as(const accounts::Account& signed_on, const std::string
     account.shared.age = static_cast<uint8_t>(account_.age);
     account.keys = account_.keys;
     host::user(channel_).online = true;
+    if (!account_.colour) connection_->set_colour(false);
     host::log("%s: signed on%s", who(channel_, name_).c_str(),
               account.keys.empty() ? "" : " (with access keys)");
     write("Welcome, " + name_ + "!\n" + last_on + "\n");
@@ -116,6 +137,9 @@ void Session::show_realms() {
                       std::string(game::instance_title(i)).c_str());
         write(line);
     }
+    write("  W) Who is on\n");
+    if (console_ && desk_ != nullptr) write("  S) Sysop console\n");
+    write(std::string("  C) Colour: ") + (connection_->colour() ? "on" : "off") + "\n");
     write(console_ ? "  P) Set your password\n  G) Goodbye (stops igmhost)\nYour choice: "
                    : "  P) Change your password\n  G) Goodbye\nYour choice: ");
 }
@@ -128,6 +152,7 @@ void Session::take_realm(std::string_view typed) {
     if (typed.size() == 1 && typed[0] >= '1' && typed[0] < '1' + game::kInstanceCount) {
         int instance = typed[0] - '1';
         stage_ = Stage::playing;
+        realm_ = instance;
         host::log("%s: enters %s", who(channel_, name_).c_str(),
                   std::string(game::instance_name(instance)).c_str());
         game::enter(channel_, instance, name_);
@@ -140,12 +165,33 @@ void Session::take_realm(std::string_view typed) {
         connection_->set_hidden(dialog_->secret());
         return;
     }
+    if (typed == "W" || typed == "w") {
+        show_callers();
+        show_realms();
+        return;
+    }
+    if (typed == "C" || typed == "c") {
+        // Kept with the account, for every later call.
+        account_.colour = !connection_->colour();
+        connection_->set_colour(account_.colour);
+        if (accounts_.db->set_colour(account_.id, account_.colour) != accounts::DbStatus::ok)
+            host::log("%s: cannot store the colour choice", who(channel_, name_).c_str());
+        show_realms();
+        return;
+    }
+    if (console_ && desk_ != nullptr && (typed == "S" || typed == "s")) {
+        show_sysop_screen();
+        return;
+    }
+    if (console_ && (typed == "G" || typed == "g" || typed == "Q" || typed == "q")) {
+        ask_stop();
+        return;
+    }
     if (typed == "G" || typed == "g" || typed == "Q" || typed == "q") {
-        if (console_) stop_server_ = true;
         close_with("Farewell, " + name_ + "!\n", "said goodbye");
         return;
     }
-    if (!typed.empty()) write("Please choose 1, 2, 3, P or G.\n");
+    if (!typed.empty()) write("Please choose 1, 2, 3, W, C, P or G.\n");
     show_realms();
 }
 
@@ -163,6 +209,124 @@ void Session::route_to_module(const std::string& line) {
         game::take_back(channel_);
     }
     if (user.current_module == 0) show_realms();
+}
+
+namespace {
+
+// The last `count` lines of the log file in the world folder (the log of
+// igmhost run with --console on a terminal), or a line saying where it is.
+std::string log_tail(size_t count) {
+    std::ifstream in(kLogFile);
+    if (!in) return "The log goes to standard error, not to " + std::string(kLogFile) + ".\n";
+    std::deque<std::string> last;
+    for (std::string line; std::getline(in, line);) {
+        last.push_back(printable(line, 79));
+        if (last.size() > count) last.pop_front();
+    }
+    std::string text;
+    for (const std::string& line : last)
+        text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
+void Session::ask_stop() {
+    if (stage_ == Stage::stopping || stage_ == Stage::closing) return;
+    int callers = desk_ != nullptr ? desk_->callers_on() : 0;
+    if (callers == 0) {
+        stop_server_ = true;
+        close_with("Farewell, " + name_ + "!\n", "said goodbye");
+        return;
+    }
+    if (stage_ == Stage::spying) desk_->spy(-1);
+    before_stop_ = stage_ == Stage::spying ? Stage::sysop : stage_;
+    stage_ = Stage::stopping;
+    write("\nStop igmhost with " + std::to_string(callers) + " caller" + (callers == 1 ? "" : "s") +
+          " on? [y/N] ");
+}
+
+void Session::stop_answer(std::string_view typed) {
+    if (typed == "Y" || typed == "y") {
+        stop_server_ = true;
+        close_with("Farewell, " + name_ + "!\n", "stopped igmhost");
+        return;
+    }
+    stage_ = before_stop_;
+    write("igmhost keeps running.\n");
+    if (stage_ == Stage::realm) show_realms();
+    if (stage_ == Stage::sysop) show_sysop_screen();
+}
+
+void Session::show_sysop_screen() {
+    stage_ = Stage::sysop;
+    write("\nSysop console:\n" + desk_->callers_table() +
+          "  W) Who is on   L) Log tail   S n) Spy on channel n   H n) Hang up channel n\n"
+          "  M n text) Message (M * text: to all)   G) Stop igmhost   Q) Realm list\n"
+          "Sysop: ");
+}
+
+// One command of the sysop screen: a letter, then a channel, then text.
+void Session::sysop_line(std::string_view typed) {
+    while (!typed.empty() && typed.front() == ' ')
+        typed.remove_prefix(1);
+    char key = typed.empty() ? ' ' : static_cast<char>(std::toupper(typed[0]));
+    std::string_view rest = typed.substr(typed.empty() ? 0 : 1);
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    int channel = -1;
+    bool everyone = !rest.empty() && rest.front() == '*';
+    size_t digits = 0;
+    while (digits < rest.size() && digits < 4 && rest[digits] >= '0' && rest[digits] <= '9')
+        channel = (channel < 0 ? 0 : channel * 10) + (rest[digits++] - '0');
+    std::string_view text = rest.substr(everyone ? 1 : digits);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (key == 'Q') {
+        show_realms();
+        return;
+    }
+    if (key == 'G') {
+        ask_stop();
+        return;
+    }
+    if (key == 'L') {
+        write(log_tail(kLogTailLines));
+        show_sysop_screen();
+        return;
+    }
+    if (key == 'S' && desk_->spy(channel)) {
+        stage_ = Stage::spying;
+        write("Watching channel " + std::to_string(channel) + "; Enter ends.\n");
+        return;
+    }
+    if (key == 'M' && !text.empty() && desk_->message(everyone ? -1 : channel, std::string(text)))
+        write("Sent.\n");
+    else if (key == 'H' && desk_->hang_up_caller(channel))
+        write("Hung up channel " + std::to_string(channel) + ".\n");
+    else if (key != 'W' && key != ' ')
+        write("No such caller or command.\n");
+    show_sysop_screen();
+}
+
+std::string Session::where() const {
+    if (stage_ == Stage::sysop || stage_ == Stage::spying) return "at the sysop console";
+    if (stage_ != Stage::playing) return "at the realm list";
+    std::string realm = realm_ >= 0 ? std::string(game::instance_title(realm_)) : "a realm";
+    int module = host::user(channel_).shared.current_module;
+    if (module == 0 || game::is_game_module(module)) return "in " + realm;
+    const host::Module* m = host::module(module);
+    return "in " + (m != nullptr ? m->name : std::string("a module")) + " (from " + realm + ")";
+}
+
+void Session::show_callers() {
+    std::vector<host_api::Caller> callers = host_api::callers_on();
+    write("\nWho is on:\n");
+    for (const host_api::Caller& c : callers) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  %-20.20s %.55s\n", c.name.c_str(), c.where.c_str());
+        write(line);
+    }
 }
 
 void Session::close_with(std::string_view text, std::string reason) {

@@ -18,9 +18,33 @@ namespace frontend {
 
 using Clock = std::chrono::steady_clock;
 
+// What the console's sysop screen asks of the server.
+class SysopDesk {
+  public:
+    virtual ~SysopDesk() = default;
+    virtual int callers_on() = 0;  // telnet callers connected
+    // One line a caller: channel, name, address, where, idle, connected for.
+    virtual std::string callers_table() = 0;
+    // A line to one caller, or to every caller for channel -1; false when
+    // there is no such caller.
+    virtual bool message(int channel, const std::string& text) = 0;
+    virtual bool hang_up_caller(int channel) = 0;
+    // The console shows what `channel` is sent until spy(-1).
+    virtual bool spy(int channel) = 0;
+};
+
 class Session {
   public:
-    enum class Stage { signing_on, realm, changing_password, playing, closing };
+    enum class Stage {
+        signing_on,
+        realm,
+        changing_password,
+        playing,
+        sysop,     // the console's sysop screen
+        spying,    // the console watches a caller; a line ends it
+        stopping,  // the console is asked whether igmhost is to stop
+        closing
+    };
 
     Session(int channel, std::unique_ptr<Connection> connection, accounts::SignOnContext& accounts);
 
@@ -30,6 +54,12 @@ class Session {
     // (accounts::console_account). False with *error when it cannot be.
     bool sign_on_console(std::string* error);
 
+    // Greeted (or signed on at the console): typed lines may be handled.
+    bool greeted() const { return dialog_ != nullptr; }
+    // The console's sysop screen works through `desk`.
+    void set_desk(SysopDesk* desk) { desk_ = desk; }
+    // Ctrl-C at the console: asks whether igmhost is to stop.
+    void ask_stop();
     // Handles one typed line according to the stage.
     void handle_line(const std::string& line);
     // Typed lines must wait (a password is being checked): do not hand any.
@@ -46,11 +76,12 @@ class Session {
     Connection& connection() { return *connection_; }
     Stage stage() const { return stage_; }
     const std::string& name() const { return name_; }
-    bool signed_on() const {
-        return stage_ == Stage::realm || stage_ == Stage::changing_password ||
-               stage_ == Stage::playing;
-    }
+    bool signed_on() const { return stage_ != Stage::signing_on && stage_ != Stage::closing; }
+    Clock::time_point connected_at = Clock::now();
     bool is_console() const { return console_; }
+    // Where a signed-on user is, for "who is on": "at the realm list", "in
+    // The Vale of Vorn", "in ZMB_VORN (from The Vale of Vorn)".
+    std::string where() const;
     // The console's user said goodbye: igmhost is to stop.
     bool wants_server_stop() const { return stop_server_; }
     const std::string& close_reason() const { return close_reason_; }
@@ -71,6 +102,10 @@ class Session {
     void show_realms();
     void take_realm(std::string_view typed);
     void route_to_module(const std::string& line);
+    void show_callers();
+    void show_sysop_screen();
+    void sysop_line(std::string_view typed);
+    void stop_answer(std::string_view typed);
     void write(std::string_view text) { connection_->write_text(text); }
 
     int channel_;
@@ -81,6 +116,9 @@ class Session {
     Stage stage_ = Stage::signing_on;
     std::string name_;  // signed on
     bool console_ = false;
+    int realm_ = -1;  // the game instance entered last
+    SysopDesk* desk_ = nullptr;
+    Stage before_stop_ = Stage::realm;  // where the stop question came from
     bool stop_server_ = false;
     std::string close_reason_;
 };

@@ -236,9 +236,61 @@ void TelnetConnection::end_subnegotiation(std::string& pass) {
 
 void TelnetConnection::write_text(std::string_view text) {
     if (telnet_ == nullptr) return;
-    std::string bytes;
-    append_for_terminal(bytes, text, editor_.charset());
+    std::string bytes = render(text);
     telnet_send(telnet_, bytes.data(), bytes.size());  // doubles IAC bytes
+}
+
+bool TelnetConnection::settle(std::chrono::steady_clock::time_point now) {
+    if (stage_ == Stage::awaiting_type) {
+        if (terminal_type_.empty() && !type_refused_ && now < deadline_) return false;
+        std::optional<Charset> known = charset_for_terminal(terminal_type_);
+        if (forced_) {
+            settled_as(*forced_, "forced");
+        } else if (known && !terminal_type_.empty()) {
+            settled_as(*known, "terminal type " + terminal_type_);
+        } else if (telnet_ != nullptr) {
+            // From the line's start: U+25A0 (three bytes), then ESC[6n.
+            static constexpr char kProbe[] = "\r\xE2\x96\xA0\x1b[6n";
+            telnet_send(telnet_, kProbe, sizeof kProbe - 1);
+            stage_ = Stage::probing;
+            deadline_ = now + kProbeWait;
+        }
+    }
+    if (stage_ == Stage::probing && now >= deadline_)
+        settled_as(Charset::cp437, "probe: no answer");
+    return stage_ == Stage::settled;
+}
+
+// The answer is ESC [ row ; column R; the probe started in column 1.
+void TelnetConnection::read_probe_answer(std::string_view bytes) {
+    answer_.append(bytes.substr(0, 64));
+    size_t start = answer_.rfind("\x1b[");
+    size_t end = answer_.find('R', start == std::string::npos ? answer_.size() : start);
+    if (start == std::string::npos || end == std::string::npos) {
+        if (answer_.size() > 64) answer_.erase(0, answer_.size() - 16);
+        return;
+    }
+    size_t semicolon = answer_.find(';', start);
+    int column = 0;
+    if (semicolon != std::string::npos && semicolon < end) {
+        for (size_t i = semicolon + 1; i < end && column < 1000; ++i) {
+            if (answer_[i] < '0' || answer_[i] > '9') break;
+            column = column * 10 + (answer_[i] - '0');
+        }
+    }
+    settled_as(column == 2 ? Charset::utf8 : Charset::cp437,
+               "probe: cursor at column " + std::to_string(column));
+}
+
+void TelnetConnection::settled_as(Charset cs, std::string how) {
+    if (stage_ == Stage::probing && telnet_ != nullptr) {
+        static constexpr char kErase[] = "\r\x1b[K";  // the probe's character
+        if (colour()) telnet_send(telnet_, kErase, sizeof kErase - 1);
+    }
+    editor_.set_charset(cs);
+    stage_ = Stage::settled;
+    how_ = std::move(how);
+    answer_.clear();
 }
 
 std::string TelnetConnection::take_warning() {
@@ -254,6 +306,10 @@ void TelnetConnection::on_event(telnet_t*, telnet_event_t* event, void* self) {
 void TelnetConnection::handle(telnet_event_t& event) {
     switch (event.type) {
         case TELNET_EV_DATA:
+            if (stage_ == Stage::probing) {
+                read_probe_answer(std::string_view(event.data.buffer, event.data.size));
+                break;
+            }
             take_typed(std::string_view(event.data.buffer, event.data.size), echo_);
             break;
         case TELNET_EV_SEND:
@@ -270,6 +326,9 @@ void TelnetConnection::handle(telnet_event_t& event) {
             if (event.neg.telopt == TELNET_TELOPT_NAWS) will_naws_ = false;
             if (event.neg.telopt == TELNET_TELOPT_TTYPE) will_ttype_ = false;
             break;
+        case TELNET_EV_WONT:
+            if (event.neg.telopt == TELNET_TELOPT_TTYPE) type_refused_ = true;
+            break;
         case TELNET_EV_DO:
             if (event.neg.telopt == TELNET_TELOPT_ECHO) echo_ = true;
             break;
@@ -282,7 +341,7 @@ void TelnetConnection::handle(telnet_event_t& event) {
             if (event.ttype.cmd == TELNET_TTYPE_IS && terminal_type_.empty() &&
                 event.ttype.name != nullptr) {
                 terminal_type_ = printable(event.ttype.name, kMaxTerminalType);
-                if (!forced_) editor_.set_charset(charset_for_terminal(event.ttype.name));
+                if (terminal_without_colour(terminal_type_)) set_colour(false);
             }
             break;
         case TELNET_EV_ERROR:

@@ -12,6 +12,7 @@
 // small work, so one caller's read cannot hold up the others.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -59,6 +60,17 @@ class TelnetConnection : public Connection {
     std::string describe() const override { return peer_; }
 
     const std::string& terminal_type() const { return terminal_type_; }
+
+    // Settles the character set before the name prompt: by the terminal
+    // type when it is a known one (or --charset), otherwise by a probe:
+    // a multi-byte UTF-8 character, then a cursor position request. The
+    // cursor one column on means UTF-8; more columns, or no answer within
+    // kProbeWait, CP437. Nothing typed before the end reaches a prompt.
+    // True once settled; then how() says by what, for the log.
+    bool settle(std::chrono::steady_clock::time_point now);
+    const std::string& how() const { return how_; }
+    static constexpr std::chrono::milliseconds kTypeWait{1000};
+    static constexpr std::chrono::milliseconds kProbeWait{1000};
     // A protocol problem to report once (then cleared), or "".
     std::string take_warning();
 
@@ -75,6 +87,15 @@ class TelnetConnection : public Connection {
     // Where the filter is in the client's byte stream.
     enum class Scan { data, iac, verb, sb_option, sb, sb_iac };
 
+    enum class Stage { awaiting_type, probing, settled };
+    void settled_as(Charset cs, std::string how);
+    void read_probe_answer(std::string_view bytes);
+
+    Stage stage_ = Stage::awaiting_type;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::now() + kTypeWait;
+    bool type_refused_ = false;
+    std::string answer_;  // what came back while probing
+    std::string how_;
     int fd_;
     std::string peer_;
     std::optional<Charset> forced_;

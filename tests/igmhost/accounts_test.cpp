@@ -258,7 +258,7 @@ TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {
     const char* warning = "You will be signed off in 60 seconds unless you type something.";
     ASSERT_TRUE(after.expect(warning, 3));
     // Typing starts the count again: at 301 no cut, at 481 a second warning.
-    ASSERT_TRUE(after.say("x", "Please choose 1, 2, 3, P or G."));
+    ASSERT_TRUE(after.say("x", "Please choose 1, 2, 3, W, C, P or G."));
     scratch.set_clock(481);
     ASSERT_TRUE(after.expect(warning, 3));
     EXPECT_EQ(after.rest().find("Goodbye"), std::string::npos);

@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -462,6 +463,87 @@ class Client {
     State state_ = State::data;
     uint8_t verb_ = 0;
     std::string sub_;
+};
+
+// igmhost in a pseudo-terminal, as `make demo` runs it.
+class Pty {
+  public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        grantpt(master_);
+        unlockpt(master_);
+        slave_name_ = ptsname(master_);
+    }
+    ~Pty() {
+        if (child_ > 0) {  // a test that failed early: do not leave igmhost running
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+        if (master_ >= 0) close(master_);
+    }
+    // igmhost on this terminal with the world of `scratch` and `extra`
+    // options; its log goes to `log`.
+    pid_t spawn(const Scratch& scratch, const fs::path& log, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {IGMHOST_PATH,    "--world",  scratch.world().string(),
+                                         "--port",        "0",        "--module",
+                                         ZMB_MODULE_PATH, "--console"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        child_ = fork();
+        if (child_ == 0) {
+            setsid();
+            int slave = open(slave_name_.c_str(), O_RDWR);
+            int err = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(err, 2);
+            exec_or_exit(args);
+        }
+        return child_;
+    }
+    // Waits for igmhost to end; its exit status (128 + the signal when killed).
+    int exit_status() {
+        int status = 0;
+        waitpid(child_, &status, 0);
+        child_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void type(std::string_view text) {
+        [[maybe_unused]] auto n = write(master_, text.data(), text.size());
+    }
+    bool expect(std::string_view needle, double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        while (strip_ansi(screen_).find(needle, seen_) == std::string::npos) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{master_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                ADD_FAILURE() << "no \"" << needle << "\" on the console:\n"
+                              << strip_ansi(screen_).substr(seen_);
+                return false;
+            }
+            char buffer[4096];
+            ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            screen_.append(buffer, static_cast<size_t>(n));
+        }
+        seen_ = strip_ansi(screen_).find(needle, seen_) + needle.size();
+        return true;
+    }
+    const std::string& screen() const { return screen_; }
+    // The terminal settings of the pair, as the program in it sees them.
+    termios settings() const {
+        termios t{};
+        tcgetattr(master_, &t);
+        return t;
+    }
+
+  private:
+    int master_ = -1;
+    pid_t child_ = -1;
+    std::string slave_name_;
+    std::string screen_;
+    size_t seen_ = 0;
 };
 
 // Signs a known account on with `password` (by default its password_for()),

@@ -84,7 +84,7 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(c.say("2", "Which skill draws you?"));
     ASSERT_TRUE(c.say("7", "Which skill draws you?"));
     ASSERT_TRUE(c.say("2", "(M)ale or (F)emale?"));
-    ASSERT_TRUE(c.say("f", "Wren Ashby, level 1 The Mystical (female)"));
+    ASSERT_TRUE(c.say("f", "Wren Ashby, level 1 Mystic (female)"));
     ASSERT_TRUE(c.expect("Your choice, Wren Ashby?"));
 
     // The new record is the next one of KXPVORN2.
@@ -182,7 +182,7 @@ TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
     ASSERT_TRUE(ardo.expect("You find yourself back in The Vale of Vorn."));
     ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
     EXPECT_TRUE(server.wait_for_log("(Ardo): given back to KXPVORN"));
-    ASSERT_TRUE(ardo.say("V", "Ardo, level 5 The Mystical (male)"));
+    ASSERT_TRUE(ardo.say("V", "Ardo, level 5 Mystic (male)"));
     // Back in the game, the module's limit is gone.
     EXPECT_EQ(hashes_echoed(ardo, "That is not a choice here."), 200);
 }
