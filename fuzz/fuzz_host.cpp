@@ -38,14 +38,10 @@ fs::path world;
 fs::path fuzzer_directory;  // where the fuzzer started: its paths are relative to it
 std::map<fs::path, std::string> remembered;  // relative path -> bytes
 
-int game_input() {
-    return 1;
-}
-void game_status() {}
 module_descriptor game = {"KXPVORN fuzz game",
                           nullptr,
-                          game_input,
-                          game_status,
+                          [] { return 1; },
+                          [] {},
                           nullptr,
                           nullptr,
                           nullptr,
@@ -275,12 +271,10 @@ namespace {
 void prepare_host() {
     host::set_log_sink([](std::string_view) {});
     // FUZZ_SHOW=1 shows the player's screen, to see what an input does.
-    if (std::getenv("FUZZ_SHOW") != nullptr)
-        host::set_output_sink([](int, std::string_view bytes) {
-            std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-        });
-    else
-        host::set_output_sink([](int, std::string_view) {});
+    static const bool show = std::getenv("FUZZ_SHOW") != nullptr;
+    host::set_output_sink([](int, std::string_view bytes) {
+        if (show) std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    });
     host::set_catastro_hook([] { throw Catastro{}; });
     host::set_clock(kFixedTime);
     host::init(kChannels);

@@ -208,37 +208,30 @@ TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
     ASSERT_TRUE(sign_in(later, "Ardo"));
 }
 
-TEST(IgmhostLimits, CallsAtOnceFromOneAddressAreCapped) {
+TEST(IgmhostLimits, CallsAtOnceAndNewAccountsPerAddressAreCapped) {
     Scratch scratch;
     scratch.make_demo_world();
-    Server server(scratch, {"--max-per-address", "2"});
-    Client a(server.port()), b(server.port());
-    ASSERT_TRUE(a.expect("Name: "));
-    ASSERT_TRUE(b.expect("Name: "));
-    Client c(server.port());
-    ASSERT_TRUE(c.expect("no more than 2 calls at once from one address"));
-    EXPECT_TRUE(c.closed_by_server());
-    EXPECT_TRUE(server.wait_for_log("refused: 2 calls from 127.0.0.1 already"));
-    a.close();
-    ASSERT_TRUE(server.wait_for_log("channel 0: disconnect: carrier lost"));
-    Client d(server.port());
-    ASSERT_TRUE(d.expect("Name: "));
-}
-
-TEST(IgmhostLimits, NewAccountsPerAddressAreCappedForAnHour) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch, {"--max-new-accounts", "1", "--idle-signon", "0", "--idle", "0"});
+    Server server(scratch, {"--max-per-address", "2", "--max-new-accounts", "1", "--idle-signon",
+                            "0", "--idle", "0"});
     Client c(server.port());
     ASSERT_TRUE(c.expect("Name: "));
     ASSERT_TRUE(new_account(c, "Pell", 22));
     Client d(server.port());
     ASSERT_TRUE(d.expect("Name: "));
+    Client third(server.port());
+    ASSERT_TRUE(third.expect("no more than 2 calls at once from one address"));
+    EXPECT_TRUE(third.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("refused: 2 calls from 127.0.0.1 already"));
     ASSERT_TRUE(d.say("Quill", "No more new accounts from your address for now."));
     EXPECT_TRUE(server.wait_for_log("new account refused: the limit of 1 an hour"));
     scratch.set_clock(61 * 60);
     ASSERT_TRUE(d.expect("Name: "));
     ASSERT_TRUE(new_account(d, "Quill", 23));
+    // A call that ends frees its place.
+    c.close();
+    ASSERT_TRUE(server.wait_for_log("channel 0 (Pell): disconnect: carrier lost"));
+    Client later(server.port());
+    ASSERT_TRUE(later.expect("Name: "));
 }
 
 TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {

@@ -83,17 +83,14 @@ TEST(IgmhostHardening, CompressionIsRefusedNeverInflatedAndOptionsNotAgreedIgnor
 }
 
 // A pipe where igmhost only reads a file is a missing file: the server starts and serves.
-TEST(IgmhostHardening, PipeInPlaceOfAFileOnlyReadIsAMissingFile) {
-    for (const char* file : {"IGMLIST.DAT", "ACCOUNTS.TXT", "QHYVIGMS/PIPE.LOR"}) {
-        SCOPED_TRACE(file);
-        Scratch scratch;
-        scratch.make_demo_world();
+TEST(IgmhostHardening, PipesInPlaceOfFilesOnlyReadAreMissingFiles) {
+    Scratch scratch;
+    scratch.make_demo_world();
+    for (const char* file : {"IGMLIST.DAT", "ACCOUNTS.TXT", "QHYVIGMS/PIPE.LOR"})
         make_fifo(scratch.world() / file);
-        Server server(scratch);
-        if (server.port() == 0) continue;  // reported by the harness
-        Client c(server.port());
-        EXPECT_TRUE(sign_on(c, "Ardo", 1));
-    }
+    Server server(scratch);
+    Client c(server.port());
+    EXPECT_TRUE(sign_on(c, "Ardo", 1));
 }
 
 // A pipe where igmhost would create a missing file stops it with the file's name.

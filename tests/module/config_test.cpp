@@ -102,22 +102,19 @@ TEST(Config, SavingWritesTheSettingsInForceAsTwoLines) {
     EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "BOSS\n30\n");
 }
 
-TEST(ConfigDeath, RereadingAMissingFileStopsTheHost) {
-    World world;
-    Host host(world);
-    settings_seen_by(world, host, "SYSOP");
-    world.remove("ZMBVIGMS.CNF");
-    EXPECT_EXIT(host.player(1).say("A"), ExitedWithCode(70), "ZMBVIGMS.CNF was not found.!");
-}
-
-TEST(ConfigDeath, SavingIntoAnUnwritableFileStopsTheHost) {
-    World world;
-    Host host(world);
-    settings_seen_by(world, host, "SYSOP");
-    world.remove("ZMBVIGMS.CNF");
-    world.mkdir("ZMBVIGMS.CNF");
-    EXPECT_EXIT(host.player(1).say("X"), ExitedWithCode(70),
-                "ZMBVIGMS.CNF could not be opened for CNF saving!");
+// A settings file gone when the menu rereads it, or a folder where a save
+// would write it, stops the host.
+TEST(ConfigDeath, AMissingOrUnwritableFileStopsTheHost) {
+    for (const auto& [typed, message] :
+         {std::pair{"A", "ZMBVIGMS.CNF was not found.!"},
+          std::pair{"X", "ZMBVIGMS.CNF could not be opened for CNF saving!"}}) {
+        World world;
+        Host host(world);
+        settings_seen_by(world, host, "SYSOP");
+        world.remove("ZMBVIGMS.CNF");
+        if (typed[0] == 'X') world.mkdir("ZMBVIGMS.CNF");
+        EXPECT_EXIT(host.player(1).say(typed), ExitedWithCode(70), message);
+    }
 }
 
 }  // namespace

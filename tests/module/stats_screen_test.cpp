@@ -10,7 +10,6 @@
 #include "tests/support/module_fixture.h"
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 using ::testing::StartsWith;
 
 namespace test {
@@ -176,7 +175,6 @@ TEST(StatsScreen, NamesAndTitlesAreDataNotFormats) {
         .name = "%s%n%x", .title = "Red %s %n room", .weapon = "%n%n%s", .armour = "100%"};
     EXPECT_EQ(shown, top(s) + kEnd);
     EXPECT_THAT(p.screen(), HasSubstr("Location: \x1b[1;37;40m\x1b[0;31;40mRed %s %n room\n"));
-    EXPECT_THAT(shown, Not(HasSubstr("(null)")));
 }
 
 }  // namespace

@@ -16,18 +16,12 @@ using ::testing::Not;
 namespace test {
 namespace {
 
-class Substitution : public ScriptTest {
-  protected:
-    void set_player_name(std::string_view name) {
-        p.set_area_text(zmb::state::player_name.at, zmb::state::player_name.size, name);
-    }
-};
+using Substitution = ScriptTest;  // Ardo: the fixture names the player
 
 TEST_F(Substitution, EveryCodeOfTheTable) {
     PlayerBytes record = PlayerBytes().strength(17).charm(-4).experience(123456).gold(-5);
     record.bank(777).level(12).weapon("Short Sword").armour("Leather").forest_fights(9);
     p.set_record(record.hit_points(31).gems(2));
-    set_player_name("Ardo");
     p.set_area_i16(zmb::trip::trips_used.at, 3);
     p.set_age(33);
     const char* texts[] = {"one", "two", "three", "four", "five", "six"};
@@ -62,7 +56,6 @@ TEST_F(Substitution, TextFieldsWithoutATerminatorAreCutAndLeftAsTheyWere) {
 
 TEST_F(Substitution, CodesThatInsertNothingAndTextThatIsNotScannedAgain) {
     set_str(1, "|A");
-    set_player_name("Ardo");
     set_val(2, 1);
     const std::string shown =
         run("a|Sb|5c||d|sE|-F\n[|N]\n"
@@ -75,7 +68,6 @@ TEST_F(Substitution, CodesThatInsertNothingAndTextThatIsNotScannedAgain) {
 }
 
 TEST_F(Substitution, TheScanStopsOnceTheOutputHoldsMoreThan240Characters) {
-    set_player_name("Ardo");
     const std::string shown = run(std::string(245, 'a') + "|Hbbb\nNEXT\n" + std::string(240, 'c') +
                                   "|Azzz\nLAST\n");  // 240: one more code
     EXPECT_THAT(shown, HasSubstr(std::string(241, 'a') + "NEXT"));

@@ -29,12 +29,14 @@ class UserContext : public ::testing::Test {
   protected:
     UserContext() {
         // Eight lines, a pause, four more: two slices before the pause.
-        world.script(
-            "A.LOR", "Script A",
-            {"A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8", "/PAUSE", "A9", "A10", "A11", "A12"});
-        world.script(
-            "B.LOR", "Script B",
-            {"B1", "B2", "B3", "B4", "B5", "B6", "B7", "B8", "/PAUSE", "B9", "B10", "B11", "B12"});
+        for (const char* x : {"A", "B"}) {
+            std::string body = std::string("Vorn IGM Script: Script ").append(x) + "\n";
+            for (int n = 1; n <= 12; ++n) {
+                if (n == 9) body += "/PAUSE\n";
+                body.append(x).append(std::to_string(n)) += "\n";
+            }
+            world.write(std::string("QHYVIGMS/").append(x).append(".LOR"), body);
+        }
     }
     World world;
     Host host{world};
