@@ -324,10 +324,10 @@ void TelnetConnection::handle(telnet_event_t& event) {
             break;
         case TELNET_EV_WONT:
             if (event.neg.telopt == TELNET_TELOPT_NAWS) will_naws_ = false;
-            if (event.neg.telopt == TELNET_TELOPT_TTYPE) will_ttype_ = false;
-            break;
-        case TELNET_EV_WONT:
-            if (event.neg.telopt == TELNET_TELOPT_TTYPE) type_refused_ = true;
+            if (event.neg.telopt == TELNET_TELOPT_TTYPE) {
+                will_ttype_ = false;
+                type_refused_ = true;
+            }
             break;
         case TELNET_EV_DO:
             if (event.neg.telopt == TELNET_TELOPT_ECHO) echo_ = true;

@@ -11,7 +11,7 @@ bool wait_for_data(Client& c, std::string_view needle, double seconds = 5) {
     auto deadline = deadline_after(seconds);
     while (c.data().find(needle) == std::string::npos) {
         if (Clock::now() >= deadline) return false;
-        c.read_at_most(65536, 0.1);
+        c.read_some(deadline_after(0.1));
     }
     return true;
 }
