@@ -329,17 +329,18 @@ bool Server::open_attach_socket(std::string* error) {
     return true;
 }
 
+// The first channel a caller can take, or -1 when every line is busy.
+int Server::free_channel() const {
+    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch)
+        if (!sessions_[ch]) return ch;
+    return -1;
+}
+
 // An attached console takes a free channel and is signed on as the sysop.
 void Server::accept_attached_console() {
     int fd = accept4(attach_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
-    int channel = -1;
-    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
-        if (!sessions_[ch]) {
-            channel = ch;
-            break;
-        }
-    }
+    const int channel = free_channel();
     if (channel < 0) {
         refuse(fd, "All lines are busy.\n");
         return;
@@ -366,13 +367,7 @@ void Server::accept_callers() {
             continue;
         }
         if (refused_by_limits(fd, peer)) continue;
-        int channel = -1;
-        for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
-            if (!sessions_[ch]) {
-                channel = ch;
-                break;
-            }
-        }
+        const int channel = free_channel();
         if (channel < 0) {
             refuse(fd, "\r\nSorry, all " + std::to_string(options_.max_users) +
                            " lines are busy. Please call again later.\r\n");

@@ -96,6 +96,7 @@ class Server : private frontend::SysopDesk {
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
     bool hand_over_pending(int channel) const;
+    int free_channel() const;  // first free caller channel, -1 when all are busy
     void greet_settled(Clock::time_point now);
     void take_lines(Clock::time_point now);
     void send_output(Clock::time_point now);
