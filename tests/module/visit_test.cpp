@@ -99,53 +99,96 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
 
 // ---- the arrival ----
 
-TEST(Arrival, LoadsTheNamedRecordOfTheNamedGameAndShowsTheMenu) {
+// Every hand-off file, sound or damaged, on a fresh channel right after
+// Ardo (gold 777) arrived on channel 1: what lands in the per-user area. A
+// record that is not there loads as zeros, never the record handled before;
+// no file is made or written.
+TEST(Arrival, EveryHandOffLoadsItsRecordLedgerAndMenu) {
     Visit v;
-    v.world.player("KXPVORN2", 6, PlayerBytes().name("Sixth").gold(6));
+    v.world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(777).gems(9));
+    v.world.player("KXPVORN", 1, PlayerBytes().name("Ardos").name_length(3));
+    v.world.player("KXPVORN", 2, PlayerBytes().name(std::string("Bo\0bby", 6)));
+    v.world.player("KXPVORN", 3, PlayerBytes().name("Abcdefghijklmnopqrstuvwxyz").name_length(26));
+    v.world.player("KXPVORN", 4, PlayerBytes().name("Zed").name_length(0));
+    v.world.player("KXPVORN2", 0, PlayerBytes().name("Zero"));
+    v.world.player("KXPVORN2", 3, PlayerBytes().name("Three"));
     v.world.player("KXPVORN2", 7, PlayerBytes().name("Seventh").gold(1234).gems(3));
-    v.world.player("KXPVORN2", 8, PlayerBytes().name("Eighth").gold(8));
-    Host& host = v.start();
-    Player& p = host.player(5);
-    const int btumil_before = host::counters().btumil;
-    const int btuxnf_before = host::counters().btuxnf;
-    p.hand_over("KXPVORN2", 7);
-    EXPECT_EQ(p.type(""), 1);
-    host.pump();
-
-    EXPECT_FALSE(v.world.exists("TEMP5.TMP"));
-    EXPECT_EQ(p.area_text(game_name.at), "KXPVORN2\n");
-    EXPECT_EQ(p.area_i16(player_index.at), 7);
-    EXPECT_EQ(p.area_text(player_name.at), "Seventh");
-    // Record 7 is bytes 1736..1983 of the file, every opaque byte included.
-    const auto file = v.world.read("KXPVORN2/PLAYER.DAT");
-    ASSERT_GE(file.size(), 1984u);
-    EXPECT_EQ(std::memcmp(p.area(), file.data() + 1736, 248), 0);
-    EXPECT_EQ(host::counters().btumil, btumil_before + 1);
-    EXPECT_EQ(host::counters().btuxnf, btuxnf_before + 1);
-    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
-    EXPECT_EQ(p.substate(), 1);
-    EXPECT_THAT(p.text(), HasSubstr("(1) Place one"));
-    EXPECT_THAT(p.text(), EndsWith("Your Command, Seventh? : "));
-}
-
-TEST(Arrival, ChoosesTheLedgerFromTheGameNameIgnoringCase) {
-    Visit v;
-    Host& host = v.start();
-    const std::pair<const char*, const char*> cases[] = {{"KXPVORN", "ZMBVIGMS.SV1"},
-                                                         {"kxpvorn2", "ZMBVIGMS.SV2"},
-                                                         {"kxpvorn3", "ZMBVIGMS.SV3"},
-                                                         {"MYGAME", "OOO.DAT"},
-                                                         {"XKXPVORN", "ZMBVIGMS.SV1"}};
-    int channel = 0;
-    for (const auto& [game, ledger] : cases) {
-        Player& p = host.player(++channel);
-        p.arrive(game, 0);
-        EXPECT_EQ(p.area_text(ledger_file.at), ledger) << game;
-        EXPECT_EQ(p.substate(), 1) << game;
+    v.world.player("A/B", 0, PlayerBytes().name("Deep").gold(42));
+    for (int i = 0; i < 5; ++i)
+        v.world.player("KXPVORN3", i, PlayerBytes().name("Player" + std::to_string(i)).gold(9));
+    const std::string short_file = v.world.read("KXPVORN3/PLAYER.DAT").substr(0, 4 * 248 + 100);
+    v.world.write("KXPVORN3/PLAYER.DAT", short_file);
+    v.host = std::make_unique<Host>(v.world, 32);
+    v.host->register_game_entry("KXPVORN");
+    const struct {
+        std::string handoff, game;
+        int16_t index;     // -2: not checked (a number out of range is converted)
+        const char* name;  // the name as loaded; "" with a record of zeros
+        const char* ledger;
+    } cases[] = {
+        {"KXPVORN2\n7\n", "KXPVORN2\n", 7, "Seventh", "ZMBVIGMS.SV2"},
+        {"kxpvorn3\n0\n", "kxpvorn3\n", 0, "Player0", "ZMBVIGMS.SV3"},
+        {"MYGAME\n0\n", "MYGAME\n", 0, "", "OOO.DAT"},
+        {"XKXPVORN\n0\n", "XKXPVORN\n", 0, "", "ZMBVIGMS.SV1"},
+        // Names stop at their length, a NUL and twenty characters.
+        {"KXPVORN\n1\n", "KXPVORN\n", 1, "Ard", "ZMBVIGMS.SV1"},
+        {"KXPVORN\n2\n", "KXPVORN\n", 2, "Bo", "ZMBVIGMS.SV1"},
+        {"KXPVORN\n3\n", "KXPVORN\n", 3, "Abcdefghijklmnopqrst", "ZMBVIGMS.SV1"},
+        {"KXPVORN\n4\n", "KXPVORN\n", 4, "", "ZMBVIGMS.SV1"},
+        // Records that are not there.
+        {"KXPVORN\n40\n", "KXPVORN\n", 40, "", "ZMBVIGMS.SV1"},
+        {"KXPVORN\n-1\n", "KXPVORN\n", -1, "", "ZMBVIGMS.SV1"},
+        {"NOGAME\n0\n", "NOGAME\n", 0, "", "OOO.DAT"},
+        {"KXPVORN3\n4\n", "KXPVORN3\n", 4, "", "ZMBVIGMS.SV3"},  // cut short by the file end
+        {"A\\B\n0\n", "A\\B\n", 0, "", "OOO.DAT"},               // into another folder
+        {"..\n0\n", "..\n", 0, "", "OOO.DAT"},
+        // Damaged files are read as far as they go.
+        {"KXPVORN2\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"KXPVORN2\nthree\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"KXPVORN2", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
+        {"KXPVORN2\r\n3\r\n", "KXPVORN2\n", 3, "Three", "ZMBVIGMS.SV2"},
+        // An over-long name spills neither into the number nor into a real game.
+        {"KXPVORN2" + std::string(300, 'Q') + "\n3\n", "KXPVORN2Q", 3, "", "ZMBVIGMS.SV2"},
+        {"KXPVORN2\n" + std::string(5000, '9') + "\n", "KXPVORN2\n", -2, nullptr, "ZMBVIGMS.SV2"},
+        {"\n3\n", "\n", 3, "", "OOO.DAT"},  // an empty name names no game
+    };
+    Player& first = v.host->player(1);
+    int channel = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.handoff.substr(0, 20));
+        first.arrive("KXPVORN", 0);
+        ASSERT_EQ(first.record().gold(), 777);
+        Player& p = v.host->player(++channel);
+        const host::Counters before = host::counters();
+        arrive_with(v, p, c.handoff);
+        EXPECT_EQ(host::counters().btumil, before.btumil + 1);
+        EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
+        EXPECT_EQ(p.area_text(game_name.at), c.game);
+        if (c.index != -2) {
+            EXPECT_EQ(p.area_i16(player_index.at), c.index);
+        }
+        if (c.name != nullptr) {
+            EXPECT_EQ(p.area_text(player_name.at), c.name);
+        }
+        if (c.name != nullptr && *c.name == '\0') {
+            EXPECT_EQ(p.record().gems(), 0);
+        }
+        EXPECT_EQ(p.area_text(ledger_file.at), c.ledger);
+        EXPECT_EQ(p.substate(), 1);
+        EXPECT_FALSE(v.world.exists("TEMP" + std::to_string(channel) + ".TMP"));
+        EXPECT_THAT(p.text(), Not(HasSubstr("rror")));
+        EXPECT_THAT(p.text(), EndsWith("Your Command, " + p.area_text(player_name.at) + "? : "));
     }
-    // A player of an unknown game finds no ledger made for it and no error.
-    EXPECT_FALSE(v.world.exists("OOO.DAT"));
-    EXPECT_THAT(host.player(4).text(), Not(HasSubstr("rror")));
+    // Record 7 is bytes 1736..1983 of the file, every opaque byte included.
+    Player& seventh = v.host->player(2);
+    EXPECT_EQ(std::memcmp(seventh.area(), v.world.read("KXPVORN2/PLAYER.DAT").data() + 1736, 248),
+              0);
+    EXPECT_THAT(seventh.text(), HasSubstr("(1) Place one"));
+    EXPECT_EQ(script_file(seventh), "ZMBVIGMS.TXT");
+    EXPECT_FALSE(v.world.exists("NOGAME") || v.world.exists("OOO.DAT"));
+    EXPECT_EQ(PlayerView{v.world.player_record("A/B", 0).data()}.gold(), 42);
+    EXPECT_EQ(PlayerView{v.world.player_record("KXPVORN", 0).data()}.gold(), 777);
+    EXPECT_EQ(v.world.read("KXPVORN3/PLAYER.DAT"), short_file);
 }
 
 TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
@@ -165,156 +208,53 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
     EXPECT_EQ(p.area_text(player_name.at), "Earlier");  // nothing saved
 }
 
-TEST(Arrival, NameIsCutAtItsLengthAtANulAndAtTwentyCharacters) {
-    Visit v;
-    // The bytes after a name are not NUL in the test records, so only the
-    // length stops the first one.
-    v.world.player("KXPVORN", 1, PlayerBytes().name("Ardos").name_length(3));
-    v.world.player("KXPVORN", 2, PlayerBytes().name(std::string("Bo\0bby", 6)));
-    v.world.player("KXPVORN", 3, PlayerBytes().name("Abcdefghijklmnopqrstuvwxyz").name_length(26));
-    v.world.player("KXPVORN", 4, PlayerBytes().name("Zed").name_length(0));
-    Host& host = v.start();
-    const char* expected[] = {"", "Ard", "Bo", "Abcdefghijklmnopqrst", ""};
-    for (int index = 1; index <= 4; ++index) {
-        Player& p = host.player(index);
-        p.arrive("KXPVORN", index);
-        EXPECT_EQ(p.area_text(player_name.at), expected[index]) << index;
-    }
-    EXPECT_THAT(host.player(3).text(), HasSubstr("Your Command, Abcdefghijklmnopqrst? : "));
-}
-
-// No record, half a record, or a game name that is no folder of the world:
-// the player meets zeros, never the record of the user handled before, and
-// no file is made or written.
-TEST(Arrival, RecordsThatAreNotThereLoadAsZeros) {
-    Visit v;
-    v.world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(777).gems(9));
-    v.world.player("A/B", 0, PlayerBytes().name("Deep").gold(42));
-    for (int i = 0; i < 5; ++i)
-        v.world.player("KXPVORN2", i, PlayerBytes().name("Player" + std::to_string(i)).gold(9));
-    const std::string short_file = v.world.read("KXPVORN2/PLAYER.DAT").substr(0, 4 * 248 + 100);
-    v.world.write("KXPVORN2/PLAYER.DAT", short_file);
-    Host& host = v.start();
-    const std::pair<const char*, const char*> cases[] = {
-        {"past the end of the file", "KXPVORN\n40\n"},
-        {"a negative index", "KXPVORN\n-1\n"},
-        {"a game with no folder", "NOGAME\n0\n"},
-        {"a record cut short by the file end", "KXPVORN2\n4\n"},
-        {"a name that reaches into another folder", "A\\B\n0\n"},
-        {"a name that climbs out", "..\n0\n"},
-    };
-    Player& first = host.player(1);
-    Player& p = host.player(2);
-    for (const auto& [rule, handoff] : cases) {
-        SCOPED_TRACE(rule);
-        first.arrive("KXPVORN", 0);
-        ASSERT_EQ(first.record().gold(), 777);
-        arrive_with(v, p, handoff);
-        EXPECT_EQ(p.record().gold(), 0);
-        EXPECT_EQ(p.record().gems(), 0);
-        EXPECT_EQ(p.area_text(player_name.at), "");
-        EXPECT_EQ(p.substate(), 1);
-    }
-    EXPECT_FALSE(v.world.exists("NOGAME"));
-    EXPECT_EQ(PlayerView{v.world.player_record("A/B", 0).data()}.gold(), 42);
-    EXPECT_EQ(PlayerView{v.world.player_record("KXPVORN", 0).data()}.gold(), 777);
-    EXPECT_EQ(v.world.read("KXPVORN2/PLAYER.DAT"), short_file);
-}
-
-TEST(Arrival, DamagedHandOffFilesAreReadAsFarAsTheyGo) {
-    Visit v;
-    v.world.player("KXPVORN2", 0, PlayerBytes().name("Zero"));
-    v.world.player("KXPVORN2", 3, PlayerBytes().name("Three"));
-    Host& host = v.start();
-    const struct {
-        const char* rule;
-        std::string handoff, game;
-        int16_t index;
-        const char* name;
-        const char* ledger;
-    } cases[] = {
-        {"no index line", "KXPVORN2\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
-        {"an index in words", "KXPVORN2\nthree\n", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
-        {"a name line without its line feed", "KXPVORN2", "KXPVORN2\n", 0, "Zero", "ZMBVIGMS.SV2"},
-        {"carriage returns", "KXPVORN2\r\n3\r\n", "KXPVORN2\n", 3, "Three", "ZMBVIGMS.SV2"},
-        // An over-long name cannot spill into the number or pass for a real game.
-        {"an over-long name", "KXPVORN2" + std::string(300, 'Q') + "\n3\n", "KXPVORN2Q", 3, "",
-         "ZMBVIGMS.SV2"},
-        {"a number of thousands of digits", "KXPVORN2\n" + std::string(5000, '9') + "\n",
-         "KXPVORN2\n", -1, nullptr, "ZMBVIGMS.SV2"},
-        // An empty name names no game: no record, no ledger, still the menu.
-        {"an empty name", "\n3\n", "\n", 3, "", "OOO.DAT"},
-    };
-    int channel = 0;  // a fresh channel each: nothing left over from the case before
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        Player& p = host.player(++channel);
-        arrive_with(v, p, c.handoff);
-        EXPECT_EQ(p.area_text(game_name.at), c.game);
-        if (c.name != nullptr) {  // a number out of range is converted, not overflowed
-            EXPECT_EQ(p.area_i16(player_index.at), c.index);
-            EXPECT_EQ(p.area_text(player_name.at), c.name);
-        }
-        EXPECT_EQ(p.area_text(ledger_file.at), c.ledger);
-        EXPECT_EQ(p.substate(), 1);
-        EXPECT_FALSE(v.world.exists("TEMP" + std::to_string(channel) + ".TMP"));
-    }
-}
-
 // ---- the hand-back ----
 
-TEST(HandBack, FindsTheGameAfterThisModulesEntryAndTheFirstOfTwoWins) {
+// The game named after this module's entry of IGMLIST.DAT gets the user
+// back; a list or entry that is missing keeps the user and says why.
+TEST(HandBack, FollowsTheModuleListOrKeepsTheUserAndSaysWhy) {
     Visit v;
     Host& host = v.start();  // IGMLIST.DAT: ZMB_VORN's entry, then KXPVORN's
-    v.world.append("IGMLIST.DAT", "KXPVORN2\n55\nAnother game\nKXPVORN\n66\nA second entry\n");
-    ASSERT_EQ(v.world.read("IGMLIST.DAT").find("ZMB_VORN\n"), 0u);
-    Player& p = host.player(1);
-    p.arrive("KXPVORN", 0);
-    p.clear_screen();
-    EXPECT_EQ(p.type("q"), 1);
-    EXPECT_EQ(p.current_module(), host.game_module_number());
-    host.pump();
-    EXPECT_EQ(host.game_statuses().size(), 1u);
-    EXPECT_EQ(p.text(), "");
-
-    // An entry whose description reads like the game's name is skipped whole.
-    v.world.write("IGMLIST.DAT", "ZMB_VORN\n9\nKXPVORN3\nKXPVORN33\n44\nKXPVORN3\nKXPVORN3\n" +
-                                     std::to_string(host.game_module_number()) + "\nThe game\n");
-    p.arrive("kxpvorn3", 0);
-    EXPECT_EQ(p.type("X"), 1);
-    EXPECT_EQ(p.current_module(), host.game_module_number());
-}
-
-TEST(HandBack, MissingListOrEntryKeepsTheUserAndSaysWhy) {
-    Visit v;
-    Host& host = v.start();
-    Player& p = host.player(1);
-    p.arrive("KXPVORN2", 0);  // the list names only KXPVORN
+    const std::string game = std::to_string(host.game_module_number());
     const struct {
-        const char* list;   // nullptr: no list at all
+        const char* arrival;
+        std::string list;   // "-": no list at all
         const char* shown;  // nullptr: not checked
     } cases[] = {
-        {nullptr, "\n  Error:  IGMLIST.DAT file is missing.  Why?!\n\n"},
-        {"KXPVORN\n1\nThe game\n",
+        // The first of two entries wins.
+        {"KXPVORN", v.world.read("IGMLIST.DAT") + "KXPVORN2\n55\nAnother\nKXPVORN\n66\nA second\n",
+         ""},
+        // An entry whose description reads like the game's name is skipped whole.
+        {"kxpvorn3",
+         "ZMB_VORN\n9\nKXPVORN3\nKXPVORN33\n44\nKXPVORN3\nKXPVORN3\n" + game + "\nThe game\n", ""},
+        {"KXPVORN2", "-", "\n  Error:  IGMLIST.DAT file is missing.  Why?!\n\n"},
+        {"KXPVORN2", "KXPVORN\n1\nThe game\n",
          "\n  Small error.  Couldn't find info about KXPVORN2\n in the IGMLIST.DAT file.  "
          "Nice.\n\n"},
-        // An entry cut off after its name gives no module number.
-        {"KXPVORN2\n", nullptr},
+        {"KXPVORN2", "KXPVORN2\n", nullptr},  // an entry cut off after its name
     };
+    Player& p = host.player(1);
+    size_t handed_back = 0;
     for (const auto& c : cases) {
-        if (c.list == nullptr)
+        SCOPED_TRACE(c.list);
+        if (c.list == "-")
             v.world.remove("IGMLIST.DAT");
         else
             v.world.write("IGMLIST.DAT", c.list);
+        p.arrive(c.arrival, 0);
         p.clear_screen();
-        EXPECT_EQ(p.type("Q"), 0);
+        const bool back = c.shown != nullptr && *c.shown == '\0';
+        EXPECT_EQ(p.type("q"), back ? 1 : 0);
+        EXPECT_EQ(p.current_module(), back ? host.game_module_number() : host.module_number());
+        host.pump();
         if (c.shown != nullptr) {
             EXPECT_EQ(p.screen(), c.shown);
         }
-        EXPECT_EQ(p.substate(), 1);
-        EXPECT_EQ(p.current_module(), host.module_number());
+        if (!back) {
+            EXPECT_EQ(p.substate(), 1);
+        }
+        EXPECT_EQ(host.game_statuses().size(), handed_back += back);
     }
-    EXPECT_TRUE(host.game_statuses().empty());
 }
 
 // ---- commands at the command prompt ----
