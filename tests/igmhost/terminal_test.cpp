@@ -115,6 +115,7 @@ TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     ASSERT_TRUE(pty.expect("at the realm list"));
     pty.type("m 1 Supper is ready\r");
     ASSERT_TRUE(ardo.expect("*** From the sysop: Supper is ready"));
+    ASSERT_TRUE(ardo.expect("Your choice: "));  // at a prompt: shown at once, the prompt again
     pty.type("s 1\r");
     ASSERT_TRUE(pty.expect("Watching channel 1"));
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
