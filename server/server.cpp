@@ -652,7 +652,7 @@ bool Server::message(int channel, const std::string& text) {
     for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch) {
         Session* s = caller(ch);
         if (s == nullptr || (channel >= 0 && ch != channel)) continue;
-        s->connection().write_text("\n*** From the sysop: " + text + "\n");
+        s->connection().notice("*** From the sysop: " + text);
         sent = true;
     }
     if (sent)

@@ -7,10 +7,17 @@
 #include <string>
 
 namespace frontend {
+namespace {
+
+// A prompt line longer than this is not shown again under a notice.
+constexpr size_t kMaxPrompt = 256;
+
+}  // namespace
 
 void Connection::take_typed(std::string_view bytes, bool echo) {
     typed_bytes_ += bytes.size();
     const bool line_waiting = !lines_.empty();
+    const size_t lines_before = lines_.size();
     std::string echoed;
     editor_.feed(bytes, line_limit_, echoed, lines_);
     if (hidden_) std::erase_if(echoed, [](char c) { return c != '\n'; });
@@ -22,14 +29,53 @@ void Connection::take_typed(std::string_view bytes, bool echo) {
     } else if (const size_t end = echoed.find('\n'); end != std::string::npos) {
         echoed.resize(end + 1);
     }
-    if (echo && !echoed.empty()) write_text(echoed);
+    // A finished line answers the prompt: the host is at work until it
+    // shows the next one.
+    if (lines_.size() > lines_before) at_prompt_ = false;
+    if (echo && !echoed.empty()) {
+        echoing_ = true;
+        write_text(echoed);
+        echoing_ = false;
+    }
     // A flood of line ends must not queue without bound: the oldest lines
     // are kept, as a user typing ahead would expect.
     while (lines_.size() > kMaxQueuedLines)
         lines_.pop_back();
 }
 
+void Connection::notice(std::string_view line) {
+    std::string shown = "\n" + std::string(line) + "\n";
+    if (!at_prompt_) {
+        held_ += shown;
+        return;
+    }
+    write_text(shown + (prompt_.size() <= kMaxPrompt ? prompt_ : ""));
+    if (hidden_ || editor_.partial().empty()) return;
+    echoing_ = true;
+    write_text(editor_.partial());
+    echoing_ = false;
+}
+
 std::string Connection::render(std::string_view text) {
+    std::string with_notices;
+    if (!echoing_ && !text.empty()) {
+        size_t line_end = text.rfind('\n');
+        at_prompt_ = text.back() != '\n';
+        if (at_prompt_ && !held_.empty()) {
+            // Notices held since the last prompt go in before this one's line.
+            size_t cut = line_end == std::string_view::npos ? 0 : line_end + 1;
+            with_notices.append(text.substr(0, cut)).append(held_).append(text.substr(cut));
+            held_.clear();
+            text = with_notices;
+            line_end = text.rfind('\n');
+        }
+        if (line_end == std::string_view::npos) {
+            prompt_ += text;
+        } else {
+            prompt_.assign(text.substr(line_end + 1));
+        }
+        if (prompt_.size() > kMaxPrompt) prompt_.resize(kMaxPrompt + 1);  // stays too long
+    }
     if (watcher_) watcher_(text);
     std::string adapted;
     for (char c : text) {

@@ -69,6 +69,12 @@ class Connection {
     void set_watcher(std::function<void(std::string_view)> watcher) {
         watcher_ = std::move(watcher);
     }
+    // A line for the user from outside their session (the sysop's
+    // message) that must not land inside a screen being drawn: shown at
+    // once when the user sits at a prompt (the prompt and what is typed so
+    // far are shown again under it), else held and shown just before the
+    // next prompt. Output that ends without a line end is a prompt.
+    void notice(std::string_view line);
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
@@ -95,6 +101,10 @@ class Connection {
     enum class Escape { none, started, csi };
     bool colour_ = true;
     std::function<void(std::string_view)> watcher_;
+    bool echoing_ = false;          // render() is given typed text, not host text
+    bool at_prompt_ = false;        // the last host text ended inside a line, unanswered
+    std::string prompt_;            // that line so far (too long: not shown again)
+    std::string held_;              // notices waiting for the next prompt
     Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
     std::string sequence_;          // the sequence so far, ESC included
 
