@@ -69,6 +69,9 @@ class Connection {
     void set_watcher(std::function<void(std::string_view)> watcher) {
         watcher_ = std::move(watcher);
     }
+    // Called whenever bytes are queued for the terminal, so that the
+    // server's loop visits only connections with something to send.
+    void set_output_hook(std::function<void()> hook) { output_hook_ = std::move(hook); }
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
@@ -82,6 +85,7 @@ class Connection {
     void queue_raw(std::string_view bytes) {
         if (queued_output() == 0) last_progress_ = std::chrono::steady_clock::now();
         out_.append(bytes);
+        if (output_hook_ && !bytes.empty()) output_hook_();
     }
 
     LineEditor editor_;
@@ -95,6 +99,7 @@ class Connection {
     enum class Escape { none, started, csi };
     bool colour_ = true;
     std::function<void(std::string_view)> watcher_;
+    std::function<void()> output_hook_;
     Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
     std::string sequence_;          // the sequence so far, ESC included
 
