@@ -218,10 +218,12 @@ void Server::add_session(int channel, std::unique_ptr<frontend::Connection> conn
     pump_.forget(channel);
     Seat& seat = seats_[channel];
     if (++last_serial_ == 0) ++last_serial_;
-    seat.serial = last_serial_;
-    seat.events = EPOLLIN;
-    seat.write_watched = false;
-    seat.timer_at = seat.idle_at = Clock::time_point::max();
+    // Entries the channel's last session left on the lists stand for this one.
+    seat = Seat{.serial = last_serial_,
+                .ready = seat.ready,
+                .settling = seat.settling,
+                .dirty = seat.dirty,
+                .events = EPOLLIN};
     Session& s = *sessions_[channel];
     watch(s.connection().read_fd(), seat.events, session_token(seat.serial, channel));
     // The telnet negotiation is already queued, and the terminal settles
@@ -238,7 +240,7 @@ void Server::remove_session(int channel) {
     frontend::Connection& c = s->connection();
     epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.read_fd(), nullptr);
     if (seat.write_watched) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.write_fd(), nullptr);
-    seat = Seat{.ready = seat.ready, .settling = seat.settling, .dirty = seat.dirty};
+    seat = Seat{.ready = seat.ready, .settling = seat.settling, .dirty = seat.dirty};  // serial 0
     if (dynamic_cast<frontend::TelnetConnection*>(&c) != nullptr) {
         auto calls = calls_from_.find(accounts::address_of(c.describe()));
         if (calls != calls_from_.end() && --calls->second <= 0) calls_from_.erase(calls);
@@ -616,6 +618,7 @@ void Server::send_output(Clock::time_point now) {
         } else {
             if (s->stage() == Session::Stage::closing) set_timer(channel, s->close_deadline);
             // What the terminal did not take goes when it can take more.
+            seats_[channel].output_waits = s->connection().queued_output() > 0;
             watch_events(*s);
         }
     }
@@ -700,7 +703,8 @@ void Server::set_idle_timer(Session& s) {
 
 // Reading stops while half of kMaxQueuedLines wait, and after the end of
 // input (a hang-up is still reported); writability is watched only while
-// output waits.
+// output the terminal would not take waits (output queued in a round goes
+// out at its end without a look at writability).
 void Server::watch_events(Session& s) {
     Seat& seat = seats_[s.channel()];
     frontend::Connection& c = s.connection();
@@ -708,7 +712,7 @@ void Server::watch_events(Session& s) {
     uint32_t events = c.lines().size() < frontend::kMaxQueuedLines / 2 && !c.input_ended()
                           ? uint32_t{EPOLLIN}
                           : 0;
-    bool output = c.queued_output() > 0;
+    bool output = seat.output_waits;
     if (c.write_fd() == c.read_fd()) {
         if (output) events |= EPOLLOUT;
     } else if (output != seat.write_watched) {

@@ -86,6 +86,7 @@ class Server : private frontend::SysopDesk {
         bool ready = false;          // on ready_: typed lines or an end of input to serve
         bool settling = false;       // on settling_: a caller's terminal may have settled
         bool dirty = false;          // on dirty_: output to send or a close to finish
+        bool output_waits = false;   // the terminal took less than it was sent
         uint32_t events = 0;         // epoll events watched on the read descriptor
         bool write_watched = false;  // a write descriptor of its own is in the epoll set
         Clock::time_point timer_at = Clock::time_point::max();  // earliest on timers_
