@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/resource.h>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "game/game.h"
 #include "server/core/host_core.h"
@@ -41,8 +43,6 @@ constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
 constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
 constexpr int kIdleWarning = 60;        // seconds before the idle cut that a user is warned
-// The wake pipe, the listener, the hash results, the attach socket.
-constexpr size_t kFixedPollEntries = 4;
 constexpr const char* kAttachSocket = "IGMHOST.SOCK";  // in the world folder
 
 // Descriptors left for the module's files (and the server's own: the log,
@@ -68,10 +68,35 @@ long open_descriptors(long limit) {
     return used - 1;  // the folder's own descriptor
 }
 
+// True when at least `wanted` (at most 16) descriptors below the limit are
+// free: each is taken and given back, which costs the same however many
+// descriptors are open.
+bool descriptors_free(long wanted, int any_open_fd) {
+    int taken[16];
+    long got = 0;
+    while (got < std::min(wanted, 16L)) {
+        int fd = fcntl(any_open_fd, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) break;
+        taken[got++] = fd;
+    }
+    for (long i = 0; i < got; ++i)
+        close(taken[i]);
+    return got >= std::min(wanted, 16L);
+}
+
 long descriptor_limit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
     return static_cast<long>(limit.rlim_cur);
+}
+
+// What an epoll event stands for: a fixed descriptor of the server, or a
+// session's descriptor as its serial (high half) and channel (low half,
+// with kWriteSide set for a write descriptor watched on its own).
+enum FixedEvent : uint64_t { kWakeEvent = 1, kListenerEvent, kHashEvent, kAttachEvent };
+constexpr uint64_t kWriteSide = 1U << 31;
+uint64_t session_token(uint32_t serial, int channel) {
+    return (static_cast<uint64_t>(serial) << 32) | static_cast<uint32_t>(channel);
 }
 
 // Tells a caller why it is turned away and hangs up.
@@ -94,6 +119,11 @@ std::unique_ptr<Server> Server::make(frontend::Options options, std::string* err
         if (error) *error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return nullptr;
     }
+    server->epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
+    if (server->epoll_fd_ < 0 || !server->watch(server->wake_pipe_[0], EPOLLIN, kWakeEvent)) {
+        if (error) *error = std::string("cannot make an epoll set: ") + std::strerror(errno);
+        return nullptr;
+    }
     return server;
 }
 
@@ -101,12 +131,24 @@ Server::~Server() {
     for (int fd : wake_pipe_) {
         if (fd >= 0) close(fd);
     }
+    if (epoll_fd_ >= 0) close(epoll_fd_);
 }
 
+bool Server::watch(int fd, uint32_t events, uint64_t token) {
+    epoll_event event{};
+    event.events = events;
+    event.data.u64 = token;
+    if (epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, fd, &event) == 0) return true;
+    host::log("cannot watch descriptor %d: %s", fd, std::strerror(errno));
+    return false;
+}
+
+// A walk over the callers, but only at a sign-on, never for a typed line.
 int Server::name_holder(int asking, std::string_view name) {
     for (const auto& s : sessions_) {
-        if (!s || s->channel() == asking || !s->signed_on()) continue;
-        if (strcasecmp(s->name().c_str(), std::string(name).c_str()) == 0) return s->channel();
+        if (!s || s->channel() == asking || !s->signed_on() || s->name().size() != name.size())
+            continue;
+        if (strncasecmp(s->name().data(), name.data(), name.size()) == 0) return s->channel();
     }
     return -1;
 }
@@ -138,7 +180,9 @@ void Server::check_idle(Session& s, rules::Clock::time_point now) {
 void Server::take_hash_results() {
     for (const accounts::HashResult& r : accounts_.take_results()) {
         Session* s = session(r.channel);
-        if (s != nullptr) s->hash_result(r);
+        if (s == nullptr) continue;
+        s->hash_result(r);
+        after_call(*s);
     }
 }
 
@@ -153,12 +197,8 @@ bool Server::refused_by_limits(int fd, const std::string& peer) {
     }
     int cap = options_.max_per_address;
     if (cap == 0) return false;
-    int open = 0;
-    for (const auto& s : sessions_) {
-        if (s && !s->is_console() && accounts::address_of(s->connection().describe()) == address) {
-            ++open;
-        }
-    }
+    auto calls = calls_from_.find(address);
+    int open = calls == calls_from_.end() ? 0 : calls->second;
     if (open < cap) return false;
     refuse(fd, "\r\nSorry, no more than " + std::to_string(cap) +
                    " calls at once from one address.\r\n");
@@ -170,9 +210,45 @@ bool Server::refused_by_limits(int fd, const std::string& peer) {
 void Server::add_session(int channel, std::unique_ptr<frontend::Connection> connection) {
     release_channel(channel);  // whatever the last user left
     script_failures_.forget(channel);
+    connection->set_output_hook([this, channel] { mark_dirty(channel); });
+    if (dynamic_cast<frontend::TelnetConnection*>(connection.get()) != nullptr)
+        ++calls_from_[accounts::address_of(connection->describe())];
     sessions_[channel] =
         std::make_unique<Session>(channel, std::move(connection), accounts_.context());
     pump_.forget(channel);
+    Seat& seat = seats_[channel];
+    if (++last_serial_ == 0) ++last_serial_;
+    // Entries the channel's last session left on the lists stand for this one.
+    seat = Seat{.serial = last_serial_,
+                .ready = seat.ready,
+                .settling = seat.settling,
+                .dirty = seat.dirty,
+                .events = EPOLLIN};
+    Session& s = *sessions_[channel];
+    watch(s.connection().read_fd(), seat.events, session_token(seat.serial, channel));
+    // The telnet negotiation is already queued, and the terminal settles
+    // from the first round on.
+    mark_settling(channel);
+    mark_dirty(channel);
+    set_idle_timer(s);
+}
+
+void Server::remove_session(int channel) {
+    Session* s = session(channel);
+    if (s == nullptr) return;
+    Seat& seat = seats_[channel];
+    frontend::Connection& c = s->connection();
+    epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.read_fd(), nullptr);
+    if (seat.write_watched) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.write_fd(), nullptr);
+    seat = Seat{.ready = seat.ready, .settling = seat.settling, .dirty = seat.dirty};  // serial 0
+    if (dynamic_cast<frontend::TelnetConnection*>(&c) != nullptr) {
+        auto calls = calls_from_.find(accounts::address_of(c.describe()));
+        if (calls != calls_from_.end() && --calls->second <= 0) calls_from_.erase(calls);
+    }
+    sessions_[channel].reset();
+    release_channel(channel);
+    pump_.forget(channel);
+    if (channel >= first_telnet_channel()) free_channels_.push(channel);
 }
 
 bool Server::start(frontend::Charset console_charset) {
@@ -183,8 +259,16 @@ bool Server::start(frontend::Charset console_charset) {
         setrlimit(RLIMIT_NOFILE, &nofile);
     }
     long limit = descriptor_limit();
-    host::log("file descriptors: %ld open, at most %ld, %ld kept for files",
-              open_descriptors(limit), limit, descriptor_reserve(limit));
+    long open = open_descriptors(limit);
+    host::log("file descriptors: %ld open, at most %ld, %ld kept for files", open, limit,
+              descriptor_reserve(limit));
+    // The database, the log and the hand-off files take a few more.
+    long room = limit - open - descriptor_reserve(limit) - 8;
+    if (options_.max_users > room)
+        host::log(
+            "--max-users %d, but the open-file limit leaves room for about %ld callers: "
+            "more are turned away as too busy",
+            options_.max_users, std::max(room, 0L));
     if (!accounts_.start(
             {options_.world,
              {2, static_cast<size_t>(options_.hash_memory_kib)},
@@ -213,6 +297,12 @@ bool Server::start(frontend::Charset console_charset) {
     int channels = options_.max_users + (options_.console ? 1 : 0);
     host::init(channels);
     sessions_.resize(channels);
+    seats_.resize(channels);
+    for (int ch = first_telnet_channel(); ch < channels; ++ch)
+        free_channels_.push(ch);
+    // A list holds a channel at most once: it never needs more room than this.
+    for (auto* list : {&ready_, &settling_, &dirty_, &work_})
+        list->reserve(channels);
     host::set_output_sink([this](int channel, std::string_view bytes) {
         if (bytes.empty()) return;
         pump_.note_output(channel);
@@ -258,6 +348,7 @@ bool Server::start(frontend::Charset console_charset) {
             std::fprintf(stderr, "igmhost: %s\n", error.c_str());
             return false;
         }
+        if (!watch(listener_.fd(), EPOLLIN, kListenerEvent)) return false;
         host::log("listening on %s:%d", listener_.address().c_str(), listener_.port());
         if (options_.console) {
             std::fprintf(stderr, "igmhost: telnet callers connect to %s port %d\n",
@@ -269,6 +360,9 @@ bool Server::start(frontend::Charset console_charset) {
         std::fprintf(stderr, "igmhost: %s\n", error.c_str());
         return false;
     }
+    if (!watch(attach_fd_, EPOLLIN, kAttachEvent) ||
+        !watch(accounts_.wake_fd(), EPOLLIN, kHashEvent))
+        return false;
     if (options_.console) {
         auto console = frontend::ConsoleConnection::open(console_charset, &error);
         if (!console) {
@@ -280,7 +374,7 @@ bool Server::start(frontend::Charset console_charset) {
         host::log("console on channel 0 (%s)", frontend::charset_name(console_charset));
         if (!sessions_[0]->sign_on_console(&error)) {
             host::log("console: %s", error.c_str());
-            sessions_[0].reset();
+            remove_session(0);
             frontend::restore_console();
             std::fprintf(stderr, "igmhost: console: %s\n", error.c_str());
             return false;
@@ -297,8 +391,10 @@ bool Server::start(frontend::Charset console_charset) {
 bool Server::descriptors_short(bool out_already) {
     long limit = descriptor_limit();
     long reserve = descriptor_reserve(limit);
-    long free = out_already ? 0 : limit - open_descriptors(limit);
-    bool short_now = free < reserve;
+    bool short_now = out_already || !descriptors_free(reserve, wake_pipe_[0]);
+    // Counting them all is for the log, when the answer changes.
+    long free =
+        short_now == descriptors_short_ || out_already ? 0 : limit - open_descriptors(limit);
     if (short_now && !descriptors_short_) {
         host::log(
             "connect refused: out of file descriptors (%ld of %ld free, %ld kept for files); "
@@ -329,18 +425,18 @@ bool Server::open_attach_socket(std::string* error) {
     return true;
 }
 
-// The first channel a caller can take, or -1 when every line is busy.
-int Server::free_channel() const {
-    for (int ch = first_telnet_channel(); ch < static_cast<int>(sessions_.size()); ++ch)
-        if (!sessions_[ch]) return ch;
-    return -1;
+int Server::take_free_channel() {
+    if (free_channels_.empty()) return -1;
+    int channel = free_channels_.top();
+    free_channels_.pop();
+    return channel;
 }
 
 // An attached console takes a free channel and is signed on as the sysop.
 void Server::accept_attached_console() {
     int fd = accept4(attach_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
-    const int channel = free_channel();
+    const int channel = take_free_channel();
     if (channel < 0) {
         refuse(fd, "All lines are busy.\n");
         return;
@@ -351,8 +447,7 @@ void Server::accept_attached_console() {
     sessions_[channel]->set_desk(this);
     if (!sessions_[channel]->sign_on_console(&error)) {
         host::log("attached console: %s", error.c_str());
-        sessions_[channel].reset();
-        release_channel(channel);
+        remove_session(channel);
         return;
     }
     host::log("console attached on channel %d", channel);
@@ -367,7 +462,7 @@ void Server::accept_callers() {
             continue;
         }
         if (refused_by_limits(fd, peer)) continue;
-        const int channel = free_channel();
+        const int channel = take_free_channel();
         if (channel < 0) {
             refuse(fd, "\r\nSorry, all " + std::to_string(options_.max_users) +
                            " lines are busy. Please call again later.\r\n");
@@ -395,6 +490,8 @@ void Server::read_from(Session& s) {
         // (take_lines hangs up once they are).
         if (c.input_ended() && s.stage() != Session::Stage::closing) {
             host::log("%s: end of input", frontend::who(channel, s.name()).c_str());
+            mark_ready(channel);
+            watch_events(s);
             return;
         }
         std::string reason = "carrier lost";
@@ -422,6 +519,10 @@ void Server::read_from(Session& s) {
                       telnet->terminal_type().c_str());
         }
     }
+    // What arrived may settle the terminal (its type, the probe's answer).
+    if (!s.greeted()) mark_settling(channel);
+    if (!c.lines().empty()) mark_ready(channel);
+    watch_events(s);
 }
 
 void Server::hang_up(int channel, const std::string& reason) {
@@ -431,25 +532,32 @@ void Server::hang_up(int channel, const std::string& reason) {
     s->connection().flush();
     bool console = s->is_console();
     if (channel == spied_) spied_ = -1;
-    sessions_[channel].reset();
-    release_channel(channel);
-    pump_.forget(channel);
+    remove_session(channel);
     // Without its own console igmhost has no one to serve; an attached one
     // may come and go.
     if (console && channel == 0 && options_.console) stopping_ = true;
 }
 
-// Callers whose terminal is settled get the greeting and the name prompt.
+// Callers whose terminal may have settled (something arrived, or a wait
+// ran out) get the greeting and the name prompt once it has.
 void Server::greet_settled(Clock::time_point now) {
-    for (auto& owned : sessions_) {
-        if (!owned || owned->greeted() || owned->stage() == Session::Stage::closing) continue;
-        auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&owned->connection());
-        if (telnet == nullptr || !telnet->settle(now)) continue;
-        host::log("%s: %s, %s%s", frontend::who(owned->channel(), "").c_str(),
-                  telnet->how().c_str(), frontend::charset_name(telnet->charset()),
-                  telnet->colour() ? "" : ", no colour");
-        owned->greet();
+    work_.swap(settling_);
+    for (int channel : work_) {
+        if (!std::exchange(seats_[channel].settling, false)) continue;
+        Session* s = session(channel);
+        if (s == nullptr || s->greeted() || s->stage() == Session::Stage::closing) continue;
+        auto* telnet = dynamic_cast<frontend::TelnetConnection*>(&s->connection());
+        if (telnet == nullptr) continue;
+        if (!telnet->settle(now)) {
+            set_timer(channel, telnet->settle_deadline());
+            continue;
+        }
+        host::log("%s: %s, %s%s", frontend::who(channel, "").c_str(), telnet->how().c_str(),
+                  frontend::charset_name(telnet->charset()), telnet->colour() ? "" : ", no colour");
+        s->greet();
+        after_call(*s);
     }
+    work_.clear();
 }
 
 // The user is between two modules: the status that completes the move is
@@ -458,76 +566,177 @@ bool Server::hand_over_pending(int channel) const {
     return host::lines_held(channel) || game::awaiting_hand_back(channel);
 }
 
-// One typed line per user, and idle users told to go.
-void Server::take_lines(Clock::time_point now) {
-    for (auto& owned : sessions_) {
-        if (!owned) continue;
-        Session& s = *owned;
-        if (s.needs_retry()) s.retry();
+// A user whose password is being checked waits, and so does one whose
+// hand-over is still queued (host_core.h).
+bool Server::can_take_line(Session& s) const {
+    return !s.connection().lines().empty() && s.stage() != Session::Stage::closing && s.greeted() &&
+           !s.waiting() && !hand_over_pending(s.channel());
+}
+
+// One typed line for each user who has one waiting.
+void Server::take_lines() {
+    work_.swap(ready_);
+    for (int channel : work_) {
+        if (!std::exchange(seats_[channel].ready, false)) continue;
+        Session* s = session(channel);
+        if (s == nullptr) continue;
+        if (s->needs_retry()) s->retry();
         // One line per user per round keeps a pasting user from crowding
-        // out the others; a user whose password is being checked waits, and
-        // so does one whose hand-over is still queued (host_core.h).
-        if (!s.connection().lines().empty() && s.stage() != Session::Stage::closing &&
-            s.greeted() && !s.waiting() && !hand_over_pending(s.channel())) {
-            std::string line = std::move(s.connection().lines().front());
-            s.connection().lines().pop_front();
-            s.handle_line(line);
-            if (s.wants_server_stop()) stopping_ = true;
+        // out the others.
+        if (can_take_line(*s)) {
+            std::string line = std::move(s->connection().lines().front());
+            s->connection().lines().pop_front();
+            s->handle_line(line);
+            if (s->wants_server_stop()) stopping_ = true;
         }
         // After a half-close: once every line typed before it has been
         // served, the caller is gone. (A caller who hangs up sends the same
         // end of input, so a script the lines started is not waited for.)
-        if (s.connection().input_ended() && s.connection().lines().empty() &&
-            s.stage() != Session::Stage::closing && !s.waiting() &&
-            !hand_over_pending(s.channel())) {
-            s.close_with("", "carrier lost");
+        if (s->connection().input_ended() && s->connection().lines().empty() &&
+            s->stage() != Session::Stage::closing && !s->waiting() && !hand_over_pending(channel)) {
+            s->close_with("", "carrier lost");
         }
-        check_idle(s, now);
+        after_call(*s);
     }
+    work_.clear();
 }
 
 // Queued output out, and users who are done (or whose client stopped reading) closed.
 void Server::send_output(Clock::time_point now) {
-    for (auto& owned : sessions_) {
-        if (!owned) continue;
-        Session& s = *owned;
-        if (s.connection().output_overflowed()) {
-            hang_up(s.channel(), "output queue over 1 MB (the client is not reading)");
-        } else if (!s.connection().flush()) {
-            hang_up(s.channel(), "carrier lost");
-        } else if (s.stage() == Session::Stage::closing &&
-                   (s.connection().queued_output() == 0 || now >= s.close_deadline)) {
-            hang_up(s.channel(), s.close_reason());
+    work_.swap(dirty_);
+    for (int channel : work_) {
+        if (!std::exchange(seats_[channel].dirty, false)) continue;
+        Session* s = session(channel);
+        if (s == nullptr) continue;
+        if (s->connection().output_overflowed()) {
+            hang_up(channel, "output queue over 1 MB (the client is not reading)");
+        } else if (!s->connection().flush()) {
+            hang_up(channel, "carrier lost");
+        } else if (s->stage() == Session::Stage::closing &&
+                   (s->connection().queued_output() == 0 || now >= s->close_deadline)) {
+            hang_up(channel, s->close_reason());
+        } else {
+            if (s->stage() == Session::Stage::closing) set_timer(channel, s->close_deadline);
+            // What the terminal did not take goes when it can take more.
+            seats_[channel].output_waits = s->connection().queued_output() > 0;
+            watch_events(*s);
         }
+    }
+    work_.clear();
+}
+
+// Settle deadlines, close deadlines and retries on the steady clock; idle
+// warnings and cuts on the rules' clock. A timer left by an earlier session
+// on the channel, or one that a later look made early, costs a look.
+void Server::run_timers() {
+    for (Clock::time_point now = Clock::now(); !timers_.empty() && timers_.top().when <= now;) {
+        Timer timer = timers_.top();
+        timers_.pop();
+        Seat& seat = seats_[timer.channel];
+        Session* s = session(timer.channel);
+        if (s == nullptr || seat.serial != timer.serial) continue;
+        if (timer.when == seat.timer_at) seat.timer_at = Clock::time_point::max();
+        if (!s->greeted()) mark_settling(timer.channel);
+        if (s->needs_retry()) mark_ready(timer.channel);
+        mark_dirty(timer.channel);
+    }
+    auto now = rules::now();
+    while (!idle_timers_.empty() && idle_timers_.top().when <= now) {
+        Timer timer = idle_timers_.top();
+        idle_timers_.pop();
+        Seat& seat = seats_[timer.channel];
+        Session* s = session(timer.channel);
+        if (s == nullptr || seat.serial != timer.serial) continue;
+        if (timer.when == seat.idle_at) seat.idle_at = Clock::time_point::max();
+        check_idle(*s, now);
+        mark_dirty(timer.channel);
+        set_idle_timer(*s);
     }
 }
 
-int Server::poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait) {
+void Server::mark_ready(int channel) {
+    if (!std::exchange(seats_[channel].ready, true)) ready_.push_back(channel);
+}
+
+void Server::mark_settling(int channel) {
+    if (!std::exchange(seats_[channel].settling, true)) settling_.push_back(channel);
+}
+
+void Server::mark_dirty(int channel) {
+    if (!std::exchange(seats_[channel].dirty, true)) dirty_.push_back(channel);
+}
+
+void Server::after_call(Session& s) {
+    int channel = s.channel();
+    mark_dirty(channel);
+    if (s.needs_retry()) set_timer(channel, Clock::now() + kRetryWait);
+    // Lines left wait for the next round: one held back by a hand-over is
+    // looked at every round until the statuses behind it are delivered; one
+    // held back by a password check or the greeting waits for those.
+    frontend::Connection& c = s.connection();
+    bool more = s.greeted() ? !c.lines().empty() || c.input_ended() : false;
+    if (more && s.stage() != Session::Stage::closing && !s.waiting()) mark_ready(channel);
+    set_idle_timer(s);
+    watch_events(s);
+}
+
+void Server::set_timer(int channel, Clock::time_point when) {
+    Seat& seat = seats_[channel];
+    if (when >= seat.timer_at) return;
+    seat.timer_at = when;
+    timers_.push({when, channel, seat.serial});
+}
+
+// The next idle warning or cut; a timer that finds the user has typed
+// since only sets the next one. Signing on may bring the deadline forward.
+void Server::set_idle_timer(Session& s) {
+    int limit = idle_limit(s);
+    if (limit <= 0 || s.stage() == Session::Stage::closing) return;
+    auto due = s.last_input + std::chrono::seconds(limit);
+    if (s.signed_on() && !s.idle_warned && limit > kIdleWarning)
+        due -= std::chrono::seconds(kIdleWarning);
+    Seat& seat = seats_[s.channel()];
+    if (due >= seat.idle_at) return;
+    seat.idle_at = due;
+    idle_timers_.push({due, s.channel(), seat.serial});
+}
+
+// Reading stops while half of kMaxQueuedLines wait, and after the end of
+// input (a hang-up is still reported); writability is watched only while
+// output the terminal would not take waits (output queued in a round goes
+// out at its end without a look at writability).
+void Server::watch_events(Session& s) {
+    Seat& seat = seats_[s.channel()];
+    frontend::Connection& c = s.connection();
+    uint64_t token = session_token(seat.serial, s.channel());
+    uint32_t events = c.lines().size() < frontend::kMaxQueuedLines / 2 && !c.input_ended()
+                          ? uint32_t{EPOLLIN}
+                          : 0;
+    bool output = seat.output_waits;
+    if (c.write_fd() == c.read_fd()) {
+        if (output) events |= EPOLLOUT;
+    } else if (output != seat.write_watched) {
+        seat.write_watched = output && watch(c.write_fd(), EPOLLOUT, token | kWriteSide);
+        if (!output) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.write_fd(), nullptr);
+    }
+    if (events == seat.events) return;
+    epoll_event event{events, {.u64 = token}};
+    if (epoll_ctl(epoll_fd_, EPOLL_CTL_MOD, c.read_fd(), &event) == 0) seat.events = events;
+}
+
+int Server::wait_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait) {
+    if (!settling_.empty() || !dirty_.empty()) return 0;
+    for (int channel : ready_) {
+        Session* s = session(channel);
+        if (s != nullptr && can_take_line(*s)) return 0;
+    }
     Clock::duration wait = kLongestSleep;
     if (status_wait) wait = std::min(wait, *status_wait);
-    rules::Clock::time_point rules_now = rules::now();
-    for (const auto& s : sessions_) {
-        if (!s) continue;
-        // A closing user's lines are never taken, so they must not keep
-        // the loop from sleeping.
-        if (s->stage() == Session::Stage::closing) {
-            wait = std::min(wait, s->close_deadline - now);
-            continue;
-        }
-        if (s->needs_retry() || !s->greeted()) wait = std::min<Clock::duration>(wait, kRetryWait);
-        if (!s->connection().lines().empty() && s->greeted() && !s->waiting() &&
-            !hand_over_pending(s->channel()))
-            return 0;
-        if (int limit = idle_limit(*s); limit > 0) {
-            auto cut = s->last_input + std::chrono::seconds(limit);
-            if (s->signed_on() && !s->idle_warned && limit > kIdleWarning)
-                cut -= std::chrono::seconds(kIdleWarning);
-            wait = std::min(wait, cut - rules_now);
-        }
-    }
+    if (!timers_.empty()) wait = std::min(wait, timers_.top().when - now);
+    if (!idle_timers_.empty()) wait = std::min(wait, idle_timers_.top().when - rules::now());
     if (wait <= Clock::duration::zero()) return 0;
     // Round up, so that a deadline a fraction of a millisecond away is met
-    // by one sleep instead of a spin of zero-length polls.
+    // by one sleep instead of a spin of zero-length waits.
     return static_cast<int>(std::chrono::ceil<milliseconds>(wait).count());
 }
 
@@ -535,49 +744,50 @@ bool Server::run_once() {
     if (stopping_) return false;
     // Lines first, so that the statuses they queue are delivered in the
     // same round, then everything that came of both goes out.
+    run_timers();
     greet_settled(Clock::now());
-    take_lines(rules::now());
+    take_lines();
     auto status_wait = pump_.run(kStatusBudget, Clock::now());
     send_output(Clock::now());
     if (stopping_) return false;
-    int timeout = poll_timeout(Clock::now(), status_wait);
-
-    fds_.assign({{wake_pipe_[0], POLLIN, 0},
-                 {listener_.fd(), POLLIN, 0},
-                 {accounts_.wake_fd(), POLLIN, 0},
-                 {attach_fd_, POLLIN, 0}});
-    channel_of_.clear();
-    for (auto& s : sessions_) {
-        if (!s) continue;
-        frontend::Connection& c = s->connection();
-        short in =
-            c.lines().size() < frontend::kMaxQueuedLines / 2 && !c.input_ended() ? POLLIN : 0;
-        fds_.push_back({c.read_fd(), in, 0});
-        channel_of_.push_back(s->channel());
-        if (c.queued_output() > 0 && c.write_fd() != c.read_fd()) {
-            fds_.push_back({c.write_fd(), POLLOUT, 0});
-            channel_of_.push_back(-1);  // written in the next round's send_output
-        } else if (c.queued_output() > 0) {
-            fds_.back().events |= POLLOUT;
-        }
-    }
-    if (poll(fds_.data(), fds_.size(), timeout) < 0 && errno != EINTR) {
-        host::log("poll failed: %s", std::strerror(errno));
+    int timeout = wait_timeout(Clock::now(), status_wait);
+    int n = epoll_wait(epoll_fd_, events_.data(), static_cast<int>(events_.size()), timeout);
+    if (n < 0 && errno != EINTR) {
+        host::log("epoll_wait failed: %s", std::strerror(errno));
         stopping_ = true;
         return false;
     }
-    if ((fds_[0].revents & POLLIN) && take_wake_bytes()) {
+    // The server's own descriptors first, in this order, then the sessions.
+    bool fixed[kAttachEvent + 1] = {};
+    for (int i = 0; i < n; ++i) {
+        if (events_[i].data.u64 <= kAttachEvent) fixed[events_[i].data.u64] = true;
+    }
+    if (fixed[kWakeEvent] && take_wake_bytes()) {
         stopping_ = true;
         return false;
     }
-    if (fds_[1].revents & POLLIN) accept_callers();
-    if (fds_[2].revents & POLLIN) take_hash_results();
-    if (fds_[3].revents & POLLIN) accept_attached_console();
-    for (size_t i = kFixedPollEntries; i < fds_.size(); ++i) {
-        Session* s = session(channel_of_[i - kFixedPollEntries]);
-        if (s != nullptr && (fds_[i].revents & (POLLIN | POLLHUP | POLLERR))) read_from(*s);
+    if (fixed[kListenerEvent]) accept_callers();
+    if (fixed[kHashEvent]) take_hash_results();
+    if (fixed[kAttachEvent]) accept_attached_console();
+    for (int i = 0; i < n; ++i) {
+        if (events_[i].data.u64 > kAttachEvent) handle_event(events_[i]);
     }
     return !stopping_;
+}
+
+// An event on a session's descriptor; one for a session that has since
+// hung up (its channel perhaps taken again) is passed over.
+void Server::handle_event(const epoll_event& event) {
+    const uint64_t token = event.data.u64;
+    const int channel = static_cast<int>(token & (kWriteSide - 1));
+    auto current = [&] {
+        return session(channel) != nullptr &&
+               seats_[channel].serial == static_cast<uint32_t>(token >> 32);
+    };
+    if (!current()) return;
+    if (!(token & kWriteSide) && (event.events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+        read_from(*session(channel));
+    if ((event.events & (EPOLLOUT | EPOLLHUP | EPOLLERR)) && current()) mark_dirty(channel);
 }
 
 void Server::run() {
@@ -665,6 +875,7 @@ bool Server::hang_up_caller(int channel) {
     Session* s = caller(channel);
     if (s == nullptr) return false;
     s->close_with("\nThe sysop has ended your call. Goodbye!\n", "hung up by the sysop");
+    mark_dirty(channel);
     return true;
 }
 

@@ -1,16 +1,21 @@
-// igmhost's server: one poll() loop on one thread serving telnet callers
+// igmhost's server: one epoll loop on one thread serving telnet callers
 // and, with --console, the terminal. Typed lines go to each user's current
 // module through the host core; queued statuses are delivered between reads.
+// A round costs what the sessions with work cost, not what all of them do.
 #pragma once
 
-#include <poll.h>
+#include <sys/epoll.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "server/accounts/rule_clock.h"
@@ -52,8 +57,8 @@ class Server : private frontend::SysopDesk {
     bool start(frontend::Charset console_charset);
 
     // One round: a typed line per user, due statuses, output, then one
-    // poll() (sleeping until there is something to do, at most a second)
-    // and what it found. False once the server is stopping.
+    // epoll_wait() (sleeping until there is something to do, at most a
+    // second) and what it found. False once the server is stopping.
     bool run_once();
     // Rounds until the server stops: a stop signal, the console's goodbye,
     // the console hanging up, or stop().
@@ -73,6 +78,28 @@ class Server : private frontend::SysopDesk {
   private:
     using Clock = frontend::Clock;
 
+    // What the loop keeps for a channel besides its session: the work lists
+    // it is on, what epoll watches for it and its earliest queued timers.
+    // A list entry is a channel number; its flag here keeps it listed once.
+    struct Seat {
+        uint32_t serial = 0;         // the session's; events and timers of an older one are stale
+        bool ready = false;          // on ready_: typed lines or an end of input to serve
+        bool settling = false;       // on settling_: a caller's terminal may have settled
+        bool dirty = false;          // on dirty_: output to send or a close to finish
+        bool output_waits = false;   // the terminal took less than it was sent
+        uint32_t events = 0;         // epoll events watched on the read descriptor
+        bool write_watched = false;  // a write descriptor of its own is in the epoll set
+        Clock::time_point timer_at = Clock::time_point::max();  // earliest on timers_
+        Clock::time_point idle_at = Clock::time_point::max();   // earliest on idle_timers_
+    };
+    struct Timer {
+        Clock::time_point when;
+        int channel;
+        uint32_t serial;
+        bool operator>(const Timer& other) const { return when > other.when; }
+    };
+    using TimerHeap = std::priority_queue<Timer, std::vector<Timer>, std::greater<>>;
+
     explicit Server(frontend::Options options) : options_(std::move(options)) {}
 
     int first_telnet_channel() const { return options_.console ? 1 : 0; }
@@ -88,6 +115,8 @@ class Server : private frontend::SysopDesk {
     void take_hash_results();
     bool refused_by_limits(int fd, const std::string& peer);
     void add_session(int channel, std::unique_ptr<frontend::Connection> connection);
+    // Forgets the session on `channel` and frees the channel.
+    void remove_session(int channel);
     bool descriptors_short(bool out_already);
     void accept_callers();
     // The Unix socket `igmhost console` attaches to, readable only by its owner.
@@ -96,13 +125,28 @@ class Server : private frontend::SysopDesk {
     void read_from(frontend::Session& s);
     void hang_up(int channel, const std::string& reason);
     bool hand_over_pending(int channel) const;
-    int free_channel() const;  // first free caller channel, -1 when all are busy
+    bool can_take_line(frontend::Session& s) const;
+    int take_free_channel();  // the lowest free caller channel, -1 when all are busy
     void greet_settled(Clock::time_point now);
-    void take_lines(Clock::time_point now);
+    void take_lines();
     void send_output(Clock::time_point now);
-    int poll_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
+    void run_timers();
+    int wait_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
+    void handle_event(const epoll_event& event);
     // True when the loop is to stop (Ctrl-C at the console only asks).
     bool take_wake_bytes();
+
+    // -- the work lists, the timers and the epoll set --
+    void mark_ready(int channel);
+    void mark_settling(int channel);
+    void mark_dirty(int channel);
+    // Whatever a call into a session may have changed: its output, its lines,
+    // a retry the busy database asked for, its idle limit, what epoll watches.
+    void after_call(frontend::Session& s);
+    void set_timer(int channel, Clock::time_point when);
+    void set_idle_timer(frontend::Session& s);
+    void watch_events(frontend::Session& s);
+    bool watch(int fd, uint32_t events, uint64_t token);
 
     // The console's sysop screen (frontend::SysopDesk).
     int callers_on() override;
@@ -114,15 +158,24 @@ class Server : private frontend::SysopDesk {
 
     frontend::Options options_;
     int wake_pipe_[2] = {-1, -1};
+    int epoll_fd_ = -1;
     frontend::Listener listener_;
     std::vector<std::unique_ptr<frontend::Session>> sessions_;
+    std::vector<Seat> seats_;  // one per channel
+    uint32_t last_serial_ = 0;
+    // Free caller channels, lowest first.
+    std::priority_queue<int, std::vector<int>, std::greater<>> free_channels_;
+    std::unordered_map<std::string, int> calls_from_;  // telnet callers per address
+    std::vector<int> ready_, settling_, dirty_;        // the work lists
+    std::vector<int> work_;                            // the list being worked through
+    TimerHeap timers_;       // settle deadlines, close deadlines, retries (steady clock)
+    TimerHeap idle_timers_;  // idle warnings and cuts (the rules' clock)
+    std::vector<epoll_event> events_ = std::vector<epoll_event>(256);
     frontend::StatusPump pump_;
     accounts::AccountServices accounts_;
     frontend::ScriptFailureWatch script_failures_;
     std::atomic<bool> stopping_ = false;
     bool descriptors_short_ = false;  // callers wait: too few descriptors free
-    std::vector<pollfd> fds_;         // this round's poll set, kept for its capacity
-    std::vector<int> channel_of_;     // channel of each fds_ entry after the fixed ones
     int attach_fd_ = -1;              // listening Unix socket for `igmhost console`
     int spied_ = -1;                  // the channel whose output the console also shows
 };

@@ -75,6 +75,9 @@ class Connection {
     // far are shown again under it), else held and shown just before the
     // next prompt. Output that ends without a line end is a prompt.
     void notice(std::string_view line);
+    // Called whenever bytes are queued for the terminal, so that the
+    // server's loop visits only connections with something to send.
+    void set_output_hook(std::function<void()> hook) { output_hook_ = std::move(hook); }
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
@@ -88,6 +91,7 @@ class Connection {
     void queue_raw(std::string_view bytes) {
         if (queued_output() == 0) last_progress_ = std::chrono::steady_clock::now();
         out_.append(bytes);
+        if (output_hook_ && !bytes.empty()) output_hook_();
     }
 
     LineEditor editor_;
@@ -105,6 +109,7 @@ class Connection {
     bool at_prompt_ = false;        // the last host text ended inside a line, unanswered
     std::string prompt_;            // that line so far (too long: not shown again)
     std::string held_;              // notices waiting for the next prompt
+    std::function<void()> output_hook_;
     Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
     std::string sequence_;          // the sequence so far, ESC included
 

@@ -1,8 +1,10 @@
 // Parsing igmhost's options.
 #include "server/frontend/options.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -35,6 +37,12 @@ std::string absolute(const std::string& path) {
 
 }  // namespace
 
+int max_users_ceiling() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_max == RLIM_INFINITY) return 1 << 20;
+    return static_cast<int>(std::clamp<rlim_t>(limit.rlim_max, 1000, 1 << 20));
+}
+
 std::string resolved_module_path(const std::string& given) {
     return absolute(given.empty() ? default_module_path() : given);
 }
@@ -49,7 +57,8 @@ const char* usage() {
            "  --charset SET      cp437 or utf8 for every terminal (default: by terminal type)\n"
            "  --max-line N       longest typed line (default: 250)\n"
            "  --idle SECONDS     idle users are signed off after this (default: 600, 0: never)\n"
-           "  --max-users N      telnet callers at once (default: 16)\n"
+           "  --max-users N      telnet callers at once (default: 16; at most the hard\n"
+           "                     open-file limit, ulimit -Hn, or 1000 when that is lower)\n"
            "  --idle-signon SECONDS  idle limit before sign-on (default: 60, 0: none)\n"
            "  --max-per-address N    calls at once from one address (default: 4, 0: no limit)\n"
            "  --max-failed-passwords N  wrong passwords from one address in 10 minutes\n"
@@ -105,7 +114,7 @@ bool parse_options(int argc, char** argv, Options& options, std::string* error) 
         } else if (arg == "--idle") {
             ok = parse_int(value, 0, 86400 * 7, options.idle_seconds);
         } else if (arg == "--max-users") {
-            ok = parse_int(value, 1, 1000, options.max_users);
+            ok = parse_int(value, 1, max_users_ceiling(), options.max_users);
         } else if (arg == "--idle-signon") {
             ok = parse_int(value, 0, 86400, options.idle_signon_seconds);
         } else if (arg == "--max-per-address") {

@@ -33,6 +33,12 @@ struct Options {
 bool parse_options(int argc, char** argv, Options& options, std::string* error);
 const char* usage();
 
+// The most --max-users takes. Each caller holds a file descriptor, and
+// igmhost raises its open-file limit to the hard limit as it starts: so
+// that hard limit, but never less than 1,000 (callers beyond what the
+// descriptors allow are then turned away as too busy).
+int max_users_ceiling();
+
 // The module to load: `given` (--module) made absolute, since igmhost
 // changes into the world folder before loading it; when empty, zmb_vorn.so
 // next to the igmhost binary.

@@ -59,8 +59,8 @@ bool Listener::open(const std::string& address, int port, std::string* error) {
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int yes = 1;
     if (fd_ < 0 || setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
-        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd_, 16) != 0 ||
-        !set_non_blocking(fd_)) {
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(fd_, SOMAXCONN) != 0 || !set_non_blocking(fd_)) {
         *error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
                  std::strerror(errno);
         return false;

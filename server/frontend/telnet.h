@@ -69,6 +69,8 @@ class TelnetConnection : public Connection {
     // True once settled; then how() says by what, for the log.
     bool settle(std::chrono::steady_clock::time_point now);
     const std::string& how() const { return how_; }
+    // When settle() next has something to decide without word from the client.
+    std::chrono::steady_clock::time_point settle_deadline() const { return deadline_; }
     static constexpr std::chrono::milliseconds kTypeWait{1000};
     static constexpr std::chrono::milliseconds kProbeWait{1000};
     // A protocol problem to report once (then cleared), or "".
