@@ -105,10 +105,10 @@ class Connection {
     enum class Escape { none, started, csi };
     bool colour_ = true;
     std::function<void(std::string_view)> watcher_;
-    bool echoing_ = false;          // render() is given typed text, not host text
-    bool at_prompt_ = false;        // the last host text ended inside a line, unanswered
-    std::string prompt_;            // that line so far (too long: not shown again)
-    std::string held_;              // notices waiting for the next prompt
+    bool echoing_ = false;    // render() is given typed text, not host text
+    bool at_prompt_ = false;  // the last host text ended inside a line, unanswered
+    std::string prompt_;      // that line so far (too long: not shown again)
+    std::string held_;        // notices waiting for the next prompt
     std::function<void()> output_hook_;
     Escape escape_ = Escape::none;  // where render() is inside an ANSI sequence
     std::string sequence_;          // the sequence so far, ESC included
