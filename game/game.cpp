@@ -129,8 +129,12 @@ void show_changes(const PlayerRecord& before, const PlayerRecord& after) {
     if (!any) say("`2Nothing about you has changed.\n");
 }
 
-PlayerFile player_file(const Visit& v) {
-    return PlayerFile(std::string(kInstances[v.instance].name));
+// Each instance's PLAYER.DAT and its name index, made when the games are
+// registered and kept for the whole run.
+std::vector<PlayerFile> player_files;
+
+PlayerFile& player_file(const Visit& v) {
+    return player_files[static_cast<size_t>(v.instance)];
 }
 
 void store(Visit& v) {
@@ -255,7 +259,7 @@ void ask_sex() {
 }
 
 void create_player(Visit& v, uint8_t sex) {
-    PlayerFile file = player_file(v);
+    PlayerFile& file = player_file(v);
     v.record = new_player(v.player_name, v.chosen_class, sex);
     v.index = file.append(v.record);
     if (v.index < 0) {
@@ -372,9 +376,10 @@ constexpr std::array<void (*)(), kInstanceCount> kStatuses = {&status_of<0>, &st
 
 bool register_games(const std::vector<std::string>& modules_to_come, std::string* error) {
     std::vector<IgmEntry> entries;
+    player_files.clear();
     for (int i = 0; i < kInstanceCount; ++i) {
         std::string name(kInstances[i].name);
-        PlayerFile file(name);
+        PlayerFile& file = player_files.emplace_back(name);
         if (!file.create_if_missing()) {
             if (error) {
                 *error = files::present_but_not_regular(file.path().c_str())
@@ -383,6 +388,7 @@ bool register_games(const std::vector<std::string>& modules_to_come, std::string
             }
             return false;
         }
+        file.build_index();
         module_descriptor& d = descriptors[i];
         stzcpy(d.description, kInstances[i].description, sizeof d.description);
         d.input = kInputs[i];
@@ -425,7 +431,7 @@ void enter(int channel, int instance, std::string_view player_name) {
     v.player_name = std::string(player_name);
     usrptr->current_module = module_numbers[instance];
     say("\n`0" + std::string(kInstances[instance].title) + "\n");
-    PlayerFile file = player_file(v);
+    PlayerFile& file = player_file(v);
     v.index = file.find(player_name);
     if (v.index >= 0 && file.load(v.index, v.record)) {
         say("`2The gate guard nods: welcome back, `%" + v.player_name + "`2.\n");

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -113,27 +114,73 @@ bool PlayerFile::load(int index, PlayerRecord& record) const {
     return true;
 }
 
-bool PlayerFile::store(int index, const PlayerRecord& record) const {
+bool PlayerFile::store(int index, const PlayerRecord& record) {
     if (index < 0 || index >= count()) return false;
     File f = open(path_, "r+b");
     if (!f || std::fseek(f.get(), static_cast<long>(index) * kRecordSize, SEEK_SET) != 0)
         return false;
-    return std::fwrite(record.bytes.data(), 1, kRecordSize, f.get()) == kRecordSize &&
-           std::fflush(f.get()) == 0;
+    if (std::fwrite(record.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize ||
+        std::fflush(f.get()) != 0)
+        return false;
+    // A renamed record is found under its new name; its old name's entry is
+    // caught by the check find() makes of every hit.
+    if (index < indexed_) note_name(record.name(), index);
+    return true;
 }
 
-int PlayerFile::find(std::string_view name) const {
+namespace {
+
+std::string name_key(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+}  // namespace
+
+void PlayerFile::note_name(std::string_view name, int index) {
+    auto [entry, added] = index_.emplace(name_key(name), index);
+    if (!added && entry->second > index) entry->second = index;  // the first of a name wins
+}
+
+void PlayerFile::build_index() {
+    forget_names();
+    read_names(count());
+}
+
+void PlayerFile::forget_names() {
+    index_.clear();
+    indexed_ = 0;
+}
+
+void PlayerFile::read_names(int records) {
     File f = open(path_, "rb");
-    if (!f) return -1;
+    if (!f || std::fseek(f.get(), static_cast<long>(indexed_) * kRecordSize, SEEK_SET) != 0) return;
     PlayerRecord r;
-    for (int index = 0; index < count(); ++index) {
+    for (; indexed_ < records; ++indexed_) {
         if (std::fread(r.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize) break;
-        if (same_name(r.name(), name)) return index;
+        note_name(r.name(), indexed_);
     }
-    return -1;
 }
 
-int PlayerFile::append(const PlayerRecord& record) const {
+int PlayerFile::find(std::string_view name) {
+    const std::string key = name_key(name);
+    auto found = index_.find(key);
+    if (found != index_.end()) {
+        PlayerRecord r;
+        if (load(found->second, r) && same_name(r.name(), name)) return found->second;
+        forget_names();  // the file was changed behind our back: read it again
+    }
+    // Not known: records may have been added behind our back, or the file cut.
+    const int records = count();
+    if (records < indexed_) forget_names();
+    if (records > indexed_) read_names(records);
+    found = index_.find(key);
+    return found != index_.end() ? found->second : -1;
+}
+
+int PlayerFile::append(const PlayerRecord& record) {
     int index = count();
     if (index >= 32767) return -1;
     File f = open(path_, "r+b");
@@ -142,7 +189,12 @@ int PlayerFile::append(const PlayerRecord& record) const {
     // whole-record place, not glued to the broken tail.
     if (!f || std::fseek(f.get(), static_cast<long>(index) * kRecordSize, SEEK_SET) != 0) return -1;
     if (std::fwrite(record.bytes.data(), 1, kRecordSize, f.get()) != kRecordSize) return -1;
-    return std::fflush(f.get()) == 0 ? index : -1;
+    if (std::fflush(f.get()) != 0) return -1;
+    if (index == indexed_) {  // else the records between are read in at the next miss
+        note_name(record.name(), index);
+        ++indexed_;
+    }
+    return index;
 }
 
 }  // namespace game

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "include/record_layout.h"
 
@@ -43,23 +44,35 @@ class PlayerRecord {
 // A fresh level-1 player of the given class and sex.
 PlayerRecord new_player(std::string_view name, uint8_t player_class, uint8_t sex);
 
-// PLAYER.DAT in `folder` (the game's instance name, such as "KXPVORN").
+// PLAYER.DAT in `folder` (the game's instance name, such as "KXPVORN"),
+// with an index of its names, so that find() is a lookup and one record
+// read, not a walk of the file. The names are read once (build_index, or
+// the first find) and kept by append and store; records another writer adds at the end are
+// read in when a name is missed, and a hit that no longer matches its
+// record (the file changed behind the game's back) reads them all again.
 class PlayerFile {
   public:
     explicit PlayerFile(std::string folder);
 
     // Makes the folder and an empty file when they are missing.
     bool create_if_missing() const;
-    int count() const;  // whole records in the file
+    void build_index();  // reads every record's name
+    int count() const;   // whole records in the file
     bool load(int index, PlayerRecord& record) const;
-    bool store(int index, const PlayerRecord& record) const;
-    int find(std::string_view name) const;         // ignoring case; -1 when absent
-    int append(const PlayerRecord& record) const;  // its index, or -1
+    bool store(int index, const PlayerRecord& record);
+    int find(std::string_view name);         // ignoring case; -1 when absent
+    int append(const PlayerRecord& record);  // its index, or -1
     const std::string& path() const { return path_; }
 
   private:
+    void read_names(int records);  // indexes the records from indexed_ to `records`
+    void note_name(std::string_view name, int index);
+    void forget_names();
+
     std::string folder_;
     std::string path_;
+    std::unordered_map<std::string, int> index_;  // upper-case name -> first record of it
+    int indexed_ = 0;                             // records read into index_
 };
 
 }  // namespace game

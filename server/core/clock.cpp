@@ -62,11 +62,23 @@ void clear_clock() {
     clock_fixed = false;
 }
 
+// The coarse clock turns to the next second at the same tick as time()
+// does, so a module comparing time() with a deadline and the host agree on
+// which second it is.
 std::time_t clock_now() {
     if (clock_fixed) return fixed_time;
     timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
+    clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     return ts.tv_sec;
+}
+
+std::chrono::nanoseconds clock_until_next_second() {
+    timespec fine{}, coarse{};
+    clock_gettime(CLOCK_REALTIME, &fine);
+    clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
+    // Past the turn of the second, the coarse clock follows at the next tick.
+    if (fine.tv_sec != coarse.tv_sec) return std::chrono::milliseconds(1);
+    return std::chrono::nanoseconds(1'000'000'000 - fine.tv_nsec);
 }
 
 }  // namespace host

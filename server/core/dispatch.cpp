@@ -1,6 +1,7 @@
 // Calls into modules: typed lines (parsed into input/margc/margv first) and
 // the status queue. A module call never runs inside another one: btuinj
 // only queues, and the embedder delivers one status at a time afterwards.
+// Every step of the queue costs the same however many channels there are.
 #include <cstring>
 
 #include "server/core/core_state.h"
@@ -13,6 +14,15 @@ char* margv[host::kMaxWords + 1];
 int status = 0;
 
 namespace host {
+
+void detail::make_ready(int channel) {
+    auto& c = core();
+    Channel& ch = c.channels[static_cast<size_t>(channel)];
+    if (ch.in_ring || ch.asleep || ch.statuses.empty()) return;
+    ch.in_ring = true;
+    c.ready.push_back(channel);
+}
+
 namespace {
 
 char empty_word[1] = {0};
@@ -84,6 +94,7 @@ bool refuse_nested(const char* caller) {
 int type_line(int channel, std::string_view line) {
     if (refuse_nested("type_line")) return -1;
     select_channel(channel);
+    wake_statuses(channel);  // what the line changes may be what a waiting status waits for
     parse_line(line);
     module_descriptor* d = detail::descriptor_of(usrptr->current_module);
     if (!d || !d->input) return -1;
@@ -106,31 +117,100 @@ bool deliver_next_status() {
     return deliver_next_status_except(nullptr) >= 0;
 }
 
+namespace {
+
+// Wakes the sleepers whose second the clock has left.
+void wake_due() {
+    auto& c = detail::core();
+    if (c.sleepers.empty()) return;
+    const std::time_t now = clock_now();
+    while (!c.sleepers.empty() && c.sleepers.front().second != now) {
+        const detail::Sleeper s = c.sleepers.front();
+        c.sleepers.pop_front();
+        detail::Channel& ch = c.channels[static_cast<size_t>(s.channel)];
+        if (ch.asleep && ch.naps == s.nap) wake_statuses(s.channel);  // else woken already
+    }
+}
+
+void fall_asleep(int channel) {
+    auto& c = detail::core();
+    detail::Channel& ch = c.channels[static_cast<size_t>(channel)];
+    ch.asleep = true;
+    ++ch.naps;
+    ++c.asleep;
+    c.sleepers.push_back({clock_now(), channel, ch.naps});
+}
+
+// Calls the status routine. A call that only queued its own status again,
+// sent nothing and left the user's record and per-user area byte for byte
+// as they were is waiting for the clock (a script in /WAIT:): the channel
+// sleeps until the next second instead of being called again at once. A
+// channel with other statuses behind this one, or in a hand-over, does not
+// sleep: those are due now.
+void deliver(int channel, int code) {
+    auto& c = detail::core();
+    detail::Channel& ch = c.channels[static_cast<size_t>(channel)];
+    const bool alone = ch.statuses.empty();
+    if (alone) c.area_before.assign(ch.area.begin(), ch.area.end());
+    const host_user user_before = ch.user.shared;
+    const unsigned long sent_before = c.sent;
+    const size_t output_before = c.output.size();
+    call_status(channel, code);
+    const bool silent = alone && !ch.statuses.empty() && ch.hand_over_statuses == 0 &&
+                        c.sent == sent_before && c.output.size() == output_before &&
+                        ch.user.shared.current_module == user_before.current_module &&
+                        ch.user.shared.substate == user_before.substate && ch.area == c.area_before;
+    if (silent) fall_asleep(channel);
+}
+
+}  // namespace
+
 int deliver_next_status_except(const std::function<bool(int)>& held) {
     if (refuse_nested("deliver_next_status")) return -1;
     auto& c = detail::core();
-    int count = static_cast<int>(c.channels.size());
-    for (int step = 0; step < count; ++step) {
-        int ch = (c.next_status_channel + step) % count;
-        auto& queue = c.channels[static_cast<size_t>(ch)].statuses;
-        if (queue.empty() || (held && held(ch))) continue;
-        int code = queue.front();
-        queue.pop_front();
-        auto& waiting = c.channels[static_cast<size_t>(ch)].hand_over_statuses;
-        if (waiting > 0) --waiting;
-        // The next delivery starts with the channel after this one.
-        c.next_status_channel = (ch + 1) % count;
-        call_status(ch, code);
-        return ch;
+    wake_due();
+    // Every listed channel is looked at once at most; a held one goes to the
+    // back, having missed its turn.
+    for (size_t left = c.ready.size(); left > 0; --left) {
+        const int channel = c.ready.front();
+        c.ready.pop_front();
+        detail::Channel& ch = c.channels[static_cast<size_t>(channel)];
+        if (ch.statuses.empty() || ch.asleep) {
+            ch.in_ring = false;
+            continue;
+        }
+        if (held && held(channel)) {
+            c.ready.push_back(channel);
+            continue;
+        }
+        ch.in_ring = false;
+        const int code = ch.statuses.front();
+        ch.statuses.pop_front();
+        --c.queued;
+        if (ch.hand_over_statuses > 0) --ch.hand_over_statuses;
+        deliver(channel, code);
+        detail::make_ready(channel);  // more to come: to the back
+        return channel;
     }
     return -1;
 }
 
+void wake_statuses(int channel) {
+    auto& c = detail::core();
+    if (channel < 0 || channel >= static_cast<int>(c.channels.size())) return;
+    detail::Channel& ch = c.channels[static_cast<size_t>(channel)];
+    if (!ch.asleep) return;
+    ch.asleep = false;
+    --c.asleep;
+    detail::make_ready(channel);
+}
+
+size_t sleeping_channels() {
+    return detail::core().asleep;
+}
+
 size_t pending_statuses() {
-    size_t total = 0;
-    for (const auto& ch : detail::core().channels)
-        total += ch.statuses.size();
-    return total;
+    return detail::core().queued;
 }
 
 size_t pending_statuses(int channel) {
@@ -140,8 +220,14 @@ size_t pending_statuses(int channel) {
 
 void drop_statuses(int channel) {
     if (auto* ch = detail::find_channel(channel, "drop_statuses")) {
+        auto& c = detail::core();
+        c.queued -= ch->statuses.size();
         ch->statuses.clear();
         ch->hand_over_statuses = 0;
+        if (ch->asleep) {  // its entry among the sleepers is passed over
+            ch->asleep = false;
+            --c.asleep;
+        }
     }
 }
 
@@ -162,7 +248,11 @@ void rstrin(void) {
 }
 
 void btuinj(int channel, int code) {
-    if (auto* ch = host::detail::find_channel(channel, "btuinj")) ch->statuses.push_back(code);
+    if (auto* ch = host::detail::find_channel(channel, "btuinj")) {
+        ch->statuses.push_back(code);
+        ++host::detail::core().queued;
+        host::detail::make_ready(channel);
+    }
 }
 
 }  // extern "C"

@@ -79,7 +79,10 @@ void init(int channel_count) {
     for (auto& ch : c.channels)
         ch.area.assign(c.area_size, 0);
     c.output.clear();
-    c.next_status_channel = 0;
+    c.ready.clear();
+    c.queued = 0;
+    c.sleepers.clear();
+    c.asleep = 0;
     usrnum = 0;
     usrptr = nullptr;
     usaptr = nullptr;

@@ -3,6 +3,7 @@
 // channels and accounts, module loading, typed lines, the status queue.
 #pragma once
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <ctime>
@@ -68,8 +69,15 @@ void select_channel(int channel);
 // dropped, split into words; then the current module's input routine runs.
 // Returns its result, or -1 when the current module has no input routine.
 int type_line(int channel, std::string_view line);
-// Delivers one queued status, round-robin over the channels (each channel's
-// statuses in order). Returns false when nothing was queued.
+// Delivers one queued status, round-robin over the channels that have
+// statuses, in the order they came to have them (each channel's statuses in
+// order). Returns false when nothing was due.
+//
+// A channel whose status call only queued its status again, sent nothing and
+// left the user record and per-user area byte for byte as they were (a
+// script waiting for the clock) sleeps: its status is due again once the
+// clock has moved on to another second, when its user types a line, when
+// output reaches it, or on wake_statuses. pending_statuses counts it.
 bool deliver_next_status();
 // The same, passing over the channels for which `held` is true (a front end
 // holds back a channel whose caller has not taken its output yet). Returns
@@ -77,6 +85,8 @@ bool deliver_next_status();
 int deliver_next_status_except(const std::function<bool(int)>& held);
 // Calls the current module's status routine for `channel` with `code` now.
 void call_status(int channel, int code);
+void wake_statuses(int channel);  // a sleeping channel's statuses are due now
+size_t sleeping_channels();
 size_t pending_statuses();             // all channels
 size_t pending_statuses(int channel);  // one channel
 void drop_statuses(int channel);       // a channel that hangs up
@@ -98,7 +108,10 @@ bool lines_held(int channel);
 // ---- clock ----
 void set_clock(std::time_t t);  // fixes the host clock (today, now, ...)
 void clear_clock();
-std::time_t clock_now();
+std::time_t clock_now();  // whole seconds, as time() reads them
+// How long until clock_now() may have moved on to the next second (the real
+// clock's; a fixed clock moves only when it is set).
+std::chrono::nanoseconds clock_until_next_second();
 
 // ---- log and fatal stop ----
 void log(const char* format, ...) __attribute__((format(printf, 1, 2)));  // stamped, to stderr

@@ -104,8 +104,10 @@ void prf(const char* format, ...) {
 
 void outprf(int channel) {
     auto& c = host::detail::core();
-    if (host::detail::find_channel(channel, "outprf") && c.sink && !c.output.empty()) {
-        c.sink(channel, c.output);
+    if (!c.output.empty() && host::detail::find_channel(channel, "outprf")) {
+        ++c.sent;
+        host::wake_statuses(channel);  // a status waiting there may be due now
+        if (c.sink) c.sink(channel, c.output);
     }
     c.output.clear();
 }

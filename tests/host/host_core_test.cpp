@@ -31,6 +31,8 @@ void recording_status() {
     delivered.emplace_back(usrnum, status);
     // A queued status must never be delivered inside this call.
     nested_delivery = nested_delivery || host::deliver_next_status();
+    if (!requeue.empty()) prf("busy");  // a script at work, not one waiting for the clock
+    outprf(usrnum);
     for (auto [ch, code] : requeue)
         btuinj(ch, code);
     requeue.clear();
@@ -73,7 +75,47 @@ TEST_F(Core, BtuinjOnlyQueuesAndDeliveryIsRoundRobinInOrderPerChannel) {
         btuinj(ch, code);
     EXPECT_EQ(host::pending_statuses(), 6u);
     EXPECT_EQ(pump(), 6);
-    EXPECT_EQ(delivered, (Calls{{0, 0}, {1, 10}, {3, 30}, {1, 11}, {3, 31}, {1, 12}}));
+    // Channels take turns in the order their first status came.
+    EXPECT_EQ(delivered, (Calls{{1, 10}, {3, 30}, {0, 0}, {1, 11}, {3, 31}, {1, 12}}));
+}
+
+// Many channels, some held for a while and one dropped and queued again:
+// every channel's statuses come in order, and no channel gets its n+1-th
+// turn while another that is not held still waits for its n-th.
+TEST_F(Core, ManyChannelsTakeFairTurnsEachInItsOwnOrder) {
+    constexpr int kChannels = 40;
+    host::init(kChannels);
+    size_t total = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        host::user(ch).shared.current_module = number_;
+        total += static_cast<size_t>(ch % 4 + 1);
+    }
+    for (int turn = 0; turn < 4; ++turn) {
+        for (int ch = kChannels - 1; ch >= 0; --ch)
+            if (turn <= ch % 4) btuinj(ch, turn);  // channel ch queues ch % 4 + 1 statuses
+    }
+    host::drop_statuses(7);  // its four go while it is listed; one comes again
+    btuinj(7, 0);
+    EXPECT_EQ(host::pending_statuses(), total - 3);
+
+    auto held = [](int ch) { return ch % 5 == 0; };
+    while (host::deliver_next_status_except(held) >= 0) {
+    }
+    const size_t first_phase = delivered.size();
+    while (host::deliver_next_status()) {
+    }
+    EXPECT_EQ(host::pending_statuses(), 0u);
+    ASSERT_EQ(delivered.size(), total - 3);
+
+    std::vector<int> turns(kChannels, 0);
+    for (size_t i = 0; i < delivered.size(); ++i) {
+        auto [ch, turn] = delivered[i];
+        EXPECT_EQ(turn, turns[ch]++) << "channel " << ch << " out of order";
+        EXPECT_EQ(held(ch), i >= first_phase) << "channel " << ch << " at " << i;
+        if (i > 0 && i != first_phase) {
+            EXPECT_GE(turn, delivered[i - 1].second) << "channel " << ch << " out of turn";
+        }
+    }
 }
 
 TEST_F(Core, HeldChannelsArePassedOverAndKeepTheirStatuses) {
@@ -97,6 +139,65 @@ TEST_F(Core, AStatusQueuedDuringACallComesAfterItAndAfterOtherChannels) {
     EXPECT_EQ(host::pending_statuses(1), 1u);
     EXPECT_EQ(pump(), 2);
     EXPECT_EQ(delivered, (Calls{{1, 240}, {2, 240}, {1, 241}}));
+}
+
+// A module waiting for the clock: its status call queues the status again
+// and, unless told otherwise, changes nothing and sends nothing.
+struct WaitCall {
+    bool output = false, area = false, substate = false;
+} wait_call;
+
+void waiting_status() {
+    delivered.emplace_back(usrnum, status);
+    btuinj(usrnum, status);
+    if (wait_call.output) prf("tick");
+    outprf(usrnum);
+    if (wait_call.area) ++vdaptr[700];
+    if (wait_call.substate) ++usrptr->substate;
+}
+module_descriptor waiter = {"waiter", nullptr, nullptr, waiting_status, nullptr,
+                            nullptr,  nullptr, nullptr, nullptr,        nullptr};
+
+// Only a call that changed nothing makes its channel sleep, and it sleeps
+// until the clock's next second, its user's next line or output to it.
+TEST_F(Core, AChannelWaitingForTheClockSleepsUntilTheNextSecondALineOrOutput) {
+    dclvda(724);
+    const int waiting = host::add_module(&waiter, "WAITER");
+    const struct {
+        const char* what;
+        WaitCall call;
+        void (*wake)();
+    } rows[] = {
+        {"silent, the clock moves", {}, [] { host::set_clock(1001); }},
+        {"silent, a line typed", {}, [] { host::type_line(1, "hello"); }},
+        {"silent, output sent",
+         {},
+         [] {
+             prf("page");
+             outprf(1);
+         }},
+        {"output", {.output = true}, nullptr},
+        {"area", {.area = true}, nullptr},
+        {"sub-state", {.substate = true}, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        host::set_clock(1000);
+        host::init(4);
+        host::user(1).shared.current_module = waiting;
+        host::user(2).shared.current_module = number_;
+        wait_call = row.call;
+        btuinj(1, 240);
+        btuinj(2, 7);
+        ASSERT_EQ(pump(), row.wake ? 2 : 1000);
+        EXPECT_EQ(host::pending_statuses(), 1u);
+        EXPECT_EQ(host::sleeping_channels(), row.wake ? 1u : 0u);
+        if (!row.wake) continue;
+        row.wake();
+        EXPECT_EQ(host::deliver_next_status_except(nullptr), 1);
+        EXPECT_FALSE(host::deliver_next_status()) << "asleep again within the second";
+    }
+    host::clear_clock();
 }
 
 TEST_F(Core, StatusGoesToTheCurrentModuleAndDroppedOrUnknownChannelsGetNone) {
