@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "tests/support/module_fixture.h"
 
@@ -124,51 +125,37 @@ TEST_F(ValueCommands, RandPutsANumberFrom1ToTheCountInVal1) {
 
 using RewardAmounts = ScriptTest;
 
-TEST_F(RewardAmounts, MoneySharesInSinglePrecision) {
+// Single-precision shares; the experience share's high fraction lies below its low.
+TEST_F(RewardAmounts, MoneyAndExperienceShares) {
     const struct {
         int16_t level;
         const char* line;
-        int base_draw, share_draw;
+        std::vector<int> draws;
         int32_t amount;
     } cases[] = {
-        {1, "/MONEY:1", 1, 4, 28},         // 100 x 0.29f = 28.99...
-        {1, "/MONEY:2", 0, 40, 75},        // 0.9f x 100 is 89: span 40, t = 50
-        {1, "/MONEY:2", 0, 39, 133},       // 150 x 0.89f = 133.49...
-        {12, "/MONEY:3", 1, 25, 9600000},  // 3 x 800000 x 4 at 100 %
-        {13, "/MONEY:1", 1, 0, 0},         // no table amount, both draws made
+        {1, "/MONEY:1", {1, 4}, 28},         // 100 x 0.29f = 28.99...
+        {1, "/MONEY:2", {0, 40}, 75},        // 0.9f x 100 is 89: span 40, t = 50
+        {1, "/MONEY:2", {0, 39}, 133},       // 150 x 0.89f = 133.49...
+        {12, "/MONEY:3", {1, 25}, 9600000},  // 3 x 800000 x 4 at 100 %
+        {13, "/MONEY:1", {1, 0}, 0},         // no table amount, both draws made
+        {5, "/EXPER:1", {13}, 151},          // 400; span -14: t = 38; 400 x 0.38f = 151.99...
+        {5, "/EXPER:1", {14}, 100},          // 14 rem -14 = 0: t = 25
+        {5, "/EXPER:2", {38}, 703},          // span -39: t = 88; 800 x 0.88f = 703.99...
+        {0, "/EXPER:3", {25}, 30},           // the base is never below 10
+        {1, "/EXPER:3", {25}, 30},           // 1000 / 250 = 4, raised to 10
     };
     for (const auto& c : cases) {
-        p.set_record(PlayerBytes().level(c.level).gold(50));
+        p.set_record(PlayerBytes().level(c.level).gold(50).experience(0));
         new_visit();
-        queue_rand({c.base_draw, c.share_draw, 6});
+        for (int draw : c.draws)
+            queue_rand({draw});
+        queue_rand({6});
         run(std::string(c.line) + "\n/RAND:10\n");
-        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line << " " << c.share_draw;
-        EXPECT_EQ(p.record().gold(), 50 + c.amount) << c.line;
-        EXPECT_EQ(val(1), 7) << "the third draw reaches /RAND:";
-    }
-}
-
-TEST_F(RewardAmounts, ExperienceSharesWithTheHighFractionBelowTheLow) {
-    const struct {
-        int16_t level;
-        const char* line;
-        int share_draw;
-        int32_t amount;
-    } cases[] = {
-        {5, "/EXPER:1", 13, 151},  // 400; span -14: t = 38; 400 x 0.38f = 151.99...
-        {5, "/EXPER:1", 14, 100},  // 14 rem -14 = 0: t = 25
-        {5, "/EXPER:2", 38, 703},  // span -39: t = 88; 800 x 0.88f = 703.99...
-        {0, "/EXPER:3", 25, 30},   // the base is never below 10
-        {1, "/EXPER:3", 25, 30},   // 1000 / 250 = 4, raised to 10
-    };
-    for (const auto& c : cases) {
-        p.set_record(PlayerBytes().level(c.level).experience(0));
-        new_visit();
-        queue_rand({c.share_draw, 0});  // the experience base draws nothing
-        run(std::string(c.line) + "\n/RAND:10\n");
-        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line << " " << c.share_draw;
-        EXPECT_EQ(p.record().experience(), c.amount) << c.line;
-        EXPECT_EQ(val(1), 1) << "the second draw reaches /RAND:";
+        const bool money = c.line[1] == 'M';
+        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line << " " << c.draws.back();
+        EXPECT_EQ(p.record().gold(), 50 + (money ? c.amount : 0)) << c.line;
+        EXPECT_EQ(p.record().experience(), money ? 0 : c.amount) << c.line;
+        EXPECT_EQ(val(1), 7) << "the next draw reaches /RAND:";
     }
 }
 
