@@ -44,14 +44,15 @@ class Folder {
 };
 
 // Each finding, as "FILE:LINE:COLUMN: severity: message" ("LINE:..." when it
-// names no file), must begin with its line of `expected`.
-void expect_starts(const std::vector<checker::Finding>& findings, const std::string& expected) {
+// names no file), must begin with `prefix` and its line of `expected`.
+void expect_starts(const std::vector<checker::Finding>& findings, const std::string& expected,
+                   const std::string& prefix = "") {
     std::vector<std::string> found, want;
     for (const checker::Finding& f : findings)
         found.push_back(checker::format_finding(f).substr(f.file.empty() ? 1 : 0));
     std::istringstream in(expected);
     for (std::string part; std::getline(in, part);)
-        want.push_back(part);
+        want.push_back(prefix + part);
     ASSERT_EQ(found.size(), want.size()) << ::testing::PrintToString(found);
     for (size_t i = 0; i < found.size(); ++i)
         EXPECT_EQ(found[i].substr(0, want[i].size()), want[i]) << found[i];
@@ -145,44 +146,38 @@ TEST(CheckerLines, EachDiagnosticOnASmallScript) {
     }
 }
 
-std::vector<checker::Finding> world_findings(const fs::path& root) {
-    return checker::check_world(root, checker::Naming::module);
-}
-
 TEST(CheckerWorld, MenuLinesOfAPlace) {
     const struct {
         const char* file;  // in QHYVIGMS
         std::string text, expected;
     } cases[] = {
         {"CAVE.LOR", "Vorn IGM Script:Cave\nThe Cave\nCAVE.LOR\n/CLEAR\n",
-         "QHYVIGMS\\CAVE.LOR:1:1: error: the header must begin with 'Vorn IGM Script: ' (colon "
-         "and blank): the menu lists this place"},
+         ":1:1: error: the header must begin with 'Vorn IGM Script: ' (colon and blank): the menu"},
         {"CAVE.LOR", "A cave\nThe Cave\nCAVE.LOR\n",
-         "QHYVIGMS\\CAVE.LOR: warning: no player can reach this script\n"
-         "QHYVIGMS\\CAVE.LOR:1:1: error: the header must begin with 'Vorn IGM Script: ': the "
-         "module refuses to start this script"},
+         ": warning: no player can reach this script\n:1:1: error: the header must begin with "
+         "'Vorn IGM Script: ': the module refuses to start this script"},
         {"CAVE.LOR",
          "Vorn IGM Script: The Very Deep And Dark Cave Of The North\nThe Cave\nCAVE.LOR\n/CLEAR\n",
-         "QHYVIGMS\\CAVE.LOR:1:48: warning: the title is 40 characters long"},
+         ":1:48: warning: the title is 40 characters long"},
         {"CAVE.LOR", "Vorn IGM Script: Cave\nThe Cave\nGROTTO.LOR\n/CLEAR\n",
-         "QHYVIGMS\\CAVE.LOR:3:1: error: line 3 names 'GROTTO.LOR', but this file is 'CAVE.LOR'"},
+         ":3:1: error: line 3 names 'GROTTO.LOR', but this file is 'CAVE.LOR'"},
         {"CAVE.LOR", "Vorn IGM Script: Cave\nThe Cave\nTHE CAVE.LOR\n/CLEAR\n",
-         "QHYVIGMS\\CAVE.LOR:3:1: error: line 3 names the place's file, 'THE CAVE.LOR', which is "
-         "not an 8.3 name"},
+         ":3:1: error: line 3 names the place's file, 'THE CAVE.LOR', which is not an 8.3 name"},
         {"DEEPCAVERN.LOR", "Vorn IGM Script: Cave\nThe Cave\nDEEPCAVERN.LOR\n/CLEAR\n",
-         "QHYVIGMS\\DEEPCAVERN.LOR: error: the file name 'DEEPCAVERN.LOR' is not an 8.3 name\n"
-         "QHYVIGMS\\DEEPCAVERN.LOR:3:1: error: line 3 names the place's file, 'DEEPCAVERN.LOR'"},
+         ": error: the file name 'DEEPCAVERN.LOR' is not an 8.3 name\n"
+         ":3:1: error: line 3 names the place's file, 'DEEPCAVERN.LOR'"},
         {"CAVE.LOR", "Vorn IGM Script: Cave\n`2" + std::string(72, 'c') + "\nCAVE.LOR\n/CLEAR\n",
-         "QHYVIGMS\\CAVE.LOR:2:1: warning: the menu title is 72 characters wide"},
+         ":2:1: warning: the menu title is 72 characters wide"},
         {"CAVE.LOR", "Vorn IGM Script: Cave\nThe Cave\nCAVE.LOR\nA dark cave.\n",
-         "QHYVIGMS\\CAVE.LOR:3:1: warning: the file-name line runs as a display line"},
+         ":3:1: warning: the file-name line runs as a display line"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         Folder folder;
         folder.write("ZMB_VORN.NEW", "Vorn IGM Script: News\nNothing new.\n");
         folder.write(std::string("QHYVIGMS/") + c.file, c.text);
-        expect_starts(world_findings(folder.root()), c.expected);
+        expect_starts(checker::check_world(folder.root(), checker::Naming::module), c.expected,
+                      std::string("QHYVIGMS\\") + c.file);
     }
 }
 
@@ -197,7 +192,7 @@ TEST(CheckerWorld, SideTripsAndNewsAndTheCleanDemoWorld) {
     folder.write("QHYVIGMS/BROKEN.LOR", "Pool\n");
     folder.write("QHYVIGMS/LOST.LOR", "Vorn IGM Script: Lost\nLost\n\nNobody comes here.\n");
     expect_starts(
-        world_findings(folder.root()),
+        checker::check_world(folder.root(), checker::Naming::module),
         "QHYVIGMS\\BROKEN.LOR:1:1: error: the header must begin with 'Vorn IGM Script: '\n"
         "QHYVIGMS\\CAVE.LOR:7:7: error: 'NOTES.TXT' is not in the script folder: /LOAD: "
         "shows the player 'could not be found' (it lies in the world folder\n"
@@ -206,7 +201,8 @@ TEST(CheckerWorld, SideTripsAndNewsAndTheCleanDemoWorld) {
         "QHYVIGMS\\POOL.LOR:4:1: warning: a second reward in one visit\n"
         "QHYVIGMS\\CAVE.LOR:5:1: note: the reward given before it on that path\n"
         "ZMB_VORN.NEW: warning: there is no news script");
-    expect_starts(world_findings(fs::path(ZMB_SOURCE_DIR) / "demo/world"), "");
+    expect_starts(
+        checker::check_world(fs::path(ZMB_SOURCE_DIR) / "demo/world", checker::Naming::module), "");
 }
 
 // igmcheck itself: the exit status CI relies on and the findings it prints.
