@@ -74,22 +74,17 @@ TEST_F(Colour, EveryCodeBecomesItsSequence) {
         {times("`2", 127), times("<0;32;40>", 104)},
         {times("`A", 127), times("<0;30;44>", 103) + "<0;36;40>"},
         {times("`2", 104) + "abcdefghij", times("<0;32;40>", 104) + "abcdefg"},
+        // Random codes draw foregrounds 1 to 15 and backgrounds 0 to 7.
+        {"`&a`&b`&c`&d\n`ia`Ib",
+         "<0;34;40>a<0;35;40>b<1;37;40>c<1;37;40>d\n<0;30;45>a<0;30;40>b\n<0;36;40>"},
     };
+    queue_rand({0, 4, 14, 29, 13, 8});
     for (const auto& [lines, bytes] : cases)
         EXPECT_EQ(shown("Vorn IGM Script: Colours\n" + lines + "\n"), sequences(bytes) + kEnd)
             << lines;
     // A backquote at the very end of the file is dropped.
     EXPECT_EQ(shown("Vorn IGM Script: C\nabc`"), "abc" + kEnd);
     EXPECT_EQ(shown("Vorn IGM Script: C\n`"), kEnd);
-}
-
-// Random codes draw foregrounds 1 to 15 and backgrounds 0 to 7.
-TEST_F(Colour, RandomCodes) {
-    queue_rand({0, 4, 14, 29, 13, 8});
-    EXPECT_EQ(
-        shown("Vorn IGM Script: C\n`&a`&b`&c`&d\n`ia`Ib\n"),
-        sequences("<0;34;40>a<0;35;40>b<1;37;40>c<1;37;40>d\n<0;30;45>a<0;30;40>b\n<0;36;40>") +
-            kEnd);
 }
 
 // strip_ansi is the lens of every text check in these tests: it must remove
