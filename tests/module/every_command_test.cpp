@@ -55,14 +55,13 @@ TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
         p.clear_screen();
         p.run_script("QHYVIGMS\\ALL.LOR");
         host.pump();
-        ASSERT_EQ(p.substate(), zmb::sub::kAnswer) << "visit " << visit;  // /CHOICE:2
-        p.say("2");
-        ASSERT_EQ(p.substate(), zmb::sub::kAnswer) << "visit " << visit;  // /INPUT:
-        p.say("some words");
-        ASSERT_EQ(p.substate(), zmb::sub::kPause) << "visit " << visit;
-        p.say("");
-        ASSERT_EQ(p.substate(), zmb::sub::kQuitPause) << "visit " << visit;
-        p.say("");
+        // /CHOICE:2, /INPUT:, /PAUSE and /ANYQUIT wait in turn.
+        const int waits[] = {sub::kAnswer, sub::kAnswer, sub::kPause, sub::kQuitPause};
+        const char* typed[] = {"2", "some words", "", ""};
+        for (int i = 0; i < 4; ++i) {
+            ASSERT_EQ(p.substate(), waits[i]) << "visit " << visit << ", wait " << i;
+            p.say(typed[i]);
+        }
         EXPECT_THAT(p.take_text(),
                     AllOf(HasSubstr("needs-block"), HasSubstr("in-subroutine"),
                           HasSubstr("in-the-loaded-script"), Not(HasSubstr("not-after-unload")),

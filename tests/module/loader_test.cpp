@@ -21,7 +21,7 @@ class Loader : public ScriptTest {
     }
 };
 
-TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsIt) {
+TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsItInItsRoom) {
     const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n";
     const std::string body = "side 1\nside 2\n";
     load_side(header + body);
@@ -32,12 +32,9 @@ TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsIt) {
     EXPECT_EQ(p.substate(), sub::kRunning);
     EXPECT_EQ(host.pending(), 1u);
     EXPECT_EQ(run(), std::string("side 1\nside 2\n") + kEndText);
-}
 
-TEST_F(Loader, AHeaderLongerThanItsRoomRunsOnAsTheFirstScriptLine) {
     // 255 characters are read as the header; the other 166 and the line end
-    // are the first line the script shows.
-    // The title keeps 30 of them.
+    // are the first line the script shows. The title keeps 30 of them.
     load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
     slice();
     EXPECT_EQ(text(state::script_title), "Long" + std::string(26, '='));
@@ -48,63 +45,53 @@ TEST_F(Loader, AHeaderLongerThanItsRoomRunsOnAsTheFirstScriptLine) {
     EXPECT_EQ(text(state::script_title), "");
 }
 
-TEST_F(Loader, ALoadStartsAfreshButKeepsTheReturnSubstate) {
+// The file loaded is read-only and the checks are a stranger's.
+TEST_F(Loader, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
     world.write(kSideFile, "Vorn IGM Script: Side\nside\n");
+    make_read_only(world.dir() + "/" + kSideFile);
     start({"/LABEL", "/GOSUB:X", "X", "/LOAD:SIDE.LOR"}, sub::kMenuHalted);
     set_i32(state::last_amount, 55);
+    FileChecksAsNobody nobody(world.dir());
     slice();
     EXPECT_EQ(i32(state::loop_offset), 0);
     EXPECT_EQ(i32(state::return_offset), 0);
     EXPECT_EQ(i32(state::last_amount), 0);
     EXPECT_EQ(i16(state::skip_mode), 0);
     EXPECT_EQ(i16(state::return_substate), sub::kMenuHalted);
+    EXPECT_EQ(run(), std::string("side\n") + kEndText + "Your Command, Ardo? : ");
 }
 
-TEST_F(Loader, AMissingFileLeavesTheUserInSubstateThree) {
-    start({"/LOAD:NOPE.LOR", "never"});
-    EXPECT_EQ(run(), "\nScript file QHYVIGMS\\NOPE.LOR could not be found!\n\n");
-    EXPECT_EQ(p.substate(), sub::kScriptMissing);
-    EXPECT_EQ(host.pending(), 0u);
-    EXPECT_EQ(text(state::saved_script_file), kScriptPath);
-}
-
-TEST_F(Loader, InvalidHeadersReturnTheUserWithoutRunningAnything) {
-    for (const char* bad :
-         {"Vorn IGM Script:no blank\nside 1\n", "", "side 1\n", "Vorn IGM\nScript: side 1\n"}) {
-        world.write(kSideFile, bad);
-        start({"/LOAD:SIDE.LOR", "never"});
-        EXPECT_EQ(
-            run(),
-            "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...")
-            << bad;
-        EXPECT_EQ(p.substate(), sub::kAfterScript) << bad;
-        EXPECT_EQ(host.pending(), 0u) << bad;
+// A missing or invalid script returns the user without running anything and
+// leaves what the driver saved before it called the loader untouched.
+TEST_F(Loader, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
+    const std::string invalid =
+        "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...";
+    const struct {
+        const char* bytes;  // nullptr: no file
+        std::string shown;
+        int substate;
+    } cases[] = {
+        {nullptr, "\nScript file QHYVIGMS\\SIDE.LOR could not be found!\n\n", sub::kScriptMissing},
+        {"Vorn IGM Script:no blank\nside 1\n", invalid, sub::kAfterScript},
+        {"", invalid, sub::kAfterScript},
+        {"side 1\n", invalid, sub::kAfterScript},
+        {"Vorn IGM\nScript: side 1\n", invalid, sub::kAfterScript},
+    };
+    for (const auto& c : cases) {
+        world.remove(kSideFile);
+        if (c.bytes != nullptr) world.write(kSideFile, c.bytes);
+        start({"/LABEL", "/LOAD:SIDE.LOR", "never"});
+        EXPECT_EQ(run(), c.shown);
+        EXPECT_EQ(p.substate(), c.substate);
+        EXPECT_EQ(host.pending(), 0u);
+        EXPECT_EQ(text(state::saved_script_file), kScriptPath);
+        EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
+        EXPECT_EQ(i32(state::line_offset),
+                  static_cast<int32_t>(std::string(kHeader).size() +
+                                       lines({"/LABEL", "/LOAD:SIDE.LOR"}).size()));
+        EXPECT_EQ(i32(state::loop_offset), static_cast<int32_t>(std::string(kHeader).size() + 7));
+        EXPECT_EQ(text(state::script_title), "The Cave");
     }
-}
-
-TEST_F(Loader, AFailedLoadSavesNothingOfItsOwn) {
-    world.write(kSideFile, "not a script\n");
-    start({"/LABEL", "/LOAD:SIDE.LOR", "never"});
-    run();
-    // What the driver saved before it called the loader, untouched by it.
-    EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
-    EXPECT_EQ(i32(state::line_offset),
-              static_cast<int32_t>(std::string(kHeader).size() +
-                                   lines({"/LABEL", "/LOAD:SIDE.LOR"}).size()));
-    EXPECT_EQ(i32(state::loop_offset), static_cast<int32_t>(std::string(kHeader).size() + 7));
-    EXPECT_EQ(text(state::script_title), "The Cave");
-}
-
-TEST_F(Loader, AScriptFileMayBeReadOnly) {
-    world.write(kSideFile, "Vorn IGM Script: Side\nside\n");
-    make_read_only(world.dir() + "/" + kSideFile);
-    start({"/LOAD:SIDE.LOR"});
-    std::string shown;
-    {
-        FileChecksAsNobody nobody(world.dir());
-        shown = run();
-    }
-    EXPECT_EQ(shown, std::string("side\n") + kEndText);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Rewards and condition blocks through the real module: the one-reward-per-
-// visit rule, the limits of every field, and which players a block runs for.
+// visit rule, the amounts of /MONEY: and /EXPER: with rand() under the test's
+// control, the limits of every field, and which players a block runs for.
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "tests/support/module_fixture.h"
 
@@ -17,19 +19,62 @@ constexpr int32_t kMax32 = std::numeric_limits<int32_t>::max();
 
 using Rewards = ScriptTest;
 
-TEST_F(Rewards, ASecondRewardEndsTheScriptWithoutChangingTheRecord) {
-    PlayerBytes record = PlayerBytes().level(1).charm(4).gold(10).gems(0).forest_fights(2);
-    p.set_record(record.max_hit_points(30).hit_points(3));
-    const std::string shown = run("/CHARM:1\nafter-the-first\n/MONEY:1\nnever-shown\n");
-    EXPECT_THAT(shown, AllOf(HasSubstr("after-the-first"), Not(HasSubstr("never-shown"))));
-    EXPECT_EQ(p.record().charm(), 5);
-    EXPECT_EQ(p.record().gold(), 10);
-    EXPECT_EQ(i32(state::last_amount), 1);
-    EXPECT_EQ(p.substate(), zmb::sub::kAfterScript);
+// Each reward changes its own field only, by an amount drawn with rand(); a
+// second reward in the visit ends the script and changes nothing.
+TEST_F(Rewards, EachRewardChangesItsFieldAndASecondEndsTheScript) {
+    const struct {
+        int16_t level;
+        const char* line;
+        std::vector<int> draws;
+        int32_t after, amount;  // the field's new value
+    } cases[] = {
+        {1, "/CHARM:-3", {}, 0, 3},  // charm 2 - 3 stops at 0
+        {1, "/CHARM:2", {}, 4, 2},
+        {1, "/CHARM:9", {}, 2, 0},                    // no tier, still the visit's reward
+        {1, "/FIGHTS:3", {2}, 6, 5},                  // 3 + 2 rem 3
+        {1, "/FIGHTS:-1", {}, 1, 0},                  // "-" is read alone: 0
+        {1, "/GIVEGEMS:25", {1}, 4, 3},               // one digit: 2 + 1 rem 2
+        {1, "/MONEY:1", {1, 4}, 78, 28},              // 100 x 0.29f = 28.99...
+        {1, "/MONEY:2", {0, 40}, 125, 75},            // 0.9f x 100 is 89: span 40, t = 50
+        {1, "/MONEY:2", {0, 39}, 183, 133},           // 150 x 0.89f = 133.49...
+        {12, "/MONEY:3", {1, 25}, 9600050, 9600000},  // 3 x 800000 x 4 at 100 %
+        {13, "/MONEY:1", {1, 0}, 50, 0},              // no table amount, both draws made
+        // The experience share's high fraction lies below its low.
+        {5, "/EXPER:1", {13}, 151, 151},  // 400; span -14: t = 38; 400 x 0.38f = 151.99...
+        {5, "/EXPER:1", {14}, 100, 100},  // 14 rem -14 = 0: t = 25
+        {5, "/EXPER:2", {38}, 703, 703},  // span -39: t = 88; 800 x 0.88f = 703.99...
+        {0, "/EXPER:3", {25}, 30, 30},    // the base is never below 10
+        {1, "/EXPER:3", {25}, 30, 30},    // 1000 / 250 = 4, raised to 10
+    };
+    const auto fields = [&] {
+        const PlayerView r = p.record();
+        return std::vector<int32_t>{r.charm(), r.forest_fights(), r.gems(), r.gold(),
+                                    r.experience()};
+    };
+    for (const auto& c : cases) {
+        p.set_record(PlayerBytes().level(c.level).charm(2).forest_fights(1).gems(1).gold(50));
+        new_visit();
+        clear_rand();
+        for (int draw : c.draws)
+            queue_rand({draw});
+        queue_rand({6});
+        const std::string second = c.line[1] == 'M' ? "/CHARM:1" : "/MONEY:3";
+        EXPECT_THAT(run(std::string(c.line) + "\n/RAND:10\n" + second + "\nnot-reached\n"),
+                    Not(HasSubstr("not-reached")));
+        std::vector<int32_t> expected{2, 1, 1, 50, 0};
+        expected[std::string("CFGME").find(c.line[1])] = c.after;
+        EXPECT_EQ(fields(), expected) << c.line;
+        EXPECT_EQ(i32(state::last_amount), c.amount)
+            << c.line << " " << ::testing::PrintToString(c.draws);
+        EXPECT_EQ(val(1), 7) << c.line << ": the draws before /RAND:";
+        EXPECT_EQ(p.substate(), zmb::sub::kAfterScript);
+    }
+}
 
-    // The horse commands do not look at the flag but set it; /REMOVEFIGHT
-    // and /REMOVEGEM neither look at it nor set it.
-    new_visit();
+// The horse commands do not look at the flag but set it; /REMOVEFIGHT and
+// /REMOVEGEM neither look at it nor set it.
+TEST_F(Rewards, TheHorseSetsTheFlagAndTakingFightsOrGemsLeavesIt) {
+    p.set_record(PlayerBytes().gems(0).forest_fights(2).max_hit_points(30).hit_points(3));
     EXPECT_THAT(run("/REMOVEGEM\n/REMOVEFIGHT\n/REMOVEFIGHTS\n/REMOVEFIGHT\n/REMOVEGEMS\n"
                     "/GIVEHORSE\n/REMOVEHORSE\n/GIVEHORSE\nhorsed\n/HEALHITS\nnot-healed\n"),
                 AllOf(HasSubstr("horsed"), Not(HasSubstr("not-healed"))));
@@ -37,34 +82,6 @@ TEST_F(Rewards, ASecondRewardEndsTheScriptWithoutChangingTheRecord) {
     EXPECT_EQ(p.record().hit_points(), 3);
     EXPECT_EQ(p.record().gems(), 0);  // taking one stops at 0
     EXPECT_EQ(p.record().forest_fights(), 0);
-}
-
-TEST_F(Rewards, CharmFightsAndGems) {
-    const struct {
-        const char* line;
-        int draw;
-        int16_t charm, fights, gems;
-        int32_t amount;
-    } cases[] = {
-        {"/CHARM:-3", 0, 0, 1, 1, 3},  // charm 2 - 3 stops at 0
-        {"/CHARM:2", 0, 4, 1, 1, 2},
-        {"/CHARM:9", 0, 2, 1, 1, 0},      // no tier, still the visit's reward
-        {"/FIGHTS:3", 2, 2, 6, 1, 5},     // 3 + 2 rem 3
-        {"/FIGHTS:-1", 0, 2, 1, 1, 0},    // "-" is read alone: 0
-        {"/GIVEGEMS:25", 1, 2, 1, 4, 3},  // one digit: 2 + 1 rem 2
-    };
-    for (const auto& c : cases) {
-        p.set_record(PlayerBytes().charm(2).forest_fights(1).gems(1));
-        new_visit();
-        clear_rand();
-        queue_rand({c.draw});
-        EXPECT_THAT(run(std::string(c.line) + "\n/CHARM:1\nnot-reached\n"),
-                    Not(HasSubstr("not-reached")));
-        EXPECT_EQ(p.record().charm(), c.charm) << c.line;
-        EXPECT_EQ(p.record().forest_fights(), c.fights) << c.line;
-        EXPECT_EQ(p.record().gems(), c.gems) << c.line;
-        EXPECT_EQ(i32(state::last_amount), c.amount) << c.line;
-    }
 }
 
 TEST_F(Rewards, LossesTakeFromGoldThenFromTheBankAndStopAtZero) {
@@ -138,6 +155,9 @@ TEST_F(Conditions, RunOnlyForThePlayersTheyName) {
         {PlayerBytes().sex(5), 0, "/MALE", "/ENDSEX", false},
         {PlayerBytes().horse(1), 0, "/HASHORSE:", "/ENDHORSE", true},
         {PlayerBytes().horse(2), 0, "/HASHORSE:", "/ENDHORSE", false},
+        // A false outer block passes over inner end markers of other kinds.
+        {PlayerBytes().sex(5).player_class(1), 0, "/MALE\n/KNIGHT",
+         "/ENDCLASS\ninside-the-block\n/ENDSEX", false},
     };
     for (const auto& c : cases) {
         p.set_record(c.record);
@@ -148,14 +168,6 @@ TEST_F(Conditions, RunOnlyForThePlayersTheyName) {
         EXPECT_EQ(shown.find("inside-the-block") != std::string::npos, c.runs)
             << c.test << " age " << int{c.age};
     }
-}
-
-TEST_F(Conditions, AFalseOuterBlockPassesOverInnerEndMarkersOfOtherKinds) {
-    p.set_record(PlayerBytes().sex(5).player_class(1));
-    const std::string shown =
-        run("/MALE\n/KNIGHT\nknight-inside\n/ENDCLASS\nstill-male-only\n/ENDSEX\nfor-everyone\n");
-    EXPECT_THAT(shown, AllOf(Not(HasSubstr("knight-inside")), Not(HasSubstr("still-male-only")),
-                             HasSubstr("for-everyone")));
 }
 
 }  // namespace

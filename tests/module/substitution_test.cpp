@@ -54,49 +54,27 @@ TEST_F(Substitution, TextFieldsWithoutATerminatorAreCutAndLeftAsTheyWere) {
     EXPECT_EQ(p.area()[zmb::player::armour_name.at + 24], 'R');
 }
 
-TEST_F(Substitution, CodesThatInsertNothingAndTextThatIsNotScannedAgain) {
-    set_str(1, "|A");
-    set_val(2, 1);
-    const std::string shown =
-        run("a|Sb|5c||d|sE|-F\n[|N]\n"
-            "/IFVAL1=5\nhidden\n/ENDVAL|@\n"  // the end marker is compared after expansion
-            "x|\ny\n");
-    EXPECT_THAT(shown, AllOf(HasSubstr("abcdEF\n"), HasSubstr("[|A]\n"), Not(HasSubstr("Ardo")),
-                             Not(HasSubstr("hidden"))));
-    // A bar before the line feed takes the line feed as its code character.
-    EXPECT_THAT(shown, HasSubstr("\nxy\n"));
-}
-
-TEST_F(Substitution, TheScanStopsOnceTheOutputHoldsMoreThan240Characters) {
-    const std::string shown = run(std::string(245, 'a') + "|Hbbb\nNEXT\n" + std::string(240, 'c') +
-                                  "|Azzz\nLAST\n");  // 240: one more code
-    EXPECT_THAT(shown, HasSubstr(std::string(241, 'a') + "NEXT"));
-    EXPECT_THAT(shown, Not(HasSubstr(std::string(242, 'a'))));
-    EXPECT_THAT(shown, HasSubstr(std::string(240, 'c') + "ArdoLAST"));
-}
-
-TEST_F(Substitution, DateAndTimeAtTheStartOfALineKeepTheRestOfIt) {
+// The date and time codes at the start of a line keep the rest of it; the
+// scan stops once the output holds more than 240 characters.
+TEST_F(Substitution, CodesThatInsertNothingTextNotScannedAgainDateTimeAndTheCut) {
     std::tm local{};  // 4 March 2026, 15:07 local time
     local.tm_year = 126, local.tm_mon = 2, local.tm_mday = 4, local.tm_hour = 15, local.tm_min = 7;
     local.tm_isdst = -1;
     set_time(std::mktime(&local));
-    const std::string date = ncdate(today());  // the host's own date text
-    const std::string shown = run("|Y is the date of today\n|z is the time\n");
-    EXPECT_THAT(shown, HasSubstr(date + " is the date of today\n"));
-    EXPECT_THAT(shown, HasSubstr("3:07 PM is the time\n"));
-}
-
-// What a player typed must never run as a command, even when a line shows it
-// at the very start.
-TEST_F(Substitution, AnInputAnswerShownThroughACodeDoesNotRun) {
-    p.set_record(PlayerBytes().level(5).gold(10));
-    run("/INPUT:Your words?\n|N\nafter-the-answer\n");
-    ASSERT_EQ(p.substate(), 2);  // waiting for the answer
-    const std::string shown = p.say("/GIVEHORSE");
-    EXPECT_THAT(shown, AllOf(HasSubstr("/GIVEHORSE\n"), HasSubstr("after-the-answer")));
-    EXPECT_EQ(str(1), "/GIVEHORSE");
-    EXPECT_EQ(p.record().horse(), 0);
-    EXPECT_EQ(i16(state::reward_given), 0);
+    set_str(1, "|A");
+    set_val(2, 1);
+    const std::string shown =
+        run("a|Sb|5c||d|sE|-F\n[|N]\n|Y is the date of today\n|z is the time\n"
+            "/IFVAL1=5\nhidden\n/ENDVAL|@\n"  // the end marker is compared after expansion
+            "x|\ny\n" +  // a bar before the line feed takes it as its code character
+            std::string(245, 'a') +
+            "|Hbbb\nNEXT\n" + std::string(240, 'c') + "|Azzz\nLAST\n");
+    EXPECT_THAT(shown, AllOf(HasSubstr("abcdEF\n[|A]\n"), Not(HasSubstr("hidden")),
+                             HasSubstr("\nxy\n"), HasSubstr("3:07 PM is the time\n")));
+    EXPECT_THAT(shown, HasSubstr(std::string(ncdate(today())) + " is the date of today\n"));
+    EXPECT_THAT(shown, HasSubstr(std::string(241, 'a') + "NEXT"));
+    EXPECT_THAT(shown, Not(HasSubstr(std::string(242, 'a'))));
+    EXPECT_THAT(shown, HasSubstr(std::string(240, 'c') + "ArdoLAST"));  // 240: one more code
 }
 
 }  // namespace

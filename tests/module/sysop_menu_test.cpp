@@ -1,10 +1,13 @@
-// The sysop settings menu: the screen, the two values, saving and discarding.
+// The sysop settings: ZMBVIGMS.CNF as the module reads it at start-up, the
+// settings menu that shows the key and the trips per day, takes new ones,
+// and saves or discards them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/module_fixture.h"
 
 using ::testing::EndsWith;
+using ::testing::ExitedWithCode;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -29,7 +32,55 @@ Player& at_sysop_menu(Visit& v) {
     return p;
 }
 
-TEST(SysopMenu, ShowsBothValuesAndRefusesOtherWords) {
+TEST(Config, IsReadIntoKeyAndClampedTrips) {
+    const struct {
+        std::string file, key;  // the key the module must accept
+        int trips;
+    } cases[] = {
+        {"SYSOP\n15\n", "SYSOP", 15},
+        {"SYSOP\n2\n", "SYSOP", 3},
+        {"SYSOP\n31\n", "SYSOP", 30},
+        {"SYSOP\nabc\n", "SYSOP", 3},
+        {"SYSOP\n-4\n", "SYSOP", 3},
+        {"SYSOP\n12 trips\n", "SYSOP", 12},
+        {"SYSOP\n65551\n", "SYSOP", 15},  // held as a signed 16-bit value before the clamp
+        {"SYSOP\n99999999999999999999\n", "SYSOP", 3},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXY\n12\n", "ABCDEFGHIJKLMNOPQRS", 12},
+        {"BOSS\r\n12\r\n", "BOSS", 12},
+        {"BOSS \n12\n", "BOSS ", 12},
+        {"B\x01O\tSS\x1b\n1\a2\r\n", "BOSS", 12},  // control characters go wherever they stand
+        {"\xe9t\xe9\n12\n", "\xe9t\xe9", 12},
+        {"BOSS\n", "BOSS", 3},
+        {"BOSS", "BOSS", 3},
+        // A line over 249 characters goes on as the next: the trips line is its rest, not the 7.
+        {std::string(300, 'K') + "\n7\n", std::string(19, 'K'), 3},
+        {std::string("BOSS\0junk\x80\x81\n9\09\n", 16), "BOSS", 9},
+    };
+    for (const auto& c : cases) {
+        Visit v;
+        v.world.write("ZMBVIGMS.CNF", c.file);
+        Player& p = v.at_menu(0, c.key);
+        EXPECT_THAT(p.say("?"), EndsWith("Enter S for Sysop Menu...\nYour Command, Ardo? : "));
+        EXPECT_EQ(p.say("S"), menu_text(c.key, c.trips)) << c.file;
+        EXPECT_EQ(v.world.read("ZMBVIGMS.CNF"), c.file);  // reading never rewrites the file
+    }
+}
+
+// A settings file gone when the menu rereads it, or a folder where a save
+// would write it, stops the host.
+TEST(ConfigDeath, AMissingOrUnwritableFileStopsTheHost) {
+    for (const auto& [typed, message] :
+         {std::pair{"A", "ZMBVIGMS.CNF was not found.!"},
+          std::pair{"X", "ZMBVIGMS.CNF could not be opened for CNF saving!"}}) {
+        Visit v;
+        Player& p = at_sysop_menu(v);
+        v.world.remove("ZMBVIGMS.CNF");
+        if (typed[0] == 'X') v.world.mkdir("ZMBVIGMS.CNF");
+        EXPECT_EXIT(p.say(typed), ExitedWithCode(70), message);
+    }
+}
+
+TEST(SysopMenu, ShowsBothValuesTakesAKeyAndRefusesOtherWords) {
     Visit v;
     Player& p = at_sysop_menu(v);
     EXPECT_THAT(p.screen(), StartsWith("\x1b[2J"));
@@ -39,6 +90,19 @@ TEST(SysopMenu, ShowsBothValuesAndRefusesOtherWords) {
     for (const char* line : {"7", "45", "xx", "S", "4x", "X!"}) {
         EXPECT_EQ(p.say(line), std::string(kInvalid) + "Your Command, Ardo? : ") << line;
         EXPECT_EQ(p.substate(), 9) << line;
+    }
+    // A key keeps blanks and 19 characters; an empty line keeps the key.
+    const std::pair<const char*, const char*> typed[] = {
+        {"my  key", "my  key"},
+        {"", "my  key"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXY", "ABCDEFGHIJKLMNOPQRS"},
+        {"%s%n%d", "%s%n%d"},  // a key is data, never a format
+    };
+    for (const auto& [line, key] : typed) {
+        EXPECT_EQ(p.say("4"), "Key to access this menu: ");
+        EXPECT_THAT(p.screen(), EndsWith("Key to access this menu: \x1b[0;36;40m"));
+        EXPECT_EQ(p.substate(), 24);
+        EXPECT_EQ(p.say(line), menu_text(key, 10)) << line;
     }
 }
 
@@ -66,27 +130,10 @@ TEST(SysopMenu, TripsPerDayAreClampedAndActAtOnceForEveryone) {
     }
 }
 
-TEST(SysopMenu, KeyKeepsBlanksAndNineteenCharacters) {
-    Visit v;
-    Player& p = at_sysop_menu(v);
-    const std::pair<const char*, const char*> typed[] = {
-        {"my  key", "my  key"},
-        {"", "my  key"},  // an empty line keeps it
-        {"ABCDEFGHIJKLMNOPQRSTUVWXY", "ABCDEFGHIJKLMNOPQRS"},
-        {"%s%n%d", "%s%n%d"},  // a key is data, never a format
-    };
-    for (const auto& [line, key] : typed) {
-        EXPECT_EQ(p.say("4"), "Key to access this menu: ");
-        EXPECT_THAT(p.screen(), EndsWith("Key to access this menu: \x1b[0;36;40m"));
-        EXPECT_EQ(p.substate(), 24);
-        EXPECT_EQ(p.say(line), menu_text(key, 10)) << line;
-    }
-}
-
-// X saves and A discards, in either case; both return to the places.
+// X saves the settings in force as two lines and A puts the file's values
+// back, in either case; both return to the places.
 TEST(SysopMenu, SaveWritesTheFileDiscardPutsTheFileValuesBack) {
     for (const char* leave : {"X", "x", "A", "a"}) {
-        SCOPED_TRACE(leave);
         const bool save = leave[0] == 'X' || leave[0] == 'x';
         Visit v;
         Player& p = at_sysop_menu(v);
@@ -95,14 +142,14 @@ TEST(SysopMenu, SaveWritesTheFileDiscardPutsTheFileValuesBack) {
         p.say("DOOR KEY");
         p.say("5");
         p.say("15");
-        EXPECT_THAT(p.say(leave), HasSubstr("(1) Place one"));
+        EXPECT_THAT(p.say(leave), HasSubstr("(1) Place one")) << leave;
         EXPECT_EQ(p.substate(), 1);
-        EXPECT_EQ(v.world.read("ZMBVIGMS.CNF"), save ? "DOOR KEY\n15\n" : file);
+        EXPECT_EQ(v.world.read("ZMBVIGMS.CNF"), save ? "DOOR KEY\n15\n" : file) << leave;
         const std::string menu = p.text();
-        EXPECT_THAT(menu, HasSubstr(save ? "of your 15 trips" : "of your 10 trips"));
+        EXPECT_THAT(menu, HasSubstr(save ? "of your 15 trips" : "of your 10 trips")) << leave;
         // After a save the sysop no longer holds the key: no hint, no menu.
-        EXPECT_EQ(menu.find("for Sysop Menu") != std::string::npos, !save);
-        EXPECT_EQ(p.say("S").find(kInvalid) != std::string::npos, save);
+        EXPECT_EQ(menu.find("for Sysop Menu") != std::string::npos, !save) << leave;
+        EXPECT_EQ(p.say("S").find(kInvalid) != std::string::npos, save) << leave;
     }
 }
 

@@ -25,61 +25,54 @@ std::vector<uint8_t> area_bytes(const Player& p) {
     return std::vector<uint8_t>(p.area(), p.area() + zmb::kUserContextSize);
 }
 
+// "A9\nA10\n..." for x "A" from 9 to 10.
+std::string numbered(const std::string& x, int from, int to) {
+    std::string out;
+    for (int n = from; n <= to; ++n)
+        out += x + std::to_string(n) + "\n";
+    return out;
+}
+
 class UserContext : public ::testing::Test {
   protected:
     UserContext() {
         // Eight lines, a pause, four more: two slices before the pause.
-        for (const char* x : {"A", "B"}) {
-            std::string body = std::string("Vorn IGM Script: Script ").append(x) + "\n";
-            for (int n = 1; n <= 12; ++n) {
-                if (n == 9) body += "/PAUSE\n";
-                body.append(x).append(std::to_string(n)) += "\n";
-            }
-            world.write(std::string("QHYVIGMS/").append(x).append(".LOR"), body);
-        }
+        for (const char* x : {"A", "B"})
+            world.write(std::string("QHYVIGMS/") + x + ".LOR", std::string("Vorn IGM Script: ") +
+                                                                   x + "\n" + numbered(x, 1, 8) +
+                                                                   "/PAUSE\n" + numbered(x, 9, 12));
     }
     World world;
     Host host{world};
 };
 
 TEST_F(UserContext, TwoUsersInterleavedKeepTheirOwnState) {
-    Player& a = host.player(1);
-    Player& b = host.player(2);
-    a.set_record(PlayerBytes().name("Ardo").gold(111));
-    b.set_record(PlayerBytes().name("Bryn").gold(222));
-    a.set_area_i32(zmb::state::value(1).at, 1001);
-    b.set_area_i32(zmb::state::value(1).at, 2002);
-    a.set_area_i16(zmb::trip::trips_used.at, 3);
-    b.set_area_i16(zmb::trip::trips_used.at, 7);
-    a.run_script("QHYVIGMS\\A.LOR");
-    b.run_script("QHYVIGMS\\B.LOR");
+    Player* users[] = {&host.player(1), &host.player(2)};
+    const std::string names[] = {"A", "B"};
+    for (int i : {0, 1}) {
+        users[i]->set_record(PlayerBytes().name(names[i]).gold(111 * (i + 1)));
+        users[i]->set_area_i32(zmb::state::value(1).at, 1001 * (i + 1));
+        users[i]->set_area_i16(zmb::trip::trips_used.at, static_cast<int16_t>(3 + 4 * i));
+        users[i]->run_script("QHYVIGMS\\" + names[i] + ".LOR");
+    }
     host.pump();  // statuses alternate between the two channels
-
-    EXPECT_EQ(a.substate(), 5);
-    EXPECT_EQ(b.substate(), 5);
-    const std::string a_first = a.take_text();
-    const std::string b_first = b.take_text();
-    EXPECT_THAT(a_first, StartsWith("A1\nA2\nA3\nA4\nA5\nA6\nA7\nA8\n"));
-    EXPECT_THAT(a_first, Not(HasSubstr("B")));
-    EXPECT_THAT(b_first, StartsWith("B1\nB2\nB3\nB4\nB5\nB6\nB7\nB8\n"));
-    EXPECT_THAT(b_first, Not(HasSubstr("A")));
-
-    // Resume them in the other order.
-    b.say("");
-    a.say("");
-    EXPECT_THAT(a.text(), HasSubstr("A9\nA10\nA11\nA12\n"));
-    EXPECT_THAT(a.text(), Not(HasSubstr("B")));
-    EXPECT_THAT(b.text(), HasSubstr("B9\nB10\nB11\nB12\n"));
-    EXPECT_THAT(b.text(), Not(HasSubstr("A1")));
-
-    EXPECT_EQ(a.area_text(script_file.at), "QHYVIGMS\\A.LOR");
-    EXPECT_EQ(b.area_text(script_file.at), "QHYVIGMS\\B.LOR");
-    EXPECT_EQ(a.record().gold(), 111);
-    EXPECT_EQ(b.record().gold(), 222);
-    EXPECT_EQ(a.area_i32(zmb::state::value(1).at), 1001);
-    EXPECT_EQ(b.area_i32(zmb::state::value(1).at), 2002);
-    EXPECT_EQ(a.area_i16(zmb::trip::trips_used.at), 3);
-    EXPECT_EQ(b.area_i16(zmb::trip::trips_used.at), 7);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(users[i]->substate(), 5);
+        const std::string shown = users[i]->take_text();
+        EXPECT_THAT(shown, StartsWith(numbered(names[i], 1, 8)));
+        EXPECT_THAT(shown, Not(HasSubstr(names[1 - i])));
+    }
+    users[1]->say("");  // resumed in the other order
+    users[0]->say("");
+    for (int i : {0, 1}) {
+        const Player& u = *users[i];
+        EXPECT_THAT(u.text(), HasSubstr(numbered(names[i], 9, 12)));
+        EXPECT_THAT(u.text(), Not(HasSubstr(names[1 - i] + "1")));
+        EXPECT_EQ(u.area_text(script_file.at), "QHYVIGMS\\" + names[i] + ".LOR");
+        EXPECT_EQ(u.record().gold(), 111 * (i + 1));
+        EXPECT_EQ(u.area_i32(zmb::state::value(1).at), 1001 * (i + 1));
+        EXPECT_EQ(u.area_i16(zmb::trip::trips_used.at), 3 + 4 * i);
+    }
 }
 
 // A status that reaches the module for a user who already belongs to the
