@@ -849,7 +849,10 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
         greetings_.empty()
             ? 0
             : static_cast<double>(*std::max_element(greetings_.begin(), greetings_.end())) / 1000.0;
-    const char* mode = o_.burst ? "burst" : o_.interval <= 0 ? "fullspeed" : "route";
+    const char* mode = o_.burst           ? "burst"
+                       : o_.parked > 0    ? "parked"
+                       : o_.interval <= 0 ? "fullspeed"
+                                          : "route";
     if (o_.burst) {
         std::printf(
             "loadgen burst: %d connections at once, %d greeted, slowest greeting %.1f ms, "
