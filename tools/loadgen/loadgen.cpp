@@ -47,6 +47,7 @@ struct Options {
     bool burst = false;      // connect everyone at once, count the greetings, stop
     double ramp_rate = 200;  // new connections per second
     int signing_on = 64;     // callers in sign-on at once
+    int connecting = 8;      // connections not yet greeted, kept below the listen backlog
     std::string address = "127.0.0.1";
     int port = 0;            // attach to a running igmhost; 0 starts one
     int pid = 0;             // the attached igmhost, for its CPU and memory
@@ -73,6 +74,7 @@ const char* kUsage =
     "  --max-time S       the whole run stops after this (default 600)\n"
     "  --ramp-rate N      new connections per second (default 200)\n"
     "  --signing-on N     callers signing on at once (default 64)\n"
+    "  --connecting N     connections awaiting their greeting at once (default 8)\n"
     "  --port N           attach to the igmhost on this port instead of starting one\n"
     "  --address A        its address (default 127.0.0.1)\n"
     "  --pid N            the attached igmhost's process, for its CPU and RSS\n"
@@ -134,6 +136,8 @@ bool parse_options(int argc, char** argv, Options& o) {
             ok = parse_number(v, o.ramp_rate) && o.ramp_rate > 0;
         else if (arg == "--signing-on")
             ok = parse_int(v, o.signing_on) && o.signing_on > 0;
+        else if (arg == "--connecting")
+            ok = parse_int(v, o.connecting) && o.connecting > 0;
         else if (arg == "--port")
             ok = parse_int(v, o.port) && o.port > 0 && o.port < 65536;
         else if (arg == "--address")
@@ -235,7 +239,6 @@ const Step kRoute[] = {
     {"", kMenuPrompt},
     {"X", kGamePrompt},
 };
-static_assert(sizeof kRoute / sizeof kRoute[0] == 17);
 
 // A parked caller goes to the watchtower, whose /WAIT: holds it there;
 // when the wait is over it climbs up again.
@@ -288,6 +291,7 @@ double percentile(std::vector<Micros>& v, double p) {
 struct ProcessSample {
     double cpu_seconds = -1;  // user + system
     double rss_mb = -1;
+    double queued_seconds = -1;  // the main thread ready to run but waiting for a core
 };
 
 ProcessSample sample_process(int pid) {
@@ -308,6 +312,9 @@ ProcessSample sample_process(int pid) {
         }
         s.cpu_seconds = (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
     }
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+    double ran_ns = 0, queued_ns = 0;
+    if (schedstat >> ran_ns >> queued_ns) s.queued_seconds = queued_ns / 1e9;
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -468,7 +475,8 @@ class Run {
     std::mt19937 random_{1};
     std::string places_[4];  // the menu numbers of Place::inn, scribe, watch
     uint32_t started_ = 0;
-    int in_signon_ = 0;
+    int in_signon_ = 0;  // greeting included
+    int in_greeting_ = 0;
     int ready_ = 0;  // signed on and walking, or parked, or failed
     Micros ramp_start_ = 0, ready_at_ = 0, window_start_ = 0, window_end_ = 0;
     bool measuring_ = false;
@@ -546,6 +554,7 @@ void Run::start_connection(uint32_t i) {
     c.expect = "Name: ";
     c.sent_at = c.connect_at;
     ++in_signon_;
+    ++in_greeting_;
     arm(i, c.sent_at + seconds_us(o_.timeout));
 }
 
@@ -566,6 +575,7 @@ void Run::fail(uint32_t i, const char* what, long& counter) {
     const bool signing_on =
         c.phase == Phase::greeting || c.phase == Phase::signon || c.phase == Phase::connecting;
     if (signing_on) --in_signon_;
+    if (c.phase == Phase::greeting) --in_greeting_;
     mark_ready(c);
     c.phase = Phase::failed;
     ++c.gen;
@@ -731,6 +741,7 @@ void Run::prompt_arrived(uint32_t i, bool tired) {
     switch (c.phase) {
         case Phase::greeting:
             ++greeted_;
+            --in_greeting_;
             greetings_.push_back(took);
             if (o_.burst) {  // greeted: it holds its line until the end
                 --in_signon_;
@@ -832,6 +843,11 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
     const double cpu =
         a.cpu_seconds >= 0 && b.cpu_seconds >= 0 ? b.cpu_seconds - a.cpu_seconds : -1;
     const double cpu_pct = cpu >= 0 && seconds > 0 ? 100 * cpu / seconds : -1;
+    // Time igmhost could have run but other processes had the cores: on a
+    // shared machine its latencies are worth little when this is high.
+    const double queued_pct = a.queued_seconds >= 0 && b.queued_seconds >= 0 && seconds > 0
+                                  ? 100 * (b.queued_seconds - a.queued_seconds) / seconds
+                                  : -1;
     const double us_per_line =
         cpu >= 0 && lines_ > 0 ? 1e6 * cpu / static_cast<double>(lines_) : -1;
     const double lines_per_s = seconds > 0 ? static_cast<double>(lines_) / seconds : 0;
@@ -849,6 +865,12 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
         greetings_.empty()
             ? 0
             : static_cast<double>(*std::max_element(greetings_.begin(), greetings_.end())) / 1000.0;
+    // Other work on the machine shows in the figures: its load goes with them.
+    double load = -1;
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
     const char* mode = o_.burst           ? "burst"
                        : o_.parked > 0    ? "parked"
                        : o_.interval <= 0 ? "fullspeed"
@@ -856,20 +878,21 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
     if (o_.burst) {
         std::printf(
             "loadgen burst: %d connections at once, %d greeted, slowest greeting %.1f ms, "
-            "p50 %.1f ms; RSS %.1f MB; errors %ld\n",
-            total(), greeted_, g_max, percentile(greetings_, 0.5), b.rss_mb, errors_.total());
+            "p50 %.1f ms; RSS %.1f MB; errors %ld; load average %.2f\n",
+            total(), greeted_, g_max, percentile(greetings_, 0.5), b.rss_mb, errors_.total(), load);
     } else {
         std::printf(
             "loadgen: %d callers (+%d parked), interval %.2f s, %.1f s measured: %ld lines, "
-            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; igmhost CPU %.1f %%, "
+            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; igmhost CPU %.1f %% "
+            "(waiting for a core %.1f %%), "
             "%.0f us/line, RSS %.1f MB; sign-on %.1f s (greeting p50 %.1f ms, max %.1f ms; "
             "step p50 %.2f ms, p99 %.2f ms); "
             "routes %ld, callers with one: %d of %d; errors %ld (unexpected %ld, disconnects "
-            "%ld, timeouts %ld, connects %ld)\n",
+            "%ld, timeouts %ld, connects %ld); load average %.2f\n",
             o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99, max,
-            cpu_pct, us_per_line, b.rss_mb, ramp_s, percentile(greetings_, 0.5), g_max, s50, s99,
-            routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
-            errors_.disconnects, errors_.timeouts, errors_.connects);
+            cpu_pct, queued_pct, us_per_line, b.rss_mb, ramp_s, percentile(greetings_, 0.5), g_max,
+            s50, s99, routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
+            errors_.disconnects, errors_.timeouts, errors_.connects, load);
     }
     std::fflush(stdout);
     if (o_.csv.empty()) return;
@@ -886,15 +909,15 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "mode,callers,parked,interval_s,measured_s,lines,lines_per_s,p50_ms,p99_ms,"
             "max_ms,cpu_pct,cpu_us_per_line,rss_mb,signon_s,greeting_p50_ms,greeting_max_ms,"
             "signon_p50_ms,"
-            "signon_p99_ms,greeted,routes,callers_with_route,errors\n");
+            "signon_p99_ms,greeted,routes,callers_with_route,errors,load_average,queued_pct\n");
     }
     std::fprintf(f,
                  "%s,%d,%d,%.2f,%.1f,%ld,%.1f,%.3f,%.3f,%.3f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.3f,%."
                  "3f,%d,%ld,%d,"
-                 "%ld\n",
+                 "%ld,%.2f,%.1f\n",
                  mode, o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99,
                  max, cpu_pct, us_per_line, b.rss_mb, ramp_s, percentile(greetings_, 0.5), g_max,
-                 s50, s99, greeted_, routes_, walkers_done, errors_.total());
+                 s50, s99, greeted_, routes_, walkers_done, errors_.total(), load, queued_pct);
     std::fclose(f);
 }
 
@@ -909,13 +932,16 @@ int Run::go() {
     bool timed_out = false;
     for (;;) {
         Micros now = now_us();
-        // Ramp: new connections at the rate asked, with few signing on at once
-        // (a burst connects everyone at the start).
+        // Ramp: new connections at the rate asked, with few signing on and
+        // fewer still awaiting their greeting at once, so that the listen
+        // queue never overflows (a burst connects everyone at the start).
         while (started_ < callers_.size()) {
             const bool rate_ok =
                 o_.burst || static_cast<double>(started_) <
                                 o_.ramp_rate * static_cast<double>(now - ramp_start_) / 1e6 + 1;
-            if (!rate_ok || (!o_.burst && in_signon_ >= o_.signing_on)) break;
+            if (!rate_ok ||
+                (!o_.burst && (in_signon_ >= o_.signing_on || in_greeting_ >= o_.connecting)))
+                break;
             start_connection(started_++);
         }
         // Everyone on: the measured window starts.
@@ -1019,7 +1045,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         if (!host.start(o, o.max_users > 0 ? o.max_users : std::max(1, o.callers + o.parked))) {
-            host.stop(true);
+            host.stop(o.keep_world);
             return 1;
         }
         port = host.port();
