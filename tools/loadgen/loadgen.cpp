@@ -251,20 +251,19 @@ const Step kPark[] = {
 
 // ---- a caller ----
 
-enum class Phase { connecting, greeting, signon, route, park, parked, done, failed };
+enum class Phase { idle, greeting, signon, route, park, parked, done, failed };
 
 struct Caller {
     int fd = -1;
-    Phase phase = Phase::connecting;
+    Phase phase = Phase::idle;  // not connected yet
     int step = 0;
     std::string name;
     std::string expect;  // the prompt awaited, name filled in
     bool tired_possible = false;
     std::string screen;  // text since the last typed line: telnet and ANSI removed
     std::string out;     // bytes not yet taken by the socket
-    Micros sent_at = 0;
-    Micros connect_at = 0;
-    uint32_t gen = 0;  // timers of an older generation are stale
+    Micros sent_at = 0;  // when the last line was typed, or the connection opened
+    uint32_t gen = 0;    // timers of an older generation are stale
     int routes = 0;
     bool ready = false;  // signed on and walking, parked, or given up
     // Telnet and ANSI decoding state.
@@ -533,7 +532,11 @@ void Run::start_connection(uint32_t i) {
     char number[16];
     std::snprintf(number, sizeof number, "%05u", i + 1);
     c.name = o_.prefix + number;
-    c.connect_at = now_us();
+    c.phase = Phase::greeting;
+    c.expect = "Name: ";
+    c.sent_at = now_us();
+    ++in_signon_;
+    ++in_greeting_;
     c.fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -550,11 +553,6 @@ void Run::start_connection(uint32_t i) {
     ev.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP;
     ev.data.u32 = i;
     epoll_ctl(epoll_, EPOLL_CTL_ADD, c.fd, &ev);
-    c.phase = Phase::greeting;
-    c.expect = "Name: ";
-    c.sent_at = c.connect_at;
-    ++in_signon_;
-    ++in_greeting_;
     arm(i, c.sent_at + seconds_us(o_.timeout));
 }
 
@@ -572,8 +570,7 @@ void Run::fail(uint32_t i, const char* what, long& counter) {
                      c.name.c_str(), what, static_cast<int>(c.phase), c.step, c.expect.c_str(),
                      tail.c_str());
     }
-    const bool signing_on =
-        c.phase == Phase::greeting || c.phase == Phase::signon || c.phase == Phase::connecting;
+    const bool signing_on = c.phase == Phase::greeting || c.phase == Phase::signon;
     if (signing_on) --in_signon_;
     if (c.phase == Phase::greeting) --in_greeting_;
     mark_ready(c);
@@ -881,18 +878,23 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "p50 %.1f ms; RSS %.1f MB; errors %ld; load average %.2f\n",
             total(), greeted_, g_max, percentile(greetings_, 0.5), b.rss_mb, errors_.total(), load);
     } else {
+        char host[160] = "igmhost CPU and RSS unknown (no --pid)";
+        if (cpu_pct >= 0) {
+            std::snprintf(host, sizeof host,
+                          "igmhost CPU %.1f %% (waiting for a core %.1f %%), %.0f us/line, "
+                          "RSS %.1f MB",
+                          cpu_pct, queued_pct, us_per_line, b.rss_mb);
+        }
         std::printf(
             "loadgen: %d callers (+%d parked), interval %.2f s, %.1f s measured: %ld lines, "
-            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; igmhost CPU %.1f %% "
-            "(waiting for a core %.1f %%), "
-            "%.0f us/line, RSS %.1f MB; sign-on %.1f s (greeting p50 %.1f ms, max %.1f ms; "
-            "step p50 %.2f ms, p99 %.2f ms); "
-            "routes %ld, callers with one: %d of %d; errors %ld (unexpected %ld, disconnects "
-            "%ld, timeouts %ld, connects %ld); load average %.2f\n",
-            o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99, max,
-            cpu_pct, queued_pct, us_per_line, b.rss_mb, ramp_s, percentile(greetings_, 0.5), g_max,
-            s50, s99, routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
-            errors_.disconnects, errors_.timeouts, errors_.connects, load);
+            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; %s; sign-on %.1f s "
+            "(greeting p50 %.1f ms, max %.1f ms; step p50 %.2f ms, p99 %.2f ms); routes %ld, "
+            "callers with one: %d of %d; errors %ld (unexpected %ld, disconnects %ld, "
+            "timeouts %ld, connects %ld); load average %.2f\n",
+            o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99, max, host,
+            ramp_s, percentile(greetings_, 0.5), g_max, s50, s99, routes_, walkers_done, o_.callers,
+            errors_.total(), errors_.unexpected, errors_.disconnects, errors_.timeouts,
+            errors_.connects, load);
     }
     std::fflush(stdout);
     if (o_.csv.empty()) return;
@@ -1036,6 +1038,11 @@ int main(int argc, char** argv) {
     if (o.prefix.empty()) {
         // A started igmhost has a fresh world; a running one may know "load".
         o.prefix = o.port == 0 ? "load" : "ld" + std::to_string(getpid() % 100000) + "x";
+    }
+    in_addr probe{};
+    if (inet_pton(AF_INET, o.address.c_str(), &probe) != 1) {
+        std::fputs("loadgen: --address takes an IPv4 address such as 127.0.0.1\n", stderr);
+        return 2;
     }
     Host host;
     int port = o.port, pid = o.pid;
