@@ -428,7 +428,7 @@ class Host {
 // ---- the run ----
 
 struct Errors {
-    long unexpected = 0;   // text came, but not the prompt awaited
+    long unexpected = 0;   // text came, but not the whole prompt awaited (wrong or stalled)
     long disconnects = 0;  // the server closed or reset the call
     long timeouts = 0;     // nothing came
     long connects = 0;     // the connection itself failed
@@ -829,7 +829,7 @@ void Run::on_timer(uint32_t i) {
         if (c.screen.empty())
             fail(i, "no answer in time", errors_.timeouts);
         else
-            fail(i, "not the prompt awaited", errors_.unexpected);
+            fail(i, "text came but not the prompt awaited", errors_.unexpected);
         return;
     }
     type_next(i);
