@@ -326,8 +326,9 @@ ProcessSample sample_process(int pid) {
 class Host {
   public:
     bool start(const Options& o, int max_users) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = (fs::path(tmp && *tmp ? tmp : "/tmp") / "loadgen-XXXXXX").string();
+        // Under TMPDIR, or the system's temporary folder.
+        std::error_code no_tmp;
+        std::string pattern = (fs::temp_directory_path(no_tmp) / "loadgen-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) return fail("cannot make a scratch folder");
         scratch_ = pattern;
         world_ = scratch_ / "world";
