@@ -1,12 +1,14 @@
 # Front door: `make demo` runs igmhost with a demo world on this console,
 # `make test` builds and runs every test. Both install what is missing first.
+# `make load` puts LOAD_CALLERS telnet callers on a fresh igmhost for
+# LOAD_SECONDS and prints what it measured (docs/PERFORMANCE.md).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PORT ?= 2323
 CMAKE_FLAGS ?=
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build host test demo demo-reset serve bench fuzz format clean
+.PHONY: all deps configure build host test demo demo-reset serve bench load fuzz format clean
 
 DEMO_WORLD = $(BUILD)/demo-world
 # `make demo` is the console alone unless a port is asked for (make demo PORT=2323).
@@ -50,6 +52,17 @@ demo-reset: host
 
 bench: build
 	@$(BUILD)/script_bench
+
+# The default load: callers typing a line every LOAD_INTERVAL seconds on
+# average (0: at full speed); LOAD_ARGS passes more loadgen options.
+LOAD_CALLERS ?= 1000
+LOAD_SECONDS ?= 30
+LOAD_INTERVAL ?= 1
+LOAD_ARGS ?=
+load: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target zmb_vorn igmhost loadgen
+	@$(BUILD)/loadgen --callers $(LOAD_CALLERS) --duration $(LOAD_SECONDS) \
+	    --interval $(LOAD_INTERVAL) $(LOAD_ARGS)
 
 # The fuzz targets of fuzz/, each for FUZZ_SECONDS (a clang build of its own).
 FUZZ_SECONDS ?= 3600
