@@ -150,6 +150,7 @@ struct Listing {
     timespec changed{};
     bool reusable = false;
     std::vector<std::pair<std::string, unsigned char>> names;  // name, d_type
+    size_t last_returned = 0;  // where the next call of a search usually goes on
 };
 
 bool same_time(const timespec& a, const timespec& b) {
@@ -164,8 +165,7 @@ bool recent(const timespec& t, const timespec& now) {
     return gap < kMarginNs;
 }
 
-const Listing& listing_of(const std::string& dir, const std::string& file,
-                          const struct stat& folder) {
+Listing& listing_of(const std::string& dir, const std::string& file, const struct stat& folder) {
     static Listing cached;
     if (cached.reusable && cached.dir == dir && cached.file == file &&
         cached.device == folder.st_dev && cached.inode == folder.st_ino &&
@@ -209,11 +209,17 @@ bool find_after(const char* full_pattern, const char* after, file_info* info) {
     if (!resolve_dir(folder, &dir, &folder_stat)) return false;
     std::string base = dir.empty() ? "" : (dir.back() == '/' ? dir : dir + "/");
 
-    const Listing& listing = listing_of(dir, file, folder_stat);
+    Listing& listing = listing_of(dir, file, folder_stat);
     const std::string last = after;
-    auto at = std::upper_bound(
-        listing.names.begin(), listing.names.end(), last,
-        [](const std::string& a, const auto& entry) { return listed_before(a, entry.first); });
+    auto at = listing.names.begin();
+    if (listing.last_returned < listing.names.size() &&
+        listing.names[listing.last_returned].first == last) {
+        at += static_cast<std::ptrdiff_t>(listing.last_returned) + 1;
+    } else if (!last.empty()) {
+        at = std::upper_bound(
+            listing.names.begin(), listing.names.end(), last,
+            [](const std::string& a, const auto& entry) { return listed_before(a, entry.first); });
+    }
     // A regular file is one as listed; a link (or an entry of unknown type)
     // counts when what it leads to is one now.
     for (; at != listing.names.end(); ++at) {
@@ -227,6 +233,7 @@ bool find_after(const char* full_pattern, const char* after, file_info* info) {
         info->reserved[kLastAt] = 0;  // ends the search for fndnxt
         return false;
     }
+    listing.last_returned = static_cast<size_t>(at - listing.names.begin());
     const std::string& best = at->first;
     std::memcpy(info->name, best.c_str(), best.size() + 1);
     std::memcpy(info->reserved + kLastAt, best.c_str(), best.size() + 1);
