@@ -5,6 +5,7 @@
 // used as it is; otherwise the directory is searched for an entry whose name
 // matches ignoring case (the first in byte order when several do), and failing
 // that the spelling written is kept, so a new file gets the name as written.
+// A read opens the name as written first and searches only when that fails.
 // Everything lives in fixed buffers; a name that does not fit makes the open
 // fail (ENAMETOOLONG) instead of being cut into a different name.
 //
@@ -75,9 +76,32 @@ bool find_ignoring_case(const char* dir, const char* name, char* found, size_t f
     return any;
 }
 
-}  // namespace
+// The component of `length` characters at out[used] (out terminated after it)
+// keeps its spelling when it exists exactly; otherwise it takes that of an
+// entry of its folder (out[0..used)) matching it ignoring case, if any.
+void match_component(char* out, size_t used, size_t length) {
+    char component[kPathMax];
+    std::memcpy(component, out + used, length + 1);
+    const bool special = std::strcmp(component, ".") == 0 || std::strcmp(component, "..") == 0;
+    if (special || entry_exists(out)) return;
+    // The folder searched is what out holds before it (without the slash).
+    char dir[kPathMax];
+    size_t dir_length = used;
+    if (dir_length > 1 && out[dir_length - 1] == '/') --dir_length;
+    std::memcpy(dir, out, dir_length);
+    dir[dir_length] = '\0';
+    char found[kPathMax];
+    if (find_ignoring_case(dir, component, found, sizeof found)) {
+        // A match has the same length as the name written (same letters).
+        std::memcpy(out + used, found, length + 1);
+    }
+}
 
-const char* map_path(const char* dos_name, char* out, size_t out_size) {
+// The name with each run of separators as one `/`; with match_case, each
+// component that does not exist exactly takes the spelling of an entry that
+// matches it ignoring case. Both spellings have the same length, so a name
+// fits the buffer either way or neither.
+const char* spell_path(const char* dos_name, char* out, size_t out_size, bool match_case) {
     if (out == nullptr || out_size == 0) return nullptr;
     out[0] = '\0';
     if (dos_name == nullptr) return nullptr;
@@ -100,26 +124,9 @@ const char* map_path(const char* dos_name, char* out, size_t out_size) {
             out[0] = '\0';
             return nullptr;
         }
-        char component[kPathMax];
-        std::memcpy(component, p, length);
-        component[length] = '\0';
-
-        // The directory searched is what out holds so far (without the slash).
-        char dir[kPathMax];
-        size_t dir_length = used;
-        if (dir_length > 1 && out[dir_length - 1] == '/') --dir_length;
-        std::memcpy(dir, out, dir_length);
-        dir[dir_length] = '\0';
-
-        std::memcpy(out + used, component, length + 1);
-        const bool special = std::strcmp(component, ".") == 0 || std::strcmp(component, "..") == 0;
-        if (!special && !entry_exists(out)) {
-            char found[kPathMax];
-            if (find_ignoring_case(dir, component, found, sizeof found)) {
-                // A match has the same length as the name written (same letters).
-                std::memcpy(out + used, found, length + 1);
-            }
-        }
+        std::memcpy(out + used, p, length);
+        out[used + length] = '\0';
+        if (match_case) match_component(out, used, length);
         used += length;
         p += length;
         if (*p != '\0') {  // one slash for any run of separators
@@ -136,14 +143,21 @@ const char* map_path(const char* dos_name, char* out, size_t out_size) {
     return out;
 }
 
+}  // namespace
+
+const char* map_path(const char* dos_name, char* out, size_t out_size) {
+    return spell_path(dos_name, out, out_size, true);
+}
+
 namespace {
-// map_path for an open: false (errno set) when there is no usable name.
-bool map_for_open(const char* dos_name, char (&path)[kPathMax]) {
+// map_path (or with match_case false, the name as written) for an open:
+// false (errno set) when there is no usable name.
+bool map_for_open(const char* dos_name, char (&path)[kPathMax], bool match_case = true) {
     if (dos_name == nullptr || dos_name[0] == '\0') {
         errno = ENOENT;
         return false;
     }
-    if (map_path(dos_name, path, sizeof path) == nullptr) {
+    if (spell_path(dos_name, path, sizeof path, match_case) == nullptr) {
         errno = ENAMETOOLONG;
         return false;
     }
@@ -240,8 +254,8 @@ bool lands_in_world(const char* path) {
 }
 
 // open(2) of an already mapped path: never blocks, and returns a descriptor
-// only for a regular file (the non-blocking flag cleared again). -1 with
-// errno set otherwise; a non-regular file reads as ENOENT to a reader.
+// only for a regular file (still non-blocking, which a regular file ignores).
+// -1 with errno set otherwise; a non-regular file reads as ENOENT to a reader.
 int open_regular(const char* path, const OpenMode& mode) {
     if (mode.writes && !lands_in_world(path)) {
         log_refusal(path, "it leads out of the world folder");
@@ -260,12 +274,28 @@ int open_regular(const char* path, const OpenMode& mode) {
         errno = mode.writes ? EINVAL : ENOENT;
         return -1;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        close(fd);
+    return fd;
+}
+
+// The descriptor of a regular file for dos_name, or -1 (errno set). A read
+// tries the name as written first (separators made `/`): when that opens,
+// every component exists exactly, which is what the mapping would have kept;
+// only a failed open pays for the mapping, and retries when it spells the
+// name differently. A write maps first, so that it never creates a second
+// spelling of a file that exists.
+int open_by_name(const char* dos_name, const OpenMode& mode) {
+    char path[kPathMax];
+    if (mode.writes) return map_for_open(dos_name, path) ? open_regular(path, mode) : -1;
+    if (!map_for_open(dos_name, path, false)) return -1;
+    const int fd = open_regular(path, mode);
+    if (fd >= 0) return fd;
+    const int failure = errno;
+    char mapped[kPathMax];
+    if (!map_for_open(dos_name, mapped) || std::strcmp(mapped, path) == 0) {
+        errno = failure;
         return -1;
     }
-    return fd;
+    return open_regular(mapped, mode);
 }
 
 }  // namespace
@@ -277,13 +307,21 @@ void remember_world_folder() {
 std::FILE* open_file(const char* dos_name, const char* mode) {
     OpenMode open_mode;
     if (!parse_mode(mode, open_mode)) return nullptr;
-    char path[kPathMax];
-    if (!map_for_open(dos_name, path)) return nullptr;
-    const int fd = open_regular(path, open_mode);
+    const int fd = open_by_name(dos_name, open_mode);
     if (fd < 0) return nullptr;
-    std::FILE* file = fdopen(fd, open_mode.stdio);
+    // A stream blocks like any other: the flag only kept the open itself from waiting.
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE* file = nullptr;
+    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, open_mode.stdio);
     if (file == nullptr) close(fd);
     return file;
+}
+
+int open_for_reading(const char* dos_name) {
+    OpenMode mode;
+    mode.flags = O_RDONLY;
+    return open_by_name(dos_name, mode);
 }
 
 bool file_exists(const char* dos_name) {

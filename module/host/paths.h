@@ -12,7 +12,7 @@ inline constexpr size_t kPathMax = 512;
 
 // Maps dos_name into out (out_size bytes, always terminated) and returns out.
 // A component that does not exist keeps the spelling written, so new files
-// are created under the name as written.
+// are created under the name as written. Reads try the name as written first.
 const char* map_path(const char* dos_name, char* out, size_t out_size);
 
 // Takes the real path of the working directory as the world folder. Called
@@ -24,6 +24,10 @@ void remember_world_folder();
 // missing to a reader and an error to a writer. A mode that writes is
 // refused (and logged) when the file would land outside the world folder.
 std::FILE* open_file(const char* dos_name, const char* mode);
+
+// The same open for reading only, as a bare descriptor (for readers that keep
+// their own fixed buffer); -1 with errno set when open_file would fail.
+int open_for_reading(const char* dos_name);
 
 // True when the file can be opened for binary reading; closed again at once.
 bool file_exists(const char* dos_name);

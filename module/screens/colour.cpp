@@ -40,78 +40,9 @@ struct Translator {
     bool background_used = false;
 };
 
-// The output of one code (at most two sequences); empty for an unknown code.
-struct Piece {
-    std::array<char, 2 * 16> bytes{};
-    size_t length = 0;
-    void add(const char* s) {
-        const size_t n = std::strlen(s);
-        std::memcpy(bytes.data() + length, s, n);
-        length += n;
-    }
-};
-
-// The palette colour a code character names, or -1.
-int16_t foreground_code(char code) {
-    if (code == script::kSecondWhite) return 15;
-    const size_t at = script::kForegroundCodes.find(code);
-    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
-}
-
-int16_t background_code(char code) {
-    if (code >= 'a' && code <= 'z') code = static_cast<char>(code - 'a' + 'A');
-    const size_t at = script::kBackgroundCodes.find(code);
-    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
-}
-
-// Applies one code character to the state and returns what it outputs.
-Piece apply_code(Translator& t, char code) {
-    Piece piece;
-    if (int16_t fg = foreground_code(code); fg >= 0) {
-        t.foreground = fg;
-        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == script::kRandomForeground) {
-        t.foreground = static_cast<int16_t>(std::rand() % 15 + 1);
-        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (int16_t bg = background_code(code); bg >= 0) {
-        t.background = bg;
-        t.background_used = true;
-        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == script::kRandomBackground || code == script::kRandomBackground - 'A' + 'a') {
-        t.background = static_cast<int16_t>(std::rand() % 8);
-        t.background_used = true;
-        piece.add(ansi_colour_sequence(t.foreground, t.background, t.blink));
-    } else if (code == script::kReset) {  // reset: the blink toggle itself stays as it was
-        t.blink = 0;
-        piece.add("\x1b[0m");
-        piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
-    } else if (code == script::kBlinkToggle) {
-        t.background_used = true;
-        if (!t.blink_on) {
-            piece.add("\x1b[5m");
-            t.blink = 5;
-            t.blink_on = true;
-        } else {
-            piece.add("\x1b[0m");
-            piece.add(ansi_colour_sequence(t.foreground, t.background, 0));
-            t.blink = 0;
-            t.blink_on = false;
-        }
-    }
-    return piece;
-}
-
-}  // namespace
-
-int16_t ansi_foreground_index(int16_t colour) {
-    return (colour >= 0 && colour < 16) ? kForeground[static_cast<size_t>(colour)] : -1;
-}
-
-int16_t ansi_background_index(int16_t colour) {
-    return (colour >= 0 && colour < 8) ? kForeground[static_cast<size_t>(colour)] : -1;
-}
-
-char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attribute) {
+// ESC [ attribute ; foreground ; background m into out (at most 15 bytes, not
+// terminated); returns its length.
+size_t write_colour_sequence(char* out, int16_t foreground, int16_t background, int16_t attribute) {
     int f = ansi_foreground_index(foreground);
     int b = ansi_background_index(background);
     int a = -1;
@@ -126,7 +57,6 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
 
     // Every run of a display line builds several of these, so the digits are
     // written by hand rather than through snprintf.
-    char* out = buffers.sequence.data();
     size_t n = 0;
     auto put_number = [&](int v) {
         char digits[6];
@@ -146,7 +76,87 @@ char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attri
     if (f >= 0 && b >= 0) out[n++] = ';';
     if (b >= 0) put_number(b);
     out[n++] = 'm';
-    out[n] = '\0';
+    return n;
+}
+
+// The output of one code: at most two sequences, written where `out` points.
+struct Piece {
+    char* out;
+    size_t length = 0;
+    void add(const char* bytes, size_t n) {
+        std::memcpy(out + length, bytes, n);
+        length += n;
+    }
+    void add_colours(int16_t foreground, int16_t background, int16_t attribute) {
+        length += write_colour_sequence(out + length, foreground, background, attribute);
+    }
+};
+constexpr size_t kPieceRoom = 2 * 16;
+
+// The palette colour a code character names, or -1.
+int16_t foreground_code(char code) {
+    if (code == script::kSecondWhite) return 15;
+    const size_t at = script::kForegroundCodes.find(code);
+    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
+}
+
+int16_t background_code(char code) {
+    if (code >= 'a' && code <= 'z') code = static_cast<char>(code - 'a' + 'A');
+    const size_t at = script::kBackgroundCodes.find(code);
+    return at != std::string_view::npos ? static_cast<int16_t>(at) : -1;
+}
+
+// Applies one code character to the state and writes what it outputs into
+// `out` (kPieceRoom bytes); returns the length written.
+size_t apply_code(Translator& t, char code, char* out) {
+    Piece piece{out};
+    if (int16_t fg = foreground_code(code); fg >= 0) {
+        t.foreground = fg;
+        piece.add_colours(t.foreground, t.background, t.blink);
+    } else if (code == script::kRandomForeground) {
+        t.foreground = static_cast<int16_t>(std::rand() % 15 + 1);
+        piece.add_colours(t.foreground, t.background, t.blink);
+    } else if (int16_t bg = background_code(code); bg >= 0) {
+        t.background = bg;
+        t.background_used = true;
+        piece.add_colours(t.foreground, t.background, t.blink);
+    } else if (code == script::kRandomBackground || code == script::kRandomBackground - 'A' + 'a') {
+        t.background = static_cast<int16_t>(std::rand() % 8);
+        t.background_used = true;
+        piece.add_colours(t.foreground, t.background, t.blink);
+    } else if (code == script::kReset) {  // reset: the blink toggle itself stays as it was
+        t.blink = 0;
+        piece.add("\x1b[0m", 4);
+        piece.add_colours(t.foreground, t.background, 0);
+    } else if (code == script::kBlinkToggle) {
+        t.background_used = true;
+        if (!t.blink_on) {
+            piece.add("\x1b[5m", 4);
+            t.blink = 5;
+            t.blink_on = true;
+        } else {
+            piece.add("\x1b[0m", 4);
+            piece.add_colours(t.foreground, t.background, 0);
+            t.blink = 0;
+            t.blink_on = false;
+        }
+    }
+    return piece.length;
+}
+
+}  // namespace
+
+int16_t ansi_foreground_index(int16_t colour) {
+    return (colour >= 0 && colour < 16) ? kForeground[static_cast<size_t>(colour)] : -1;
+}
+
+int16_t ansi_background_index(int16_t colour) {
+    return (colour >= 0 && colour < 8) ? kForeground[static_cast<size_t>(colour)] : -1;
+}
+
+char* ansi_colour_sequence(int16_t foreground, int16_t background, int16_t attribute) {
+    char* out = buffers.sequence.data();
+    out[write_colour_sequence(out, foreground, background, attribute)] = '\0';
     return out;
 }
 
@@ -161,21 +171,30 @@ char* translate_colour_codes(const char* text) {
     auto fits = [&](size_t piece_length, bool closing_due) {
         return length + piece_length + (closing_due ? kClosingLength : 0) <= kMaxTranslation;
     };
-    for (size_t i = 0; text[i] != '\0'; ++i) {
-        if (text[i] != script::kColourMark) {
-            if (!fits(1, state.background_used)) break;
-            out[length++] = text[i];
+    for (const char* at = text; *at != '\0';) {
+        // Plain text up to the next code goes over in one copy, as far as it fits.
+        if (*at != script::kColourMark) {
+            const char* mark = std::strchr(at, script::kColourMark);
+            const size_t run = mark != nullptr ? static_cast<size_t>(mark - at) : std::strlen(at);
+            const size_t reserved = state.background_used ? kClosingLength : 0;
+            const size_t room = kMaxTranslation - reserved - length;
+            std::memcpy(out + length, at, run < room ? run : room);
+            length += run < room ? run : room;
+            if (run > room) break;
+            at += run;
             continue;
         }
-        if (text[i + 1] == '\0') break;  // a trailing backquote is dropped
+        if (at[1] == '\0') break;  // a trailing backquote is dropped
         const Translator before = state;
-        const Piece piece = apply_code(state, text[++i]);
-        if (!fits(piece.length, state.background_used)) {
+        char piece[kPieceRoom];
+        const size_t piece_length = apply_code(state, at[1], piece);
+        if (!fits(piece_length, state.background_used)) {
             state = before;  // the code is not shown, so it does not colour the close
             break;
         }
-        std::memcpy(out + length, piece.bytes.data(), piece.length);
-        length += piece.length;
+        std::memcpy(out + length, piece, piece_length);
+        length += piece_length;
+        at += 2;
     }
     if (state.background_used) {
         std::memcpy(out + length, kClosing, kClosingLength);

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "include/host_interface.h"
+#include "module/host/line_reader.h"
 #include "module/host/paths.h"
 #include "module/script/run_driver.h"
 
@@ -73,9 +74,12 @@ void write_all(std::FILE* f, const char* const (&lines)[N]) {
         std::fputs(line, f);
 }
 
-// One line of at most 249 characters; "" when the file has no more lines.
-void read_line(std::FILE* f, Line& line) {
-    if (std::fgets(line, sizeof line, f) == nullptr) line[0] = '\0';
+// The line at `at` of at most 249 characters ("" when the file has no more
+// lines); returns where the next one starts (-1 after the end).
+long read_line(LineReader& f, long at, Line& line) {
+    const long next = f.line_at(at, line, sizeof line);
+    if (next < 0) line[0] = '\0';
+    return next;
 }
 
 void remove_controls(Line& line) {
@@ -91,17 +95,16 @@ bool read_place(const char* file_name, Line& title, Line& script_name) {
     char path[32];
     const int n = std::snprintf(path, sizeof path, "QHYVIGMS\\%s", file_name);
     if (n < 0 || static_cast<size_t>(n) >= sizeof path) return false;
-    std::FILE* f = open_file(path, "rt");
-    if (f == nullptr) return false;
+    LineReader f(path);
+    if (!f) return false;
     Line header;
-    read_line(f, header);
+    long at = read_line(f, 0, header);
     const bool is_script = sameto("Vorn IGM Script", header) != 0;
     if (is_script) {
-        read_line(f, title);
-        read_line(f, script_name);
+        at = read_line(f, at, title);
+        read_line(f, at, script_name);
         remove_controls(script_name);
     }
-    std::fclose(f);
     return is_script && title[0] != '\0' && script_name[0] != '\0';
 }
 

@@ -11,7 +11,7 @@
 #include "module/data/context.h"
 #include "module/data/module_state.h"
 #include "module/data/player_record.h"
-#include "module/host/paths.h"
+#include "module/host/line_reader.h"
 #include "module/screens/colour.h"
 #include "module/script/interpreter.h"
 #include "module/script/loader.h"
@@ -161,7 +161,8 @@ void module_status() {
     }
 
     // Read only: a script the module may not write to is still a script.
-    OpenFile file(text(state::script_file), "r");
+    // One read of the file usually serves every line of the slice.
+    LineReader file(text(state::script_file));
     if (!file) {
         report_unusable_script();
         return;
@@ -169,13 +170,14 @@ void module_status() {
     char* line = script_buffers.line.data();
     for (int16_t lines = 1;; ++lines) {
         const int32_t offset = get(state::line_offset);
-        if (offset >= get(state::end_offset) || std::fseek(file.get(), offset, SEEK_SET) != 0 ||
-            std::fgets(line, kLineRoom, file.get()) == nullptr) {
+        const long next =
+            offset < get(state::end_offset) ? file.line_at(offset, line, kLineRoom) : -1;
+        if (next < 0) {
             file.close();
             end_script();
             return;
         }
-        set(state::line_offset, static_cast<int32_t>(std::ftell(file.get())));
+        set(state::line_offset, static_cast<int32_t>(next));
 
         const int16_t result = interpret_line(line);
         save_user_context();

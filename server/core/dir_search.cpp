@@ -3,14 +3,16 @@
 // regard to case against the folders that exist; the file part (wildcards
 // * and ?) is matched ignoring case. Only regular files whose names fit
 // 8.3 are found, in order of their names ignoring case. The search state lives in
-// file_info.reserved (the pattern and the last name returned); every call
-// lists the folder again, so nothing is held between calls.
+// file_info.reserved (the pattern and the last name returned). The host keeps
+// the last folder listing it made and reuses it while the folder is unchanged,
+// so a search through n files lists the folder once, not n times.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -79,14 +81,19 @@ std::vector<std::string> list_dir(const std::string& dir) {
     return names;
 }
 
+bool is_dir(const std::string& path, struct stat* st) {
+    return stat(path.empty() ? "." : path.c_str(), st) == 0 && S_ISDIR(st->st_mode);
+}
 bool is_dir(const std::string& path) {
     struct stat st {};
-    return stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return is_dir(path, &st);
 }
 
 // Resolves a folder path component by component: the exact name when it
-// exists, else the first (sorted) entry that equals it ignoring case.
-bool resolve_dir(const std::string& folder, std::string* out) {
+// exists, else the first (sorted) entry that equals it ignoring case. `found`
+// gets the stat of the folder resolved.
+bool resolve_dir(const std::string& folder, std::string* out, struct stat* found) {
+    bool exact = false;  // the last component was found as written: `found` holds its stat
     std::string path;
     size_t i = 0;
     if (!folder.empty() && folder[0] == '/') {
@@ -100,7 +107,8 @@ bool resolve_dir(const std::string& folder, std::string* out) {
         i = end + 1;
         if (part.empty() || part == ".") continue;
         std::string base = path.empty() ? "" : (path.back() == '/' ? path : path + "/");
-        if (part != ".." && !is_dir(base + part)) {
+        exact = part != ".." && is_dir(base + part, found);
+        if (part != ".." && !exact) {
             auto names = list_dir(path);
             std::sort(names.begin(), names.end());
             auto hit = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
@@ -115,7 +123,7 @@ bool resolve_dir(const std::string& folder, std::string* out) {
         path = base + part;
     }
     *out = path;
-    return true;
+    return exact || is_dir(path, found);
 }
 
 // Listing order: names ignoring case (as DOS names would sort), then by byte
@@ -129,6 +137,64 @@ bool listed_before(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// The 8.3 names of one folder that match one file pattern, in listing order,
+// with what readdir said each is. A listing is reused while the folder keeps
+// its identity and times; one made while the folder's last change was too
+// recent to tell from a later one in the same clock tick is not reused.
+struct Listing {
+    std::string dir;
+    std::string file;
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    timespec changed{};
+    bool reusable = false;
+    std::vector<std::pair<std::string, unsigned char>> names;  // name, d_type
+    size_t last_returned = 0;  // where the next call of a search usually goes on
+};
+
+bool same_time(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether `t` lies less than the clock's coarseness (with a wide margin) before `now`.
+bool recent(const timespec& t, const timespec& now) {
+    constexpr long long kMarginNs = 100'000'000;
+    const long long gap = (static_cast<long long>(now.tv_sec) - t.tv_sec) * 1'000'000'000LL +
+                          (now.tv_nsec - t.tv_nsec);
+    return gap < kMarginNs;
+}
+
+Listing& listing_of(const std::string& dir, const std::string& file, const struct stat& folder) {
+    static Listing cached;
+    if (cached.reusable && cached.dir == dir && cached.file == file &&
+        cached.device == folder.st_dev && cached.inode == folder.st_ino &&
+        same_time(cached.modified, folder.st_mtim) && same_time(cached.changed, folder.st_ctim)) {
+        return cached;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    cached.dir = dir;
+    cached.file = file;
+    cached.device = folder.st_dev;
+    cached.inode = folder.st_ino;
+    cached.modified = folder.st_mtim;
+    cached.changed = folder.st_ctim;
+    cached.reusable = !recent(folder.st_mtim, now) && !recent(folder.st_ctim, now);
+    cached.names.clear();
+    if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string name = e->d_name;
+            if (fits_8_3(name) && name_matches(file, name))
+                cached.names.emplace_back(std::move(name), e->d_type);
+        }
+        closedir(d);
+    }
+    std::sort(cached.names.begin(), cached.names.end(),
+              [](const auto& a, const auto& b) { return listed_before(a.first, b.first); });
+    return cached;
+}
+
 // The first matching 8.3 file name listed after `after` ("" = from the start).
 bool find_after(const char* full_pattern, const char* after, file_info* info) {
     std::string pattern = full_pattern;
@@ -139,25 +205,36 @@ bool find_after(const char* full_pattern, const char* after, file_info* info) {
     if (file.empty()) return false;
 
     std::string dir;
-    if (!resolve_dir(folder, &dir)) return false;
+    struct stat folder_stat {};
+    if (!resolve_dir(folder, &dir, &folder_stat)) return false;
     std::string base = dir.empty() ? "" : (dir.back() == '/' ? dir : dir + "/");
 
-    std::string best;
-    bool found = false;
-    for (const auto& name : list_dir(dir)) {
-        if (!fits_8_3(name) || !listed_before(after, name)) continue;
-        if (found && !listed_before(name, best)) continue;
-        if (!name_matches(file, name)) continue;
-        struct stat st {};
-        if (stat((base + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        best = name;
-        found = true;
+    Listing& listing = listing_of(dir, file, folder_stat);
+    const std::string last = after;
+    auto at = listing.names.begin();
+    if (listing.last_returned < listing.names.size() &&
+        listing.names[listing.last_returned].first == last) {
+        at += static_cast<std::ptrdiff_t>(listing.last_returned) + 1;
+    } else if (!last.empty()) {
+        at = std::upper_bound(
+            listing.names.begin(), listing.names.end(), last,
+            [](const std::string& a, const auto& entry) { return listed_before(a, entry.first); });
     }
-    if (!found) {
+    // A regular file is one as listed; a link (or an entry of unknown type)
+    // counts when what it leads to is one now.
+    for (; at != listing.names.end(); ++at) {
+        if (at->second == DT_REG) break;
+        if (at->second != DT_LNK && at->second != DT_UNKNOWN) continue;
+        struct stat st {};
+        if (stat((base + at->first).c_str(), &st) == 0 && S_ISREG(st.st_mode)) break;
+    }
+    if (at == listing.names.end()) {
         info->name[0] = 0;
         info->reserved[kLastAt] = 0;  // ends the search for fndnxt
         return false;
     }
+    listing.last_returned = static_cast<size_t>(at - listing.names.begin());
+    const std::string& best = at->first;
     std::memcpy(info->name, best.c_str(), best.size() + 1);
     std::memcpy(info->reserved + kLastAt, best.c_str(), best.size() + 1);
     return true;

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "server/core/core_state.h"
@@ -98,7 +99,13 @@ void prf(const char* format, ...) {
     if (!format) return;
     va_list args;
     va_start(args, format);
-    host::append_formatted(host::detail::core().output, format, args);
+    if (std::strcmp(format, "%s") == 0) {
+        // How a module sends its texts: appended as they are, no formatting pass.
+        const char* text = va_arg(args, const char*);
+        host::detail::core().output.append(text != nullptr ? text : "(null)");
+    } else {
+        host::append_formatted(host::detail::core().output, format, args);
+    }
     va_end(args);
 }
 

@@ -105,4 +105,40 @@ TEST_F(DirSearch, SearchesRunSideBySideAndEndForGood) {
     EXPECT_EQ(fndnxt(&first), 0);  // an ended search stays ended
 }
 
+// The host reuses a listing while the folder is unchanged; a change in the
+// middle of a search (once the folder is old enough for its times to tell)
+// is seen by the next call, as it would be by a fresh listing.
+TEST_F(DirSearch, AChangeInTheMiddleOfASearchIsSeen) {
+    struct Row {
+        const char* change;
+        void (*apply)();
+        Names expected;
+    };
+    const Row rows[] = {
+        {"added", [] { touch("D/C.LOR"); }, {"A.LOR", "C.LOR", "D.LOR", "E.LOR"}},
+        {"removed", [] { fs::remove("D/D.LOR"); }, {"A.LOR", "E.LOR"}},
+        {"became a folder",
+         [] {
+             fs::remove("D/D.LOR");
+             fs::create_directories("D/D.LOR");
+         },
+         {"A.LOR", "E.LOR"}},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all("D");
+        for (const char* name : {"D/A.LOR", "D/D.LOR", "D/E.LOR"})
+            touch(name);
+        // Older than the clock's coarseness: the first listing is kept.
+        usleep(150'000);
+        file_info info;
+        Names names;
+        for (int found = fnd1st(&info, "D\\*.LOR", 0); found; found = fndnxt(&info)) {
+            names.emplace_back(info.name);
+            if (names.size() == 1) row.apply();
+            if (names.size() > 10) break;
+        }
+        EXPECT_EQ(names, row.expected) << row.change;
+    }
+}
+
 }  // namespace
