@@ -55,6 +55,8 @@ size_t log_script_findings(const std::filesystem::path& world) {
 }
 
 std::vector<std::string> ScriptFailureWatch::feed(int channel, std::string_view bytes) {
+    if (static_cast<size_t>(channel) >= pending_.size())
+        pending_.resize(static_cast<size_t>(channel) + 1);
     std::string& pending = pending_[channel];
     pending += bytes;
     std::vector<std::string> lines;

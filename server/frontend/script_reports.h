@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,10 +20,14 @@ class ScriptFailureWatch {
     // Takes the next bytes sent to `channel`; returns one line per failure
     // they complete, e.g. "script QHYVIGMS\GONE.LOR not found".
     std::vector<std::string> feed(int channel, std::string_view bytes);
-    void forget(int channel) { pending_.erase(channel); }
+    void forget(int channel) {
+        if (static_cast<size_t>(channel) < pending_.size()) pending_[channel].clear();
+    }
 
   private:
-    std::map<int, std::string> pending_;  // per channel: text not yet matched
+    // Per channel, by number (a lookup per output, so no tree of thousands):
+    // text not yet matched.
+    std::vector<std::string> pending_;
 };
 
 }  // namespace frontend
