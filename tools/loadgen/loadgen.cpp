@@ -59,6 +59,8 @@ struct Options {
     std::string csv;         // a CSV row is appended here
     bool keep_world = false;
     unsigned seed = 1;
+    int trips = 0;       // the module's trips per day in the started world; 0 leaves its own
+    bool tired = false;  // measuring starts once every walker has used up its trips
 };
 
 const char* kUsage =
@@ -69,6 +71,9 @@ const char* kUsage =
     "                     drawn from 0.5*S..1.5*S; 0 types at full speed (default 1)\n"
     "  --duration S       seconds measured once everyone is on (default 10)\n"
     "  --min-routes N     measure on until every caller ended its route N times\n"
+    "  --trips N          the started world's trips per day (3-30; default: the module's)\n"
+    "  --tired            measure only once every walker has used up the day's trips,\n"
+    "                     so that lines are of one kind whatever the callers\n"
     "  --burst            connect every caller at once, count who is greeted, stop\n"
     "  --timeout S        a prompt later than this is an error (default 15)\n"
     "  --max-time S       the whole run stops after this (default 600)\n"
@@ -114,6 +119,10 @@ bool parse_options(int argc, char** argv, Options& o) {
             o.keep_world = true;
             continue;
         }
+        if (arg == "--tired") {
+            o.tired = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         std::string_view v = argv[++i];
         int seed = 0;
@@ -132,6 +141,8 @@ bool parse_options(int argc, char** argv, Options& o) {
             ok = parse_number(v, o.max_time) && o.max_time > 0;
         else if (arg == "--min-routes")
             ok = parse_int(v, o.min_routes) && o.min_routes >= 0;
+        else if (arg == "--trips")
+            ok = parse_int(v, o.trips) && o.trips >= 3 && o.trips <= 30;
         else if (arg == "--ramp-rate")
             ok = parse_number(v, o.ramp_rate) && o.ramp_rate > 0;
         else if (arg == "--signing-on")
@@ -260,10 +271,11 @@ struct Caller {
     std::string name;
     std::string expect;  // the prompt awaited, name filled in
     bool tired_possible = false;
-    std::string screen;  // text since the last typed line: telnet and ANSI removed
-    std::string out;     // bytes not yet taken by the socket
-    Micros sent_at = 0;  // when the last line was typed, or the connection opened
-    uint32_t gen = 0;    // timers of an older generation are stale
+    bool was_tired = false;  // turned away for want of trips at least once
+    std::string screen;      // text since the last typed line: telnet and ANSI removed
+    std::string out;         // bytes not yet taken by the socket
+    Micros sent_at = 0;      // when the last line was typed, or the connection opened
+    uint32_t gen = 0;        // timers of an older generation are stale
     int routes = 0;
     bool ready = false;  // signed on and walking, parked, or given up
     // Telnet and ANSI decoding state.
@@ -337,6 +349,11 @@ class Host {
                               o.igmhost + "' '" + o.make_world + "' '" + world_.string() +
                               "' >/dev/null";
         if (std::system(command.c_str()) != 0) return fail("cannot make the demo world");
+        if (o.trips > 0) {  // the module's settings: the sysop key, then the trips per day
+            std::ofstream config(world_ / "ZMBVIGMS.CNF");
+            config << "SYSOP\n" << o.trips << "\n";
+            if (!config.flush()) return fail("cannot write the module's settings");
+        }
         std::vector<std::string> args = {o.igmhost,
                                          "--world",
                                          world_.string(),
@@ -478,6 +495,7 @@ class Run {
     int in_signon_ = 0;  // greeting included
     int in_greeting_ = 0;
     int ready_ = 0;  // signed on and walking, or parked, or failed
+    int tired_ = 0;  // walkers turned away for want of trips at least once, or failed
     Micros ramp_start_ = 0, ready_at_ = 0, window_start_ = 0, window_end_ = 0;
     bool measuring_ = false;
     std::vector<Micros> latencies_, signon_, greetings_;
@@ -575,6 +593,8 @@ void Run::fail(uint32_t i, const char* what, long& counter) {
     if (signing_on) --in_signon_;
     if (c.phase == Phase::greeting) --in_greeting_;
     mark_ready(c);
+    if (!is_parker(i) && !c.was_tired) ++tired_;  // the window waits for it no more
+    c.was_tired = true;
     c.phase = Phase::failed;
     ++c.gen;
     if (c.fd >= 0) close(c.fd);
@@ -771,6 +791,8 @@ void Run::prompt_arrived(uint32_t i, bool tired) {
             }
             if (c.step == 1 && places_[1].empty()) learn_places(c.screen);
             if (tired) {
+                if (!c.was_tired) ++tired_;
+                c.was_tired = true;
                 c.step = step_of(c).tired_next;
             } else if (++c.step == static_cast<int>(std::size(kRoute))) {
                 c.step = 0;
@@ -871,6 +893,7 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
     }
     const char* mode = o_.burst           ? "burst"
                        : o_.parked > 0    ? "parked"
+                       : o_.tired         ? (o_.interval <= 0 ? "fullspeed-tired" : "route-tired")
                        : o_.interval <= 0 ? "fullspeed"
                                           : "route";
     if (o_.burst) {
@@ -887,15 +910,15 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
                           cpu_pct, queued_pct, us_per_line, b.rss_mb);
         }
         std::printf(
-            "loadgen: %d callers (+%d parked), interval %.2f s, %.1f s measured: %ld lines, "
+            "loadgen: %d callers (+%d parked), interval %.2f s%s, %.1f s measured: %ld lines, "
             "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; %s; sign-on %.1f s "
             "(greeting p50 %.1f ms, max %.1f ms; step p50 %.2f ms, p99 %.2f ms); routes %ld, "
             "callers with one: %d of %d; errors %ld (unexpected %ld, disconnects %ld, "
             "timeouts %ld, connects %ld); load average %.2f\n",
-            o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99, max, host,
-            ramp_s, percentile(greetings_, 0.5), g_max, s50, s99, routes_, walkers_done, o_.callers,
-            errors_.total(), errors_.unexpected, errors_.disconnects, errors_.timeouts,
-            errors_.connects, load);
+            o_.callers, o_.parked, o_.interval, o_.tired ? " (all tired)" : "", seconds, lines_,
+            lines_per_s, p50, p99, max, host, ramp_s, percentile(greetings_, 0.5), g_max, s50, s99,
+            routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
+            errors_.disconnects, errors_.timeouts, errors_.connects, load);
     }
     std::fflush(stdout);
     if (o_.csv.empty()) return;
@@ -947,8 +970,8 @@ int Run::go() {
                 break;
             start_connection(started_++);
         }
-        // Everyone on: the measured window starts.
-        if (!measuring_ && ready_ >= total()) {
+        // Everyone on (and tired, if asked): the measured window starts.
+        if (!measuring_ && ready_ >= total() && (!o_.tired || tired_ >= o_.callers)) {
             measuring_ = true;
             ready_at_ = now;
             window_start_ = now;
