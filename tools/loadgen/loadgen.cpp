@@ -978,6 +978,8 @@ int Run::go() {
             window_end_ = now + seconds_us(o_.duration);
             before = sample_process(pid_);
             if (o_.burst) break;
+            // For a profiler that should see only the measured lines.
+            std::fprintf(stderr, "loadgen: measuring for %.0f s from now\n", o_.duration);
         }
         if (measuring_ && now >= window_end_) {
             bool routes_met = true;
