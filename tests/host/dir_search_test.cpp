@@ -32,7 +32,8 @@ class DirSearch : public ::testing::Test {
         if (p.has_parent_path()) fs::create_directories(p.parent_path());
         std::ofstream(p) << "x";
     }
-    // Every name fnd1st/fndnxt return for the pattern, in order.
+    // Every name fnd1st/fndnxt return for the pattern, in order; the search
+    // then stays ended (a failed fnd1st leaves none open either).
     static std::vector<std::string> find_all(const char* pattern) {
         std::vector<std::string> names;
         file_info info;
@@ -41,6 +42,7 @@ class DirSearch : public ::testing::Test {
             names.emplace_back(info.name);
             if (names.size() > 100) break;  // a search that never ends
         }
+        EXPECT_EQ(fndnxt(&info), 0) << pattern;
         return names;
     }
     std::string dir_;
@@ -49,43 +51,34 @@ class DirSearch : public ::testing::Test {
 
 using Names = std::vector<std::string>;
 
-TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseInSortedOrderInAnyFolderCase) {
+TEST_F(DirSearch, MatchesTheFilePartIgnoringCaseSortedAndOnlyEightDotThreeFiles) {
     for (const char* name :
          {"QHYVIGMS/ZED.LOR", "QHYVIGMS/cave.lor", "QHYVIGMS/Abbey.Lor", "QHYVIGMS/NOTES.TXT",
-          "Deep/Er/ONE.LOR", "ZMBVIGMS.TXT", "ZMBVIGMS.DAT", "OTHER.TXT"})
+          "Deep/Er/ONE.LOR", "ZMBVIGMS.TXT", "ZMBVIGMS.DAT", "OTHER.TXT", "D/LONGNAME1.LOR",
+          "D/GOOD.LORD", "D/TWO.DOTS.LOR", "D/.HIDDEN", "D/EIGHTCHR.LOR", "D/NOEXT"})
         touch(name);
-    EXPECT_EQ(find_all("QHYVIGMS\\*.LOR"), (Names{"Abbey.Lor", "cave.lor", "ZED.LOR"}));
-    EXPECT_EQ(find_all("qhyvigms/c?ve.*"), (Names{"cave.lor"}));
-    EXPECT_EQ(find_all("deep\\ER\\*.LOR"), (Names{"ONE.LOR"}));
-    // Without a folder in the pattern: the current folder.
-    EXPECT_EQ(find_all("zmbvigms.*"), (Names{"ZMBVIGMS.DAT", "ZMBVIGMS.TXT"}));
-}
-
-TEST_F(DirSearch, ReturnsOnlyNamesThatFitEightDotThree) {
-    touch("D/LONGNAME1.LOR");  // 9 before the dot
-    touch("D/GOOD.LORD");      // 4 after it
-    touch("D/TWO.DOTS.LOR");   // a second dot
-    touch("D/.HIDDEN");        // nothing before the dot
-    touch("D/EIGHTCHR.LOR");   // exactly 8.3
-    touch("D/NOEXT");
     fs::create_directories("D/SUBDIR.LOR");  // folders are not files
-    EXPECT_EQ(find_all("D/*.LOR"), (Names{"EIGHTCHR.LOR"}));
-    EXPECT_EQ(find_all("D/*.*"), (Names{"EIGHTCHR.LOR", "NOEXT"}));
-    EXPECT_EQ(find_all("D/*"), (Names{"EIGHTCHR.LOR", "NOEXT"}));
-}
-
-TEST_F(DirSearch, NoMatchNoFolderEmptyOrOverlongPatternFindNothing) {
-    touch("QHYVIGMS/CAVE.TXT");
-    touch("ONE.LOR");
+    const std::string overlong = std::string(300, 'a') + "/*.LOR";
+    const std::pair<const char*, Names> searches[] = {
+        {"QHYVIGMS\\*.LOR", {"Abbey.Lor", "cave.lor", "ZED.LOR"}},
+        {"qhyvigms/c?ve.*", {"cave.lor"}},
+        {"deep\\ER\\*.LOR", {"ONE.LOR"}},
+        {"zmbvigms.*", {"ZMBVIGMS.DAT", "ZMBVIGMS.TXT"}},  // no folder: the current one
+        // Not 9 before the dot, 4 after it, a second dot or nothing before it.
+        {"D/*.LOR", {"EIGHTCHR.LOR"}},
+        {"D/*.*", {"EIGHTCHR.LOR", "NOEXT"}},
+        {"D/*", {"EIGHTCHR.LOR", "NOEXT"}},
+        {"QHYVIGMS\\*.BAK", {}},
+        {"NOWHERE\\*.LOR", {}},
+        {"QHYVIGMS\\", {}},
+        {"", {}},
+        {overlong.c_str(), {}},
+    };
+    for (const auto& [pattern, expected] : searches)
+        EXPECT_EQ(find_all(pattern), expected) << pattern;
     file_info info;
     std::memset(&info, 0, sizeof info);
-    EXPECT_EQ(fndnxt(&info), 0);  // no search begun
-    const std::string overlong = std::string(300, 'a') + "/*.LOR";
-    for (const char* pattern :
-         {"QHYVIGMS\\*.LOR", "NOWHERE\\*.LOR", "QHYVIGMS\\", "", overlong.c_str()}) {
-        EXPECT_EQ(fnd1st(&info, pattern, 0), 0) << pattern;
-        EXPECT_EQ(fndnxt(&info), 0) << pattern;
-    }
+    EXPECT_EQ(fndnxt(&info), 0) << "no search begun";
 }
 
 TEST_F(DirSearch, SearchesRunSideBySideAndEndForGood) {

@@ -76,10 +76,13 @@ TEST_F(TypedLine, SplitsAtBlanksAndRstrinGivesTheCleanedLineBack) {
         // Words beyond the limit stay in the line.
         {many_words, Words(host::kMaxWords, "w"), many_words},
     };
+    host::account(2).shared.age = 44;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.substr(0, 40));
         EXPECT_EQ(host::type_line(2, c.typed), 1);
-        EXPECT_EQ(seen.channel, 2);
+        EXPECT_EQ(seen.channel, 2);  // the channel selected for the call
+        EXPECT_EQ(usrptr, &host::user(2).shared);
+        EXPECT_EQ(usaptr->age, 44);
         EXPECT_EQ(seen.words, c.words);
         EXPECT_EQ(seen.first_word_in_input, c.words.empty() ? "" : c.words[0]);  // split in place
         EXPECT_EQ(seen.joined, c.joined);
@@ -98,14 +101,6 @@ TEST_F(TypedLine, ReturnsTheInputRoutinesResultOrMinusOneWithoutOne) {
     host::user(1).shared.current_module = 999;
     EXPECT_EQ(host::type_line(1, "hello"), -1);
     EXPECT_EQ(seen.calls, 0);
-}
-
-TEST_F(TypedLine, SelectsTheChannelForTheCall) {
-    host::account(3).shared.age = 44;
-    host::type_line(3, "x");
-    EXPECT_EQ(usrnum, 3);
-    EXPECT_EQ(usrptr, &host::user(3).shared);
-    EXPECT_EQ(usaptr->age, 44);
 }
 
 }  // namespace
