@@ -13,34 +13,22 @@
 #include <vector>
 
 #include "checker/checker.h"
+#include "tests/support/shared.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A world folder with its script folder QHYVIGMS, removed at the end.
-class Folder {
-  public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "igmcheck-test-XXXXXX").string();
-        root_ = mkdtemp(pattern.data());
-        fs::create_directories(root_ / "QHYVIGMS");
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    Folder(const Folder&) = delete;
-    const fs::path& root() const { return root_; }
+// A scratch world folder, removed at the end.
+struct Folder {
+    const fs::path root = test::make_scratch_dir("igmcheck-test");
+    ~Folder() { fs::remove_all(root); }
     fs::path write(const fs::path& relative, std::string_view bytes) const {
-        const fs::path path = root_ / relative;
+        const fs::path path = root / relative;
         fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
-
-  private:
-    fs::path root_;
 };
 
 // Each finding, as "FILE:LINE:COLUMN: severity: message" ("LINE:..." when it
@@ -173,7 +161,7 @@ TEST(CheckerWorld, MenuLinesOfAPlace) {
         Folder folder;
         folder.write("ZMB_VORN.NEW", "Vorn IGM Script: News\nNothing new.\n");
         folder.write(std::string("QHYVIGMS/") + c.file, c.text);
-        expect_starts(checker::check_world(folder.root(), checker::Naming::module), c.expected,
+        expect_starts(checker::check_world(folder.root, checker::Naming::module), c.expected,
                       std::string("QHYVIGMS\\") + c.file);
     }
 }
@@ -189,7 +177,7 @@ TEST(CheckerWorld, SideTripsAndNewsAndTheCleanDemoWorld) {
     folder.write("QHYVIGMS/BROKEN.LOR", "Pool\n");
     folder.write("QHYVIGMS/LOST.LOR", "Vorn IGM Script: Lost\nLost\n\nNobody comes here.\n");
     expect_starts(
-        checker::check_world(folder.root(), checker::Naming::module),
+        checker::check_world(folder.root, checker::Naming::module),
         "QHYVIGMS\\BROKEN.LOR:1:1: error: the header must begin with 'Vorn IGM Script: '\n"
         "QHYVIGMS\\CAVE.LOR:7:7: error: 'NOTES.TXT' is not in the script folder: /LOAD: "
         "shows the player 'could not be found' (it lies in the world folder\n"
@@ -206,7 +194,7 @@ TEST(CheckerWorld, SideTripsAndNewsAndTheCleanDemoWorld) {
 TEST(Igmcheck, ExitStatusTellsCleanWarningsAndErrors) {
     Folder folder;
     const auto run = [&](const std::string& arguments, std::string* output = nullptr) {
-        const std::string out = (folder.root() / "igmcheck.out").string();
+        const std::string out = (folder.root / "igmcheck.out").string();
         const int raw = std::system(
             (std::string(IGMCHECK_PATH) + " " + arguments + " >" + out + " 2>&1").c_str());
         std::ifstream in(out);
@@ -224,7 +212,7 @@ TEST(Igmcheck, ExitStatusTellsCleanWarningsAndErrors) {
     EXPECT_NE(output.find(broken.string() + ":4:1: error: label ';X' does not appear after"),
               std::string::npos)
         << output;
-    EXPECT_EQ(run("--world " + folder.root().string()), 2);
+    EXPECT_EQ(run("--world " + folder.root.string()), 2);
     EXPECT_EQ(run(""), 2);
     EXPECT_EQ(run("--frob x"), 2);
 }
