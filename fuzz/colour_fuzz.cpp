@@ -9,8 +9,7 @@
 #include "module/screens/colour.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::make_world("colour", {});
-    fuzz::start_module(init__zmb_vorn);
+    fuzz::start("colour", init__zmb_vorn);
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // The fuzz host: the host core, a stand-in game, a scratch world put back
 // before every input, fixed random numbers and clock, and for a loaded
-// plug-in a copy of its writable data taken after start-up and put back too.
+// plug-in a copy of its data taken after start-up and put back too.
 #include "fuzz/fuzz_host.h"
 
 #include <dlfcn.h>
@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include "include/host_interface.h"
 #include "include/record_layout.h"
@@ -37,30 +38,19 @@ int module_number = 0;
 fs::path world;
 fs::path fuzzer_directory;  // where the fuzzer started: its paths are relative to it
 std::map<fs::path, std::string> remembered;  // relative path -> bytes
+std::set<fs::path> remembered_folders;       // the folders that hold them
 
-module_descriptor game = {"KXPVORN fuzz game",
-                          nullptr,
-                          [] { return 1; },
-                          [] {},
-                          nullptr,
-                          nullptr,
-                          nullptr,
-                          nullptr,
-                          nullptr,
-                          nullptr};
+module_descriptor game{};  // the stand-in game: a line or a status for it changes nothing
 
 std::string read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// ---- the loaded plug-in's writable data ----
+// ---- the loaded plug-in's .data and .bss ----
 
-struct Span {
-    uintptr_t begin, end;
-};
 struct Saved {
-    uintptr_t begin;
+    uint64_t* at;
     std::vector<uint64_t> words;
 };
 std::vector<Saved> saved_data;
@@ -75,83 +65,38 @@ __attribute__((no_sanitize("address"))) void copy_words(uint64_t* to, const uint
         out[i] = in[i];
 }
 
-// Address range of a section of the ELF file, relative to its load address.
-Span section_span(const std::string& path, const char* wanted) {
+// Keeps the plug-in's .data and .bss as they are now, in whole aligned
+// words: the module's variables. The coverage counters, which belong to the
+// fuzzer, have a section of their own.
+void save_plugin_data(void* handle, const std::string& path) {
+    link_map* map = nullptr;
     const std::string file = read_file(path);
-    if (file.size() < sizeof(Elf64_Ehdr)) return {0, 0};
-    Elf64_Ehdr header;
-    std::memcpy(&header, file.data(), sizeof header);
+    Elf64_Ehdr header{};
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && file.size() >= sizeof header)
+        std::memcpy(&header, file.data(), sizeof header);
     auto section = [&](size_t i) {
         Elf64_Shdr s{};
-        size_t at = header.e_shoff + i * sizeof s;
+        const size_t at = header.e_shoff + i * sizeof s;
         if (at + sizeof s <= file.size()) std::memcpy(&s, file.data() + at, sizeof s);
         return s;
     };
     const Elf64_Shdr names = section(header.e_shstrndx);
     for (size_t i = 0; i < header.e_shnum; ++i) {
         const Elf64_Shdr s = section(i);
-        if (names.sh_offset + s.sh_name < file.size() &&
-            std::strcmp(file.c_str() + names.sh_offset + s.sh_name, wanted) == 0)
-            return {s.sh_addr, s.sh_addr + s.sh_size};
+        const size_t name = names.sh_offset + s.sh_name;
+        if (name >= file.size() || (std::strcmp(file.c_str() + name, ".data") != 0 &&
+                                    std::strcmp(file.c_str() + name, ".bss") != 0))
+            continue;
+        const uintptr_t begin = (map->l_addr + s.sh_addr + 7) & ~uintptr_t{7};
+        const uintptr_t end = (map->l_addr + s.sh_addr + s.sh_size) & ~uintptr_t{7};
+        Saved saved{reinterpret_cast<uint64_t*>(begin), std::vector<uint64_t>((end - begin) / 8)};
+        copy_words(saved.words.data(), saved.at, saved.words.size());
+        saved_data.push_back(std::move(saved));
     }
-    return {0, 0};
-}
-
-// Keeps the plug-in's writable segments, less what is read-only after
-// relocation and less the coverage counters, which belong to the fuzzer.
-void save_plugin_data(void* handle, const std::string& path) {
-    link_map* map = nullptr;
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return;
-    struct Search {
-        uintptr_t base;
-        std::vector<Span> writable, excluded;
-    } search{map->l_addr, {}, {}};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            auto* s = static_cast<Search*>(data);
-            if (info->dlpi_addr != s->base) return 0;
-            for (int i = 0; i < info->dlpi_phnum; ++i) {
-                const ElfW(Phdr)& p = info->dlpi_phdr[i];
-                const Span span{s->base + p.p_vaddr, s->base + p.p_vaddr + p.p_memsz};
-                if (p.p_type == PT_LOAD && (p.p_flags & PF_W)) s->writable.push_back(span);
-                if (p.p_type == PT_GNU_RELRO) s->excluded.push_back(span);
-            }
-            return 1;
-        },
-        &search);
-    const Span counters = section_span(path, "__sancov_cntrs");
-    if (counters.end > counters.begin)
-        search.excluded.push_back({search.base + counters.begin, search.base + counters.end});
-
-    for (const Span& w : search.writable) {
-        // Cut the excluded spans out, keeping whole aligned words.
-        std::vector<Span> pieces{w};
-        for (const Span& x : search.excluded) {
-            std::vector<Span> next;
-            for (const Span& p : pieces) {
-                if (x.end <= p.begin || x.begin >= p.end) {
-                    next.push_back(p);
-                    continue;
-                }
-                if (x.begin > p.begin) next.push_back({p.begin, x.begin});
-                if (x.end < p.end) next.push_back({x.end, p.end});
-            }
-            pieces = next;
-        }
-        for (const Span& p : pieces) {
-            const uintptr_t begin = (p.begin + 7) & ~uintptr_t{7};
-            const uintptr_t end = p.end & ~uintptr_t{7};
-            if (end <= begin) continue;
-            Saved s{begin, std::vector<uint64_t>((end - begin) / 8)};
-            copy_words(s.words.data(), reinterpret_cast<const uint64_t*>(begin), s.words.size());
-            saved_data.push_back(std::move(s));
-        }
+    if (saved_data.empty()) {
+        std::fprintf(stderr, "fuzz host: no .data or .bss found in %s\n", path.c_str());
+        std::abort();
     }
-}
-
-void restore_plugin_data() {
-    for (const Saved& s : saved_data)
-        copy_words(reinterpret_cast<uint64_t*>(s.begin), s.words.data(), s.words.size());
 }
 
 // ---- the world ----
@@ -183,28 +128,44 @@ void prepare_channel() {
     a.keys.clear();
 }
 
-}  // namespace
-
-std::vector<std::string_view> split_parts(std::string_view data) {
-    constexpr std::string_view kSeparator = "\n~~\n";
-    std::vector<std::string_view> parts;
-    for (size_t at; (at = data.find(kSeparator)) != std::string_view::npos;) {
-        parts.push_back(data.substr(0, at));
-        data.remove_prefix(at + kSeparator.size());
+void remember_world() {
+    for (const auto& entry : fs::recursive_directory_iterator(world)) {
+        if (!entry.is_regular_file()) continue;
+        const fs::path relative = entry.path().lexically_relative(world);
+        remembered[relative] = read_file(entry.path());
+        for (fs::path p = relative.parent_path(); !p.empty(); p = p.parent_path())
+            remembered_folders.insert(p);
     }
-    parts.push_back(data);
-    return parts;
 }
 
-std::vector<std::string_view> split_lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const size_t at = text.find('\n');
-        lines.push_back(text.substr(0, at));
-        if (at == std::string_view::npos) break;
-        text.remove_prefix(at + 1);
+void restore_world() {
+    std::vector<fs::path> extra;
+    for (const auto& entry : fs::recursive_directory_iterator(world)) {
+        const fs::path relative = entry.path().lexically_relative(world);
+        if (entry.is_regular_file() ? remembered.count(relative) == 0
+                                    : entry.is_symlink() || !entry.is_directory() ||
+                                          remembered_folders.count(relative) == 0)
+            extra.push_back(entry.path());
     }
-    return lines;
+    for (const fs::path& p : extra) {
+        std::error_code ignored;
+        fs::remove_all(p, ignored);
+    }
+    for (const auto& [path, bytes] : remembered) {
+        if (read_file(world / path) != bytes) write_file(path.string(), bytes);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> pieces;
+    for (size_t at; (at = text.find(separator)) != std::string_view::npos;) {
+        pieces.push_back(text.substr(0, at));
+        text.remove_prefix(at + separator.size());
+    }
+    pieces.push_back(text);
+    return pieces;
 }
 
 void write_file(const std::string& relative, std::string_view bytes) {
@@ -216,59 +177,23 @@ void write_file(const std::string& relative, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
 }
 
-void make_world(std::string_view target,
-                const std::vector<std::pair<std::string, std::string>>& places) {
+void start(std::string_view target, void (*linked_init)(), const char* plugin_path,
+           const std::vector<std::pair<std::string, std::string>>& places) {
     world = fs::temp_directory_path() /
             ("far-reaches-fuzz-" + std::string(target) + "-" + std::to_string(getpid()));
     fuzzer_directory = fs::current_path();
     fs::remove_all(world);
-    fs::create_directories(world);
+    fs::create_directories(world / "QHYVIGMS");
     std::atexit([] {
         std::error_code ignored;
         fs::remove_all(world, ignored);
     });
     write_file("KXPVORN/PLAYER.DAT", player_record());
     write_file("TEMP1.TMP", "KXPVORN\n0\n");
-    fs::create_directories(world / "QHYVIGMS");
     for (const auto& [name, text] : places)
         write_file("QHYVIGMS/" + name, text);
-}
 
-void remember_world() {
-    remembered.clear();
-    for (const auto& entry : fs::recursive_directory_iterator(world)) {
-        if (!entry.is_regular_file()) continue;
-        remembered[entry.path().lexically_relative(world)] = read_file(entry.path());
-    }
-}
-
-void restore_world() {
-    std::vector<fs::path> extra;
-    for (const auto& entry : fs::recursive_directory_iterator(world)) {
-        const fs::path relative = entry.path().lexically_relative(world);
-        if (entry.is_regular_file() && remembered.count(relative) != 0) continue;
-        if (entry.is_directory() && !entry.is_symlink()) {
-            bool holds_remembered = false;
-            for (const auto& [path, bytes] : remembered)
-                holds_remembered |= path.string().starts_with(relative.string() + "/");
-            if (holds_remembered) continue;
-        }
-        extra.push_back(entry.path());
-    }
-    for (const fs::path& p : extra) {
-        std::error_code ignored;
-        fs::remove_all(p, ignored);
-    }
-    for (const auto& [path, bytes] : remembered) {
-        if (read_file(world / path) != bytes) write_file(path.string(), bytes);
-    }
-}
-
-namespace {
-
-// Host set-up before a module starts: quiet log, catastro back to the
-// target, the stand-in game and its IGMLIST.DAT entry.
-void prepare_host() {
+    fs::current_path(world);
     host::set_log_sink([](std::string_view) {});
     // FUZZ_SHOW=1 shows the player's screen, to see what an input does.
     static const bool show = std::getenv("FUZZ_SHOW") != nullptr;
@@ -279,54 +204,48 @@ void prepare_host() {
     host::set_clock(kFixedTime);
     host::init(kChannels);
     prepare_channel();
+    game.input = [] { return 1; };
+    game.status = [] {};
     const int game_number = host::add_module(&game, "KXPVORN");
     write_file("IGMLIST.DAT", "KXPVORN\n" + std::to_string(game_number) + "\nK-VORN\n");
     host::set_definition_name("ZMB_VORN.MDF", "Far Reaches");
-}
-
-}  // namespace
-
-void start_module(const std::string& plugin_path) {
-    fs::current_path(world);
-    prepare_host();
-    std::string error;
-    module_number = host::load_module(plugin_path, &error);
-    if (module_number < 0) {
-        std::fprintf(stderr, "fuzz host: %s\n", error.c_str());
-        std::abort();
+    if (linked_init != nullptr) {
+        linked_init();
+        module_number = host::module_count() - 1;
+    } else {
+        std::string error;
+        module_number = host::load_module(plugin_path, &error);
+        if (module_number < 0) {
+            std::fprintf(stderr, "fuzz host: %s\n", error.c_str());
+            std::abort();
+        }
+        save_plugin_data(host::module(module_number)->handle, plugin_path);
     }
-    save_plugin_data(host::module(module_number)->handle, plugin_path);
     remember_world();
     fs::current_path(fuzzer_directory);
 }
 
-void start_module(void (*linked_init)()) {
+void in_world(const std::function<void()>& steps) {
     fs::current_path(world);
-    prepare_host();
-    linked_init();
-    module_number = host::module_count() - 1;
-    remember_world();
-    fs::current_path(fuzzer_directory);
-}
-
-InWorld::InWorld() {
-    fs::current_path(world);
-    restore_plugin_data();
+    for (const Saved& s : saved_data)
+        copy_words(s.at, s.words.data(), s.words.size());
     restore_world();
     host::init(kChannels);
     prepare_channel();
     host::counters() = {};
     host::set_clock(kFixedTime);
     rand_state = kRandSeed;
-}
-
-InWorld::~InWorld() {
+    try {
+        steps();
+    } catch (const Catastro&) {
+    }
     fs::current_path(fuzzer_directory);
 }
 
-void hand_over() {
+void arrive() {
     host::user(kChannel).shared.current_module = module_number;
     host::user(kChannel).shared.substate = 0;
+    type("");
 }
 
 void type(std::string_view line) {

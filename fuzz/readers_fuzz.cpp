@@ -11,30 +11,26 @@
 #include "module/data/config.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::make_world("readers", {});
-    fuzz::start_module(init__zmb_vorn);
+    fuzz::start("readers", init__zmb_vorn);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parts = fuzz::split_parts({reinterpret_cast<const char*>(data), size});
-    const fuzz::InWorld in_world;
-    const char* files[] = {"ZMBVIGMS.CNF", "TEMP1.TMP", "IGMLIST.DAT"};
-    for (size_t i = 0; i < std::size(files); ++i) {
-        if (i < parts.size())
-            fuzz::write_file(files[i], parts[i]);
-        else
-            std::filesystem::remove(files[i]);
-    }
-    try {
-        zmb::read_config();
-    } catch (const fuzz::Catastro&) {
-    }
-    try {
-        fuzz::hand_over();
-        fuzz::type("");   // the arrival reads the hand-off file
+    const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});
+    fuzz::in_world([&] {
+        const char* files[] = {"ZMBVIGMS.CNF", "TEMP1.TMP", "IGMLIST.DAT"};
+        for (size_t i = 0; i < std::size(files); ++i) {
+            if (i < parts.size())
+                fuzz::write_file(files[i], parts[i]);
+            else
+                std::filesystem::remove(files[i]);
+        }
+        try {
+            zmb::read_config();
+        } catch (const fuzz::Catastro&) {  // the player still arrives
+        }
+        fuzz::arrive();   // the arrival reads the hand-off file
         fuzz::type("X");  // the way back reads IGMLIST.DAT
-    } catch (const fuzz::Catastro&) {
-    }
+    });
     return 0;
 }

@@ -13,25 +13,21 @@ constexpr const char* kPlaceHeader = "Vorn IGM Script: Fuzz\nThe fuzzed place\nF
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::make_world("script", {{"FUZZ.LOR", kPlaceHeader}});
-    fuzz::start_module(ZMB_MODULE_PATH);
+    fuzz::start("script", nullptr, ZMB_MODULE_PATH, {{"FUZZ.LOR", kPlaceHeader}});
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parts = fuzz::split_parts({reinterpret_cast<const char*>(data), size});
-    const fuzz::InWorld in_world;
-    fuzz::write_file("QHYVIGMS/FUZZ.LOR", std::string(kPlaceHeader).append(parts[0]));
-    try {
-        fuzz::hand_over();
-        fuzz::type("");   // the arrival: the menu of places
+    const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});
+    fuzz::in_world([&] {
+        fuzz::write_file("QHYVIGMS/FUZZ.LOR", std::string(kPlaceHeader).append(parts[0]));
+        fuzz::arrive();   // the menu of places
         fuzz::type("1");  // the one place
-        if (parts.size() > 1) {
-            const auto lines = fuzz::split_lines(parts[1]);
-            for (size_t i = 0; i < lines.size() && i < kMaxTypedLines; ++i)
-                fuzz::type(lines[i]);
-        }
-    } catch (const fuzz::Catastro&) {
-    }
+        if (parts.size() < 2) return;
+        auto lines = fuzz::split(parts[1], "\n");  // each ended by LF or by the end of the part
+        if (lines.back().empty()) lines.pop_back();
+        for (size_t i = 0; i < lines.size() && i < kMaxTypedLines; ++i)
+            fuzz::type(lines[i]);
+    });
     return 0;
 }

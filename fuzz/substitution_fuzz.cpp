@@ -13,13 +13,12 @@
 #include "server/core/host_core.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::make_world("substitution", {});
-    fuzz::start_module(init__zmb_vorn);
+    fuzz::start("substitution", init__zmb_vorn);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parts = fuzz::split_parts({reinterpret_cast<const char*>(data), size});
+    const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});
     const std::string line(parts[0]);
     zmb::module_state.context.fill(0);
     if (parts.size() > 1)
