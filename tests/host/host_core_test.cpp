@@ -1,11 +1,9 @@
 // The host core without a plug-in: status queue, per-user areas, output
-// buffer, accounts, module table and loading, the clock, the fatal stop.
+// buffer, accounts, module table and loading, the console and log, the clock.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -207,7 +205,7 @@ TEST_F(Core, StatusGoesToTheCurrentModuleAndDroppedOrUnknownChannelsGetNone) {
 
 // ---- per-user areas ----
 
-TEST_F(Core, AreasTakeTheLargestDeclarationAndGrowZeroed) {
+TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedAndVdaptrFollowsTheChannel) {
     dclvda(16);
     ASSERT_GE(host::user_area_size(), 16u);
     size_t base = host::user_area_size();
@@ -220,10 +218,7 @@ TEST_F(Core, AreasTakeTheLargestDeclarationAndGrowZeroed) {
         ASSERT_EQ(host::user_area(1)[i], i < base ? 0x77 : 0) << "byte " << i;  // old bytes stay
         ASSERT_EQ(host::user_area(2)[i], 0);
     }
-}
-
-TEST_F(Core, VdaptrFollowsTheSelectedChannelAndItsArea) {
-    dclvda(724);
+    // vdaptr follows the selected channel and its area.
     host::select_channel(2);
     EXPECT_EQ(vdaptr, host::user_area(2));
     dclvda(host::user_area_size() + 100000);  // a reallocation moves the areas
@@ -318,24 +313,7 @@ TEST_F(Core, LoadModuleReportsAMissingFileANonLibraryAndAMissingInit) {
     EXPECT_NE(error.find("init__zmb_vorn"), std::string::npos) << error;
 }
 
-// ---- recorded calls, the console and the log, memory ----
-
-TEST_F(Core, ChannelOptionsAreRecordedOnTheChannel) {
-    host::Counters before = host::counters();
-    btumil(2, 128);
-    btuxnf(2, 0, 19);
-    btuclo(2);
-    btuclo(42);  // no such channel: not counted
-    dfsthn();
-    EXPECT_EQ(host::user(2).input_limit, 128);
-    EXPECT_EQ(host::user(2).xon, 0);
-    EXPECT_EQ(host::user(2).xoff, 19);
-    EXPECT_EQ(host::user(1).input_limit, 0);
-    EXPECT_EQ(host::counters().btumil, before.btumil + 1);
-    EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
-    EXPECT_EQ(host::counters().btuclo, before.btuclo + 1);
-    EXPECT_EQ(host::counters().dfsthn, before.dfsthn + 1);
-}
+// ---- the console and the log, memory ----
 
 TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     std::vector<std::string> lines;
@@ -380,12 +358,7 @@ std::time_t local_noon(int year, int month, int day) {
     return std::mktime(&tm);
 }
 
-class Clock : public ::testing::Test {
-  protected:
-    void TearDown() override { host::clear_clock(); }
-};
-
-TEST_F(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
+TEST(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
     const struct {
         int year, month, day;
         uint16_t today;
@@ -401,9 +374,10 @@ TEST_F(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
         EXPECT_EQ(today(), d.today) << d.date;
         EXPECT_STREQ(ncdate(d.today), d.date);
     }
+    host::clear_clock();
 }
 
-TEST_F(Clock, NowPacksTheTimeOfDayNctimeShowsItAndClearingGoesBackToRealTime) {
+TEST(Clock, NowPacksTheTimeOfDayNctimeShowsItAndClearingGoesBackToRealTime) {
     std::time_t noon = local_noon(2024, 7, 4);
     host::set_clock(noon + 3600 * 11 + 60 * 59 + 59);  // 23:59:59
     uint16_t t = now();
@@ -416,22 +390,6 @@ TEST_F(Clock, NowPacksTheTimeOfDayNctimeShowsItAndClearingGoesBackToRealTime) {
     EXPECT_STREQ(nctime(static_cast<uint16_t>(9 << 11 | 30 << 5 | 15)), "09:30:30");
     host::clear_clock();  // back to the real time
     EXPECT_LE(std::abs(host::clock_now() - std::time(nullptr)), 2);
-}
-
-// ---- the fatal stop ----
-
-void catastro_hook() {
-    std::fputs("hook ran\n", stderr);
-}
-
-TEST(CatastroDeathTest, EndsTheProcessNonZeroWithTheMessage) {
-    EXPECT_EXIT(
-        {
-            host::set_catastro_hook(catastro_hook);
-            catastro("The \"%s\" igm save file could not initialize!", "ZMBVIGMS.SV2");
-        },
-        ::testing::ExitedWithCode(70),
-        "catastro: The \"ZMBVIGMS.SV2\" igm save file could not initialize!\n(.|\n)*hook ran");
 }
 
 }  // namespace
