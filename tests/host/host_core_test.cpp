@@ -1,9 +1,11 @@
-// The host core without a plug-in: status queue, per-user areas, output
-// buffer, accounts, module table and loading, the console and log, the clock.
+// The host core without a plug-in: status queue, per-user areas, accounts,
+// typed lines, output buffer, module table and loading, the console and
+// log, text helpers, the clock.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -18,7 +20,7 @@
 
 namespace {
 
-// ---- a recording module ----
+// ---- a recording module: the statuses and the lines it is given ----
 
 using Calls = std::vector<std::pair<int, int>>;  // (usrnum, status)
 Calls delivered;
@@ -36,8 +38,35 @@ void recording_status() {
     requeue.clear();
 }
 
-module_descriptor recorder = {"recorder", nullptr, nullptr, recording_status, nullptr,
-                              nullptr,    nullptr, nullptr, nullptr,          nullptr};
+using Words = std::vector<std::string>;
+
+// What the input routine saw: the words, then the line after rstrin.
+struct Seen {
+    int calls = 0;
+    int channel = -1;
+    Words words;
+    std::string first_word_in_input;  // input before rstrin (up to the first NUL)
+    std::string joined;               // input after rstrin
+    std::string past_last_word;       // margv[margc]
+};
+Seen seen;
+int input_result = 1;
+
+int recording_input() {
+    seen.calls++;
+    seen.channel = usrnum;
+    seen.words.clear();
+    for (int i = 0; i < margc; ++i)
+        seen.words.emplace_back(margv[i]);
+    seen.past_last_word = margv[margc] ? margv[margc] : "(null)";
+    seen.first_word_in_input = input;
+    rstrin();
+    seen.joined = input;
+    return input_result;
+}
+
+module_descriptor recorder = {"recorder", nullptr, recording_input, recording_status, nullptr,
+                              nullptr,    nullptr, nullptr,         nullptr,          nullptr};
 module_descriptor other = {"other", nullptr, nullptr, recording_status, nullptr,
                            nullptr, nullptr, nullptr, nullptr,          nullptr};
 
@@ -51,6 +80,8 @@ class Core : public ::testing::Test {
         delivered.clear();
         requeue.clear();
         nested_delivery = false;
+        seen = Seen{};
+        input_result = 1;
     }
     int number_ = 0;
 };
@@ -244,6 +275,60 @@ TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
     EXPECT_FALSE(haskey(""));
 }
 
+// ---- typed lines: cleaned and split before a module's input routine, rstrin ----
+
+TEST_F(Core, SplitsAtBlanksAndRstrinGivesTheCleanedLineBack) {
+    std::string many_words;
+    for (int i = 0; i < host::kMaxWords + 10; ++i)
+        many_words += "w ";
+    std::string long_line(10000, 'x');
+    long_line[5] = ' ';
+    const std::string cut(host::kInputSize - 1 - 6, 'x');  // the rest of the input buffer
+    const struct {
+        std::string typed;
+        Words words;
+        std::string joined;
+    } cases[] = {
+        // Runs of blanks and the trailing blank are kept by rstrin.
+        {"buy  3   swords ", {"buy", "3", "swords"}, "buy  3   swords "},
+        // Leading blanks and control characters go.
+        {"   \x1b[Ahel\tlo\x7f world\r\n", {"[Ahello", "world"}, "[Ahello world"},
+        {"", {}, ""},
+        {"     ", {}, ""},
+        {"\r\n", {}, ""},
+        {" \t ", {}, ""},
+        {"caf\xe9 \xfe", {"caf\xe9", "\xfe"}, "caf\xe9 \xfe"},  // bytes above 127 stay
+        {long_line, {"xxxxx", cut}, "xxxxx " + cut},
+        // Words beyond the limit stay in the line.
+        {many_words, Words(host::kMaxWords, "w"), many_words},
+    };
+    host::account(2).shared.age = 44;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.substr(0, 40));
+        EXPECT_EQ(host::type_line(2, c.typed), 1);
+        EXPECT_EQ(seen.channel, 2);  // the channel selected for the call
+        EXPECT_EQ(usrptr, &host::user(2).shared);
+        EXPECT_EQ(usaptr->age, 44);
+        EXPECT_EQ(seen.words, c.words);
+        EXPECT_EQ(seen.first_word_in_input, c.words.empty() ? "" : c.words[0]);  // split in place
+        EXPECT_EQ(seen.joined, c.joined);
+        EXPECT_EQ(seen.past_last_word, "");  // margv[margc] is always a valid ""
+    }
+}
+
+TEST_F(Core, ReturnsTheInputRoutinesResultOrMinusOneWithoutOne) {
+    input_result = 0;
+    EXPECT_EQ(host::type_line(3, "bye"), 0);
+    input_result = 1;
+    EXPECT_EQ(host::type_line(3, "again"), 1);
+    seen.calls = 0;
+    host::user(1).shared.current_module = 0;
+    EXPECT_EQ(host::type_line(1, "hello"), -1);
+    host::user(1).shared.current_module = 999;
+    EXPECT_EQ(host::type_line(1, "hello"), -1);
+    EXPECT_EQ(seen.calls, 0);
+}
+
 // ---- output buffer ----
 
 TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
@@ -344,6 +429,96 @@ TEST_F(Core, AlcmemGivesZeroedBlocksThatStay) {
     std::memset(a, 1, 1048);  // the whole block is usable
     EXPECT_TRUE(b + 275 <= a || a + 1048 <= b);
     EXPECT_NE(alcmem(0), nullptr);
+}
+
+// ---- text helpers ----
+
+TEST(SameFamily, CompareIgnoringCaseWithTheirArgumentsInTheirOwnOrder) {
+    using Compare = int (*)(const char*, const char*);
+    const struct {
+        const char* name;
+        Compare compare;
+        const char* a;
+        const char* b;
+        bool expected;
+    } cases[] = {
+        {"sameas", sameas, "KXPVORN", "kxpVorn", true},
+        {"sameas", sameas, "", "", true},
+        {"sameas", sameas, "KXPVORN", "KXPVORN2", false},
+        {"sameas", sameas, "KXPVORN2", "KXPVORN", false},
+        {"sameas", sameas, "abc", "abd", false},
+        {"sameas", sameas, "abc\n", "abc", false},  // a line end is a character like any other
+        {"sameas", sameas, nullptr, "", true},      // null is the empty text
+        {"sameas", sameas, nullptr, "a", false},
+        // sameto(prefix, text)
+        {"sameto", sameto, "/go", "/GOTO:home", true},
+        {"sameto", sameto, "", "anything", true},
+        {"sameto", sameto, "vorn igm script: ", "Vorn IGM Script: The Cave", true},
+        {"sameto", sameto, "/GOTO:home", "/go", false},
+        {"sameto", sameto, "Vorn IGM Script: ", "Vorn IGM Script:", false},
+        {"sameto", sameto, nullptr, "a", true},
+        // samend(text, suffix)
+        {"samend", samend, "CAVE.LOR", ".lor", true},
+        {"samend", samend, "x", "", true},
+        {"samend", samend, "abc", "ABC", true},
+        {"samend", samend, ".lor", "CAVE.LOR", false},
+        {"samend", samend, "CAVE.LORD", ".lor", false},
+        // samein(needle, haystack)
+        {"samein", samein, "KXPVORN2", "kxpvorn2\n", true},
+        {"samein", samein, "vorn", "KXPVORN", true},
+        {"samein", samein, "N3", "kxpvorn3", true},
+        {"samein", samein, "aab", "aaab", true},  // overlapping start
+        {"samein", samein, "KXPVORN", "KXPVOR", false},
+        {"samein", samein, "KXPVORN\n", "MYGAME\n", false},
+        {"samein", samein, "kxpvorn3", "vorn", false},
+        {"samein", samein, "a", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.compare(c.a, c.b) != 0, c.expected)
+            << c.name << "(" << (c.a ? c.a : "null") << ", " << (c.b ? c.b : "null") << ")";
+    }
+}
+
+TEST(TextHelpers, SkpwhtSkipsBlanksAndTabsOnlyAndDepadTrailingBlanksOnly) {
+    const char* s = " \t \tword";
+    EXPECT_EQ(skpwht(s), s + 4);
+    const char* line_end = "  \nx";
+    EXPECT_EQ(skpwht(line_end), line_end + 2);  // stops at the line end
+    EXPECT_EQ(skpwht(s + 4), s + 4);
+    EXPECT_EQ(*skpwht("   "), '\0');
+
+    char a[] = "gold   ";
+    EXPECT_EQ(depad(a), a);
+    EXPECT_STREQ(a, "gold");
+    char b[] = "  two words \t ";
+    depad(b);
+    EXPECT_STREQ(b, "  two words \t");  // only blanks, and only at the end
+    char c[] = "    ";
+    depad(c);
+    EXPECT_STREQ(c, "");
+}
+
+TEST(TextHelpers, StzcpyCopiesAtMostNMinusOneAndTerminates) {
+    char dst[32];
+    std::memset(dst, '#', sizeof dst);
+    EXPECT_EQ(stzcpy(dst, "A module name of thirty chars!", 25), dst);
+    EXPECT_STREQ(dst, "A module name of thirty ");
+    EXPECT_EQ(dst[25], '#');  // nothing written past n
+    stzcpy(dst, "short", 25);
+    EXPECT_STREQ(dst, "short");
+
+    std::memset(dst, '#', sizeof dst);
+    stzcpy(dst, "abc", 1);
+    EXPECT_EQ(std::string(dst, 2), std::string("\0#", 2));
+    std::memset(dst, '#', sizeof dst);
+    stzcpy(dst, "abc", 0);
+    stzcpy(dst, "abc", -5);
+    EXPECT_EQ(dst[0], '#');  // n <= 0 writes nothing
+}
+
+TEST(TextHelpers, L2asGivesSignedDecimalText) {
+    for (long n : {0L, -1234567L, LONG_MAX, LONG_MIN})
+        EXPECT_EQ(std::string(l2as(n)), std::to_string(n));
 }
 
 // ---- the clock ----
