@@ -1,7 +1,7 @@
-// The server loop built into the test and driven on a thread of its own:
-// a burst of callers on real sockets is greeted whole, and stop() from
-// another thread ends run() with the callers told why.
+// The terminal front end: a connection on its own over a socket pair, and
+// the server loop built into the test and driven on a thread of its own.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,23 +9,56 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "server/frontend/console.h"
 #include "server/server.h"
+#include "tests/support/shared.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// A sysop's notice reaches a user at a prompt at once, and waits for the
+// next prompt while a screen is being drawn.
+TEST(Connection, NoticeIsShownAtAPromptNeverInsideAScreen) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    frontend::AttachedConsole user(fds[0], frontend::Charset::utf8);  // closes fds[0]
+    auto type = [&](std::string_view keys) {
+        ASSERT_EQ(write(fds[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+        ASSERT_TRUE(user.read_input());
+    };
+    auto sent = [&] {
+        user.flush();
+        std::string got;
+        char buffer[512];
+        for (ssize_t n; (n = read(fds[1], buffer, sizeof buffer)) > 0;)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    };
+
+    // At a prompt, half a line typed: the prompt and the typing come again.
+    user.write_text("Your choice: ");
+    type("ab");
+    user.notice("*** Supper");
+    EXPECT_EQ(sent(), "Your choice: ab\r\n*** Supper\r\nYour choice: ab");
+    // The line answered, the next screen under way: held until its prompt.
+    type("\r");
+    user.write_text("\x1b[2JThe menu\n");
+    user.notice("*** Later");
+    user.write_text("(1) Well\nYour choice: ");
+    EXPECT_EQ(sent(), "\r\n\x1b[2J\x1b[HThe menu\r\n(1) Well\r\n\r\n*** Later\r\nYour choice: ");
+    close(fds[1]);
+}
+
 // Reads from `fd` until `text` has arrived, `fd` is closed or `deadline` passes.
-std::string read_until(int fd, std::string_view text,
-                       Clock::time_point deadline = Clock::now() + std::chrono::seconds(5)) {
+std::string read_until(int fd, std::string_view text, Clock::time_point deadline) {
     std::string got;
     while (got.find(text) == std::string::npos && Clock::now() < deadline) {
         pollfd p{fd, POLLIN, 0};
@@ -37,28 +70,6 @@ std::string read_until(int fd, std::string_view text,
     }
     return got;
 }
-
-// A world folder of its own, entered for the test and removed after it.
-struct World {
-    fs::path path =
-        fs::temp_directory_path() / ("event-loop-test-" + std::to_string(std::random_device{}()));
-    World() { fs::create_directories(path); }
-    ~World() {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(path);
-    }
-    std::unique_ptr<server::Server> start(frontend::Options options) {
-        std::string error;
-        EXPECT_TRUE(server::enter_world(path.string(), &error)) << error;
-        options.world = path.string();
-        options.port = 0;
-        options.module = ZMB_MODULE_PATH;
-        auto server = server::Server::make(options, &error);
-        EXPECT_NE(server, nullptr) << error;
-        if (server == nullptr || !server->start(frontend::Charset::cp437)) return nullptr;
-        return server;
-    }
-};
 
 // A non-blocking socket on its way to the server's port.
 int call(int port) {
@@ -80,13 +91,19 @@ int call(int port) {
 // them is told why.
 TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
     constexpr int kCallers = 300;
-    World world;
+    const std::string world = test::make_scratch_dir("event-loop-test");
+    std::string error;
+    ASSERT_TRUE(server::enter_world(world, &error)) << error;
     frontend::Options options;
+    options.world = world;
+    options.port = 0;
+    options.module = ZMB_MODULE_PATH;
     options.max_users = kCallers;
     options.max_per_address = 0;
     options.charset = frontend::Charset::cp437;  // greeted at once, without a probe
-    auto server = world.start(options);
-    ASSERT_NE(server, nullptr);
+    auto server = server::Server::make(options, &error);
+    ASSERT_NE(server, nullptr) << error;
+    ASSERT_TRUE(server->start(frontend::Charset::cp437));
     std::vector<int> callers;
     for (int i = 0; i < kCallers; ++i)
         callers.push_back(call(server->port()));
@@ -109,6 +126,9 @@ TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
     }
     EXPECT_EQ(greeted, kCallers);
     EXPECT_EQ(told, kCallers);
+    server.reset();
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    std::filesystem::remove_all(world);
 }
 
 }  // namespace
