@@ -23,12 +23,24 @@ using Calls = std::vector<std::pair<int, int>>;  // (usrnum, status)
 Calls delivered;
 Calls requeue;  // statuses to queue during the next call
 bool nested_delivery = false;
+// On wait_call's channel the recorder waits for the clock: its status call
+// queues the status again and, unless told otherwise, changes nothing.
+struct WaitCall {
+    int channel = -1;
+    bool output = false, area = false, substate = false;
+} wait_call;
 
 void recording_status() {
     delivered.emplace_back(usrnum, status);
     // A queued status must never be delivered inside this call.
     nested_delivery = nested_delivery || host::deliver_next_status();
     if (!requeue.empty()) prf("busy");  // a script at work, not one waiting for the clock
+    if (usrnum == wait_call.channel) {
+        btuinj(usrnum, status);
+        if (wait_call.output) prf("tick");
+        if (wait_call.area) ++vdaptr[700];
+        if (wait_call.substate) ++usrptr->substate;
+    }
     outprf(usrnum);
     for (auto [ch, code] : requeue)
         btuinj(ch, code);
@@ -77,6 +89,7 @@ class Core : public ::testing::Test {
         delivered.clear();
         requeue.clear();
         nested_delivery = false;
+        wait_call = {};
         seen = Seen{};
         input_result = 1;
     }
@@ -156,51 +169,33 @@ TEST_F(Core, AStatusQueuedDuringACallComesAfterItAndAfterOtherChannels) {
     EXPECT_EQ(delivered, (Calls{{1, 240}, {2, 240}, {1, 241}}));
 }
 
-// A module waiting for the clock: its status call queues the status again
-// and, unless told otherwise, changes nothing and sends nothing.
-struct WaitCall {
-    bool output = false, area = false, substate = false;
-} wait_call;
-
-void waiting_status() {
-    delivered.emplace_back(usrnum, status);
-    btuinj(usrnum, status);
-    if (wait_call.output) prf("tick");
-    outprf(usrnum);
-    if (wait_call.area) ++vdaptr[700];
-    if (wait_call.substate) ++usrptr->substate;
-}
-module_descriptor waiter = {"waiter", nullptr, nullptr, waiting_status, nullptr,
-                            nullptr,  nullptr, nullptr, nullptr,        nullptr};
-
 // Only a call that changed nothing makes its channel sleep, and it sleeps
 // until the clock's next second, its user's next line or output to it.
 TEST_F(Core, AChannelWaitingForTheClockSleepsUntilTheNextSecondALineOrOutput) {
     dclvda(724);
-    const int waiting = host::add_module(&waiter, "WAITER");
     const struct {
         const char* what;
         WaitCall call;
         void (*wake)();
     } rows[] = {
-        {"silent, the clock moves", {}, [] { host::set_clock(1001); }},
-        {"silent, a line typed", {}, [] { host::type_line(1, "hello"); }},
+        {"silent, the clock moves", {.channel = 1}, [] { host::set_clock(1001); }},
+        {"silent, a line typed", {.channel = 1}, [] { host::type_line(1, "hello"); }},
         {"silent, output sent",
-         {},
+         {.channel = 1},
          [] {
              prf("page");
              outprf(1);
          }},
-        {"output", {.output = true}, nullptr},
-        {"area", {.area = true}, nullptr},
-        {"sub-state", {.substate = true}, nullptr},
+        {"output", {.channel = 1, .output = true}, nullptr},
+        {"area", {.channel = 1, .area = true}, nullptr},
+        {"sub-state", {.channel = 1, .substate = true}, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         host::set_clock(1000);
         host::init(4);
-        host::user(1).shared.current_module = waiting;
-        host::user(2).shared.current_module = number_;
+        for (int ch : {1, 2})
+            host::user(ch).shared.current_module = number_;
         wait_call = row.call;
         btuinj(1, 240);
         btuinj(2, 7);
