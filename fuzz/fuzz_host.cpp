@@ -211,7 +211,7 @@ void start(std::string_view target, void (*linked_init)(), const char* plugin_pa
     host::set_definition_name("ZMB_VORN.MDF", "Far Reaches");
     if (linked_init != nullptr) {
         linked_init();
-        module_number = host::module_count() - 1;
+        module_number = host::module_count();  // the last one registered
     } else {
         std::string error;
         module_number = host::load_module(plugin_path, &error);
