@@ -16,7 +16,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 
 #include "include/host_interface.h"
 #include "include/record_layout.h"
@@ -37,8 +36,7 @@ uint64_t rand_state = kRandSeed;
 int module_number = 0;
 fs::path world;
 fs::path fuzzer_directory;  // where the fuzzer started: its paths are relative to it
-std::map<fs::path, std::string> remembered;  // relative path -> bytes
-std::set<fs::path> remembered_folders;       // the folders that hold them
+std::map<fs::path, std::string> remembered;  // the world after start-up: relative path -> bytes
 
 module_descriptor game{};  // the stand-in game: a line or a status for it changes nothing
 
@@ -130,30 +128,18 @@ void prepare_channel() {
 
 void remember_world() {
     for (const auto& entry : fs::recursive_directory_iterator(world)) {
-        if (!entry.is_regular_file()) continue;
-        const fs::path relative = entry.path().lexically_relative(world);
-        remembered[relative] = read_file(entry.path());
-        for (fs::path p = relative.parent_path(); !p.empty(); p = p.parent_path())
-            remembered_folders.insert(p);
+        if (entry.is_regular_file())
+            remembered[entry.path().lexically_relative(world)] = read_file(entry.path());
     }
 }
 
+// Empties the world and writes the remembered files again.
 void restore_world() {
-    std::vector<fs::path> extra;
-    for (const auto& entry : fs::recursive_directory_iterator(world)) {
-        const fs::path relative = entry.path().lexically_relative(world);
-        if (entry.is_regular_file() ? remembered.count(relative) == 0
-                                    : entry.is_symlink() || !entry.is_directory() ||
-                                          remembered_folders.count(relative) == 0)
-            extra.push_back(entry.path());
-    }
-    for (const fs::path& p : extra) {
-        std::error_code ignored;
-        fs::remove_all(p, ignored);
-    }
-    for (const auto& [path, bytes] : remembered) {
-        if (read_file(world / path) != bytes) write_file(path.string(), bytes);
-    }
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(world))
+        fs::remove_all(entry.path(), ignored);
+    for (const auto& [path, bytes] : remembered)
+        write_file(path.string(), bytes);
 }
 
 }  // namespace
