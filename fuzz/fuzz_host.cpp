@@ -126,22 +126,6 @@ void prepare_channel() {
     a.keys.clear();
 }
 
-void remember_world() {
-    for (const auto& entry : fs::recursive_directory_iterator(world)) {
-        if (entry.is_regular_file())
-            remembered[entry.path().lexically_relative(world)] = read_file(entry.path());
-    }
-}
-
-// Empties the world and writes the remembered files again.
-void restore_world() {
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(world))
-        fs::remove_all(entry.path(), ignored);
-    for (const auto& [path, bytes] : remembered)
-        write_file(path.string(), bytes);
-}
-
 }  // namespace
 
 std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
@@ -207,7 +191,10 @@ void start(std::string_view target, void (*linked_init)(), const char* plugin_pa
         }
         save_plugin_data(host::module(module_number)->handle, plugin_path);
     }
-    remember_world();
+    for (const auto& entry : fs::recursive_directory_iterator(world)) {
+        if (entry.is_regular_file())
+            remembered[entry.path().lexically_relative(world)] = read_file(entry.path());
+    }
     fs::current_path(fuzzer_directory);
 }
 
@@ -215,7 +202,11 @@ void in_world(const std::function<void()>& steps) {
     fs::current_path(world);
     for (const Saved& s : saved_data)
         copy_words(s.at, s.words.data(), s.words.size());
-    restore_world();
+    std::error_code ignored;  // the world emptied, and its files as they were after start-up
+    for (const auto& entry : fs::directory_iterator(world))
+        fs::remove_all(entry.path(), ignored);
+    for (const auto& [path, bytes] : remembered)
+        write_file(path.string(), bytes);
     host::init(kChannels);
     prepare_channel();
     host::counters() = {};

@@ -3,7 +3,6 @@
 // news, the demo world (clean), and the exit status igmcheck gives CI.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
