@@ -104,7 +104,6 @@ TEST(CheckerLines, EachDiagnosticOnASmallScript) {
         {"/LOAD:LONGERNAME.LOR",
          "2:7: error: 'LONGERNAME.L' is not in the script folder\n"
          "2:19: warning: /LOAD: reads 12 characters of the file name"},
-        {"/LOAD:GONE.LOR", "2:7: error: 'GONE.LOR' is not in the script folder"},
         // Clean: a question, one reward on each branch, a reward in a
         // subroutine called once, blocks, values and strings.
         {"/LABEL\n`2Fight or flee?\n/CHOICE:2\n/1CHOICE\n`4You fight!\n/GOTO:;DONE\n/2CHOICE\n"
