@@ -269,7 +269,7 @@ TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
 
 // ---- typed lines: cleaned and split before a module's input routine, rstrin ----
 
-TEST_F(Core, SplitsAtBlanksAndRstrinGivesTheCleanedLineBack) {
+TEST_F(Core, TypedLinesAreSplitAtBlanksRstrinGivesThemBackAndTheResultReturns) {
     std::string many_words;
     for (int i = 0; i < host::kMaxWords + 10; ++i)
         many_words += "w ";
@@ -306,18 +306,13 @@ TEST_F(Core, SplitsAtBlanksAndRstrinGivesTheCleanedLineBack) {
         EXPECT_EQ(seen.joined, c.joined);
         EXPECT_EQ(seen.past_last_word, "");  // margv[margc] is always a valid ""
     }
-}
-
-TEST_F(Core, ReturnsTheInputRoutinesResultOrMinusOneWithoutOne) {
     input_result = 0;
-    EXPECT_EQ(host::type_line(3, "bye"), 0);
-    input_result = 1;
-    EXPECT_EQ(host::type_line(3, "again"), 1);
+    EXPECT_EQ(host::type_line(3, "bye"), 0);  // the input routine's result
     seen.calls = 0;
-    host::user(1).shared.current_module = 0;
-    EXPECT_EQ(host::type_line(1, "hello"), -1);
-    host::user(1).shared.current_module = 999;
-    EXPECT_EQ(host::type_line(1, "hello"), -1);
+    for (int module : {0, 999}) {
+        host::user(1).shared.current_module = module;
+        EXPECT_EQ(host::type_line(1, "hello"), -1) << "no input routine in module " << module;
+    }
     EXPECT_EQ(seen.calls, 0);
 }
 
