@@ -12,10 +12,6 @@
 #include "module/data/module_state.h"
 #include "module/screens/menu_generator.h"
 
-namespace {
-constexpr size_t kNameChars = 12;
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::start("menu", init__zmb_vorn);
     return 0;
@@ -24,8 +20,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::in_world([&] {
         for (std::string_view part : fuzz::split({reinterpret_cast<const char*>(data), size})) {
-            const size_t end = part.find('\n');
-            std::string name(part.substr(0, std::min(end, kNameChars)));
+            const size_t end = part.find('\n');  // the name: at most 12 characters
+            std::string name(part.substr(0, std::min<size_t>(end, 12)));
             for (char& c : name) {
                 if (c == '/' || c == '\0') c = '_';
             }
