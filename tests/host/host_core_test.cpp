@@ -629,7 +629,7 @@ std::time_t local_noon(int year, int month, int day) {
     return std::mktime(&tm);
 }
 
-TEST(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
+TEST(Clock, TodayCountsDaysSince1980NowPacksTheTimeAndTheirTextsShowThem) {
     const struct {
         int year, month, day;
         uint16_t today;
@@ -645,10 +645,6 @@ TEST(Clock, TodayCountsDaysSince1980AndNcdateShowsThem) {
         EXPECT_EQ(today(), d.today) << d.date;
         EXPECT_STREQ(ncdate(d.today), d.date);
     }
-    host::clear_clock();
-}
-
-TEST(Clock, NowPacksTheTimeOfDayNctimeShowsItAndClearingGoesBackToRealTime) {
     std::time_t noon = local_noon(2024, 7, 4);
     host::set_clock(noon + 3600 * 11 + 60 * 59 + 59);  // 23:59:59
     uint16_t t = now();
