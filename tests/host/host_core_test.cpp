@@ -111,22 +111,10 @@ int pump() {
 
 // ---- status queue ----
 
-TEST_F(Core, BtuinjOnlyQueuesAndDeliveryIsRoundRobinInOrderPerChannel) {
-    btuinj(1, 10);
-    EXPECT_TRUE(delivered.empty());
-    EXPECT_EQ(host::pending_statuses(1), 1u);
-    EXPECT_EQ(host::pending_statuses(2), 0u);
-    for (auto [ch, code] : Calls{{1, 11}, {1, 12}, {3, 30}, {0, 0}, {3, 31}})
-        btuinj(ch, code);
-    EXPECT_EQ(host::pending_statuses(), 6u);
-    EXPECT_EQ(pump(), 6);
-    // Channels take turns in the order their first status came.
-    EXPECT_EQ(delivered, (Calls{{1, 10}, {3, 30}, {0, 0}, {1, 11}, {3, 31}, {1, 12}}));
-}
-
 // Many channels, some held for a while and one dropped and queued again:
-// every channel's statuses come in order, and no channel gets its n+1-th
-// turn while another that is not held still waits for its n-th.
+// every channel's statuses come in order, channels take turns in the order
+// their first status came, and no channel gets its n+1-th turn while
+// another that is not held still waits for its n-th.
 TEST_F(Core, ManyChannelsTakeFairTurnsEachInItsOwnOrder) {
     constexpr int kChannels = 40;
     host::init(kChannels);
@@ -141,6 +129,8 @@ TEST_F(Core, ManyChannelsTakeFairTurnsEachInItsOwnOrder) {
     }
     host::drop_statuses(7);  // its four go while it is listed; one comes again
     btuinj(7, 0);
+    EXPECT_TRUE(delivered.empty()) << "btuinj only queues";
+    EXPECT_EQ(host::pending_statuses(7), 1u);
     EXPECT_EQ(host::pending_statuses(), total - 3);
 
     auto held = [](int ch) { return ch % 5 == 0; };
@@ -157,8 +147,12 @@ TEST_F(Core, ManyChannelsTakeFairTurnsEachInItsOwnOrder) {
         auto [ch, turn] = delivered[i];
         EXPECT_EQ(turn, turns[ch]++) << "channel " << ch << " out of order";
         EXPECT_EQ(held(ch), i >= first_phase) << "channel " << ch << " at " << i;
-        if (i > 0 && i != first_phase) {
-            EXPECT_GE(turn, delivered[i - 1].second) << "channel " << ch << " out of turn";
+        if (i == 0 || i == first_phase) continue;
+        const auto [before, before_turn] = delivered[i - 1];
+        EXPECT_GE(turn, before_turn) << "channel " << ch << " out of turn";
+        // In a round, channels follow their first statuses: from 39 down.
+        if (turn == before_turn && i < first_phase) {
+            EXPECT_LT(ch, before) << "channel " << ch << " out of its place in the round";
         }
     }
 }
