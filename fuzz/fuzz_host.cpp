@@ -55,12 +55,11 @@ std::vector<Saved> saved_data;
 
 // Word by word with volatile access: the bytes include the sanitizer's red
 // zones around globals, which an instrumented memcpy would report.
-__attribute__((no_sanitize("address"))) void copy_words(uint64_t* to, const uint64_t* from,
+__attribute__((no_sanitize("address"))) void copy_words(volatile uint64_t* to,
+                                                        const volatile uint64_t* from,
                                                         size_t count) {
-    volatile uint64_t* out = to;
-    const volatile uint64_t* in = from;
     for (size_t i = 0; i < count; ++i)
-        out[i] = in[i];
+        to[i] = from[i];
 }
 
 // Keeps the plug-in's .data and .bss as they are now, in whole aligned
@@ -119,11 +118,17 @@ std::string player_record() {
     return std::string(reinterpret_cast<const char*>(r), sizeof r);
 }
 
-void prepare_channel() {
+// The host's channels, counters, clock and random numbers as every input
+// finds them.
+void reset_host() {
+    host::init(kChannels);
     host::Account& a = host::account(kChannel);
     a.name = "Fuzz";
     a.shared.age = 20;
     a.keys.clear();
+    host::counters() = {};
+    host::set_clock(kFixedTime);
+    rand_state = kRandSeed;
 }
 
 }  // namespace
@@ -171,9 +176,7 @@ void start(std::string_view target, void (*linked_init)(), const char* plugin_pa
         if (show) std::fwrite(bytes.data(), 1, bytes.size(), stderr);
     });
     host::set_catastro_hook([] { throw Catastro{}; });
-    host::set_clock(kFixedTime);
-    host::init(kChannels);
-    prepare_channel();
+    reset_host();
     game.input = [] { return 1; };
     game.status = [] {};
     const int game_number = host::add_module(&game, "KXPVORN");
@@ -207,11 +210,7 @@ void in_world(const std::function<void()>& steps) {
         fs::remove_all(entry.path(), ignored);
     for (const auto& [path, bytes] : remembered)
         write_file(path.string(), bytes);
-    host::init(kChannels);
-    prepare_channel();
-    host::counters() = {};
-    host::set_clock(kFixedTime);
-    rand_state = kRandSeed;
+    reset_host();
     try {
         steps();
     } catch (const Catastro&) {
