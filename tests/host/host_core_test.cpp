@@ -339,7 +339,7 @@ TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
 
 // ---- module table, definition names, loading ----
 
-TEST_F(Core, ModuleNumbersCountUpAndGmdnamGivesTheRegisteredNameOrTheStem) {
+TEST_F(Core, ModuleNumbersCountUpGmdnamNamesThemAndALibraryWithoutInitIsRefused) {
     int a = host::add_module(&other, "A");
     int b = host::add_module(&other, "B");
     EXPECT_GT(number_, 0);
@@ -357,12 +357,10 @@ TEST_F(Core, ModuleNumbersCountUpAndGmdnamGivesTheRegisteredNameOrTheStem) {
     EXPECT_STREQ(gmdnam("zmb_vorn.mdf"), "Far Reaches");
     host::set_definition_name("zmb_vorn.MDF", "Renamed");
     EXPECT_STREQ(gmdnam("ZMB_VORN.MDF"), "Renamed");
-}
 
-// A missing or broken module file is igmhost's start-up test's business.
-TEST_F(Core, LoadModuleReportsAMissingInit) {
+    // A library without the init function is refused: the C library, where
+    // the loader found it. A missing or broken file is igmhost's start-up test's.
     std::string error;
-    // The C library, where the loader found it, has no init__ function.
     void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
     link_map* map = nullptr;
     ASSERT_TRUE(libc && dlinfo(libc, RTLD_DI_LINKMAP, &map) == 0) << dlerror();
@@ -562,8 +560,8 @@ TEST(SameFamily, CompareIgnoringCaseWithTheirArgumentsInTheirOwnOrder) {
     }
 }
 
-TEST(TextHelpers, SkpwhtSkipsBlanksAndTabsOnlyAndDepadTrailingBlanksOnly) {
-    const char* s = " \t \tword";
+TEST(TextHelpers, SkpwhtDepadStzcpyAndL2asOnTheirEdges) {
+    const char* s = " \t \tword";  // skpwht skips blanks and tabs only
     EXPECT_EQ(skpwht(s), s + 4);
     const char* line_end = "  \nx";
     EXPECT_EQ(skpwht(line_end), line_end + 2);  // stops at the line end
@@ -579,9 +577,8 @@ TEST(TextHelpers, SkpwhtSkipsBlanksAndTabsOnlyAndDepadTrailingBlanksOnly) {
     char c[] = "    ";
     depad(c);
     EXPECT_STREQ(c, "");
-}
 
-TEST(TextHelpers, StzcpyCopiesAtMostNMinusOneAndTerminates) {
+    // stzcpy copies at most n - 1 characters and terminates.
     char dst[32];
     std::memset(dst, '#', sizeof dst);
     EXPECT_EQ(stzcpy(dst, "A module name of thirty chars!", 25), dst);
@@ -597,9 +594,7 @@ TEST(TextHelpers, StzcpyCopiesAtMostNMinusOneAndTerminates) {
     stzcpy(dst, "abc", 0);
     stzcpy(dst, "abc", -5);
     EXPECT_EQ(dst[0], '#');  // n <= 0 writes nothing
-}
 
-TEST(TextHelpers, L2asGivesSignedDecimalText) {
     for (long n : {0L, -1234567L, LONG_MAX, LONG_MIN})
         EXPECT_EQ(std::string(l2as(n)), std::to_string(n));
 }
