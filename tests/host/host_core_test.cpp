@@ -54,7 +54,7 @@ void recording_status() {
     requeue.clear();
 }
 
-using Words = std::vector<std::string>;
+using Words = std::vector<std::string>;  // of a line, or names found
 
 // What the input routine saw: the words, then the line after rstrin.
 struct Seen {
@@ -99,8 +99,18 @@ class Core : public ::testing::Test {
         wait_call = {};
         seen = Seen{};
         input_result = 1;
+        dir_ = test::make_scratch_dir("hostcore");  // the current folder, for the file tests
+        ASSERT_FALSE(dir_.empty());
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
     }
     int number_ = 0;
+    std::string dir_;
+    fs::path previous_;
 };
 
 int pump() {
@@ -340,7 +350,7 @@ TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
 
 // ---- module table, definition names, loading ----
 
-TEST_F(Core, ModuleNumbersCountUpGmdnamNamesThemAndALibraryWithoutInitIsRefused) {
+TEST_F(Core, ModuleNumbersCountUpGmdnamWordsThemAndALibraryWithoutInitIsRefused) {
     int a = host::add_module(&other, "A");
     int b = host::add_module(&other, "B");
     EXPECT_GT(number_, 0);
@@ -371,43 +381,27 @@ TEST_F(Core, ModuleNumbersCountUpGmdnamNamesThemAndALibraryWithoutInitIsRefused)
 
 // ---- directory search: DOS-style patterns in a scratch folder ----
 
-class DirSearch : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = test::make_scratch_dir("hostcore-dir");
-        ASSERT_FALSE(dir_.empty());
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
-    static void touch(const std::string& rel) {
-        fs::path p(rel);
-        if (p.has_parent_path()) fs::create_directories(p.parent_path());
-        std::ofstream(p) << "x";
-    }
-    // Every name fnd1st/fndnxt return for the pattern, in order; the search
-    // then stays ended (a failed fnd1st leaves none open either).
-    static std::vector<std::string> find_all(const char* pattern) {
-        std::vector<std::string> names;
-        file_info info;
-        std::memset(&info, 0x5A, sizeof info);  // the module's record is not cleared
-        for (int found = fnd1st(&info, pattern, 0); found; found = fndnxt(&info)) {
-            names.emplace_back(info.name);
-            if (names.size() > 100) break;  // a search that never ends
-        }
-        EXPECT_EQ(fndnxt(&info), 0) << pattern;
-        return names;
-    }
-    std::string dir_;
-    fs::path previous_;
-};
+void touch(const std::string& rel) {
+    fs::path p(rel);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream(p) << "x";
+}
 
-using Names = std::vector<std::string>;
+// Every name fnd1st/fndnxt return for the pattern, in order; the search
+// then stays ended (a failed fnd1st leaves none open either).
+Words find_all(const char* pattern) {
+    Words names;
+    file_info info;
+    std::memset(&info, 0x5A, sizeof info);  // the module's record is not cleared
+    for (int found = fnd1st(&info, pattern, 0); found; found = fndnxt(&info)) {
+        names.emplace_back(info.name);
+        if (names.size() > 100) break;  // a search that never ends
+    }
+    EXPECT_EQ(fndnxt(&info), 0) << pattern;
+    return names;
+}
 
-TEST_F(DirSearch, MatchesIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide) {
+TEST_F(Core, SearchesMatchIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide) {
     for (const char* name :
          {"QHYVIGMS/ZED.LOR", "QHYVIGMS/cave.lor", "QHYVIGMS/Abbey.Lor", "QHYVIGMS/NOTES.TXT",
           "Deep/Er/ONE.LOR", "ZMBVIGMS.TXT", "ZMBVIGMS.DAT", "OTHER.TXT", "D/LONGNAME1.LOR",
@@ -415,7 +409,7 @@ TEST_F(DirSearch, MatchesIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide) 
         touch(name);
     fs::create_directories("D/SUBDIR.LOR");  // folders are not files
     const std::string overlong = std::string(300, 'a') + "/*.LOR";
-    const std::pair<const char*, Names> searches[] = {
+    const std::pair<const char*, Words> searches[] = {
         {"QHYVIGMS\\*.LOR", {"Abbey.Lor", "cave.lor", "ZED.LOR"}},
         {"qhyvigms/c?ve.*", {"cave.lor"}},
         {"deep\\ER\\*.LOR", {"ONE.LOR"}},
@@ -451,13 +445,12 @@ TEST_F(DirSearch, MatchesIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide) 
 // The host reuses a listing while the folder is unchanged; a change in the
 // middle of a search (once the folder is old enough for its times to tell)
 // is seen by the next call, as it would be by a fresh listing.
-TEST_F(DirSearch, AChangeInTheMiddleOfASearchIsSeen) {
-    struct Row {
+TEST_F(Core, AChangeInTheMiddleOfASearchIsSeen) {
+    const struct {
         const char* change;
         void (*apply)();
-        Names expected;
-    };
-    const Row rows[] = {
+        Words expected;
+    } rows[] = {
         {"added", [] { touch("D/C.LOR"); }, {"A.LOR", "C.LOR", "D.LOR", "E.LOR"}},
         {"removed", [] { fs::remove("D/D.LOR"); }, {"A.LOR", "E.LOR"}},
         {"became a folder",
@@ -467,14 +460,14 @@ TEST_F(DirSearch, AChangeInTheMiddleOfASearchIsSeen) {
          },
          {"A.LOR", "E.LOR"}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         fs::remove_all("D");
         for (const char* name : {"D/A.LOR", "D/D.LOR", "D/E.LOR"})
             touch(name);
         // Older than the clock's coarseness: the first listing is kept.
         usleep(150'000);
         file_info info;
-        Names names;
+        Words names;
         for (int found = fnd1st(&info, "D\\*.LOR", 0); found; found = fndnxt(&info)) {
             names.emplace_back(info.name);
             if (names.size() == 1) row.apply();
