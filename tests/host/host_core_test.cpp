@@ -230,9 +230,9 @@ TEST_F(Core, StatusGoesToTheCurrentModuleAfterAnyQueuedBeforeAndDroppedOrUnknown
     EXPECT_EQ(status, 4);
 }
 
-// ---- per-user areas ----
+// ---- per-user areas and memory ----
 
-TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedAndVdaptrFollowsTheChannel) {
+TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedVdaptrFollowsAndAlcmemBlocksStay) {
     dclvda(16);
     ASSERT_GE(host::user_area_size(), 16u);
     size_t base = host::user_area_size();
@@ -253,6 +253,15 @@ TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedAndVdaptrFollowsTheChannel)
     host::call_status(3, 7);
     EXPECT_EQ(vdaptr, host::user_area(3));
     EXPECT_EQ(usrnum, 3);
+    // alcmem gives zeroed blocks that stay.
+    auto* a = static_cast<unsigned char*>(alcmem(1048));
+    auto* b = static_cast<unsigned char*>(alcmem(275));
+    ASSERT_TRUE(a && b);
+    for (int i = 0; i < 1048; ++i)
+        ASSERT_EQ(a[i], 0);
+    std::memset(a, 1, 1048);  // the whole block is usable
+    EXPECT_TRUE(b + 275 <= a || a + 1048 <= b);
+    EXPECT_NE(alcmem(0), nullptr);
 }
 
 // ---- accounts ----
@@ -477,7 +486,7 @@ TEST_F(Core, AChangeInTheMiddleOfASearchIsSeen) {
     }
 }
 
-// ---- the console and the log, memory ----
+// ---- the console and the log ----
 
 TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     std::vector<std::string> lines;
@@ -489,17 +498,6 @@ TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     EXPECT_NE(lines[0].find("installed. Initialized Successfully"), std::string::npos);
     const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d two lines 2)");
     EXPECT_TRUE(std::regex_match(lines[1], stamped)) << lines[1];
-}
-
-TEST_F(Core, AlcmemGivesZeroedBlocksThatStay) {
-    auto* a = static_cast<unsigned char*>(alcmem(1048));
-    auto* b = static_cast<unsigned char*>(alcmem(275));
-    ASSERT_TRUE(a && b);
-    for (int i = 0; i < 1048; ++i)
-        ASSERT_EQ(a[i], 0);
-    std::memset(a, 1, 1048);  // the whole block is usable
-    EXPECT_TRUE(b + 275 <= a || a + 1048 <= b);
-    EXPECT_NE(alcmem(0), nullptr);
 }
 
 // ---- text helpers ----
