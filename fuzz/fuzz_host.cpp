@@ -47,11 +47,7 @@ std::string read_file(const fs::path& path) {
 
 // ---- the loaded plug-in's .data and .bss ----
 
-struct Saved {
-    uint64_t* at;
-    std::vector<uint64_t> words;
-};
-std::vector<Saved> saved_data;
+std::vector<std::pair<uint64_t*, std::vector<uint64_t>>> saved_data;  // where, and the words
 
 // Word by word with volatile access: the bytes include the sanitizer's red
 // zones around globals, which an instrumented memcpy would report.
@@ -86,9 +82,9 @@ void save_plugin_data(void* handle, const std::string& path) {
             continue;
         const uintptr_t begin = (map->l_addr + s.sh_addr + 7) & ~uintptr_t{7};
         const uintptr_t end = (map->l_addr + s.sh_addr + s.sh_size) & ~uintptr_t{7};
-        Saved saved{reinterpret_cast<uint64_t*>(begin), std::vector<uint64_t>((end - begin) / 8)};
-        copy_words(saved.words.data(), saved.at, saved.words.size());
-        saved_data.push_back(std::move(saved));
+        auto& [at, words] = saved_data.emplace_back(reinterpret_cast<uint64_t*>(begin),
+                                                    std::vector<uint64_t>((end - begin) / 8));
+        copy_words(words.data(), at, words.size());
     }
     if (saved_data.empty()) {
         std::fprintf(stderr, "fuzz host: no .data or .bss found in %s\n", path.c_str());
@@ -203,8 +199,8 @@ void start(std::string_view target, void (*linked_init)(), const char* plugin_pa
 
 void in_world(const std::function<void()>& steps) {
     fs::current_path(world);
-    for (const Saved& s : saved_data)
-        copy_words(s.at, s.words.data(), s.words.size());
+    for (const auto& [at, words] : saved_data)
+        copy_words(at, words.data(), words.size());
     std::error_code ignored;  // the world emptied, and its files as they were after start-up
     for (const auto& entry : fs::directory_iterator(world))
         fs::remove_all(entry.path(), ignored);

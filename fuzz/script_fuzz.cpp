@@ -7,10 +7,8 @@
 
 #include "fuzz/fuzz_host.h"
 
-namespace {
 constexpr size_t kMaxTypedLines = 32;
 constexpr const char* kPlaceHeader = "Vorn IGM Script: Fuzz\nThe fuzzed place\nFUZZ.LOR\n";
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::start("script", nullptr, ZMB_MODULE_PATH, {{"FUZZ.LOR", kPlaceHeader}});
