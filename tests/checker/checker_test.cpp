@@ -1,6 +1,5 @@
-// igmcheck on scripts written into a scratch folder under TMPDIR: one small
-// script per diagnostic, the menu lines of a place, a world of side trips and
-// news, the demo world (clean), and the exit status igmcheck gives CI.
+// igmcheck on scripts in a scratch folder: one small script per diagnostic, the menu lines of
+// a place, a world of side trips and news, the clean demo world, and the exit status for CI.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 

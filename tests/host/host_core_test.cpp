@@ -1,6 +1,5 @@
-// The host core without a plug-in: status queue, per-user areas, accounts,
-// typed lines, output buffer, module table and loading, directory search,
-// the console and log, text helpers, the clock.
+// The host core without a plug-in: status queue, areas and memory, accounts, typed lines,
+// output buffer, module table and loading, directory search, log, text helpers, the clock.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>

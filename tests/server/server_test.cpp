@@ -1,6 +1,5 @@
-// igmhost's parts built into the test: a terminal connection on its own over
-// a socket pair, the server loop driven on a thread of its own, and the
-// stand-in game's index of player names.
+// igmhost's parts built into the test: a terminal connection over a socket pair, the server
+// loop driven on a thread of its own, and the stand-in game's index of player names.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
