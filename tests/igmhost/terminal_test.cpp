@@ -1,97 +1,236 @@
-// Each caller's terminal as igmhost adapts to it: the clear that homes the
-// cursor, no colour for a terminal that cannot show it, the character set
-// probe for an unknown terminal type; who is on; the sysop console.
+// Each caller's terminal as igmhost adapts to it, and every screen of the
+// stand-in game and of the demo world as an 80x25 terminal shows it: the
+// bytes a caller receives are run through libvterm, no character lands in
+// the last column (the next would wrap) and every clear leaves the cursor
+// at the top left. No colour for a terminal that cannot show it, the
+// character set by terminal type, probe or option; who is on; the sysop
+// console.
+#include <vterm.h>
+
 #include "tests/igmhost/igmhost_harness.h"
 
 namespace igmtest {
 namespace {
 
-// Reads until the data as received holds `needle` or the time is up.
-bool wait_for_data(Client& c, std::string_view needle, double seconds = 5) {
-    auto deadline = deadline_after(seconds);
-    while (c.data().find(needle) == std::string::npos) {
-        if (Clock::now() >= deadline) return false;
-        c.read_some(deadline_after(0.1));
-    }
-    return true;
+struct Step {
+    const char* typed;
+    const char* awaited;
+};
+struct Route {
+    const char* what;
+    const char* account;
+    std::vector<Step> steps;  // from the realm list
+};
+
+std::vector<Step> in_far_reaches(std::vector<Step> steps) {
+    steps.insert(steps.begin(),
+                 {{"1", "Your choice, "}, {"1", "Press Enter"}, {"", "Your Command, "}});
+    return steps;
 }
 
-struct Terminal {
+const Route kRoutes[] = {
+    {"the realm list and the game's screens",
+     "Ardo",
+     {{"W", "Your choice: "},
+      {"x", "Your choice: "},
+      {"1", "Your choice, "},
+      {"V", "Your choice, "},
+      {"F", "Your choice, "},
+      {"W", "Your choice, "},
+      {"zz", "Your choice, "},
+      {"Q", "Your choice: "}}},
+    {"a stranger in a realm", "Ardo", {{"2", "draws you? "}, {"1", "[M] "}, {"", "Your choice, "}}},
+    {"the module's news, stats and the way back", "Ardo",
+     in_far_reaches({{"I", "Press <enter> To Continue"},
+                     {"", "to continue: "},
+                     {"", "Your Command, "},
+                     {"V", "<ENTER>"},
+                     {"", "Your Command, "},
+                     {"zz", "Your Command, "},
+                     {"X", "Your choice, "}})},
+    {"the module's sysop menu", "Sysop",
+     in_far_reaches({{"S", "Your Command, "}, {"A", "Your Command, "}})},
+    {"the ferry and the isle, then what changed", "Ardo",
+     in_far_reaches({{"1", "Your Command, "},
+                     {"1", "to row straight back: "},
+                     {"", "to continue: "},
+                     {"", "Your Command, "},
+                     {"X", "Your choice, "}})},
+    {"the inn", "Ardo",
+     in_far_reaches({{"2", "Your Command, "},
+                     {"Ardo", "Your Command, "},
+                     {"3", "Press <enter> To Continue"},
+                     {"", "to continue: "},
+                     {"", "Your Command, "}})},
+    {"the scribe", "Ardo",
+     in_far_reaches({{"3", "Your Command, "},
+                     {"1", "to leave it: "},
+                     {"", "to continue: "},
+                     {"", "Your Command, "}})},
+    {"the shrine", "Ardo",
+     in_far_reaches(
+         {{"4", "Press <enter> To Continue"}, {"", "to continue: "}, {"", "Your Command, "}})},
+    {"the stables, sold, then without a horse", "Ardo",
+     in_far_reaches({{"5", "Your Command, "},
+                     {"1", "to continue: "},
+                     {"", "Your Command, "},
+                     {"5", "to continue: "},
+                     {"", "Your Command, "}})},
+    {"the watchtower, where a caller waits", "Ardo",
+     in_far_reaches({{"6", "keep watch on the marsh road a while."}})},
+    {"the well", "Ardo",
+     in_far_reaches({{"7", "Lean over the rim... "},
+                     {"", "Your Command, "},
+                     {"1", "to continue: "},
+                     {"", "Your Command, "}})},
+};
+
+// libvterm's state layer, without a screen: the cursor, and a count of the
+// characters put in the last column.
+class Terminal {
+  public:
+    Terminal() : vt_(vterm_new(25, 80)) {
+        vterm_set_utf8(vt_, 1);
+        state_ = vterm_obtain_state(vt_);
+        callbacks_.putglyph = [](VTermGlyphInfo*, VTermPos pos, void* self) {
+            static_cast<Terminal*>(self)->last_column += pos.col == 79;
+            return 1;
+        };
+        // Scrolling is taken as done: no screen is kept, only the cursor.
+        callbacks_.scrollrect = [](VTermRect, int, int, void*) { return 1; };
+        vterm_state_set_callbacks(state_, &callbacks_, this);
+        vterm_state_reset(state_, 1);
+    }
+    ~Terminal() { vterm_free(vt_); }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    void feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+    bool at_top_left() const {
+        VTermPos at;
+        vterm_state_get_cursorpos(state_, &at);
+        return at.row == 0 && at.col == 0;
+    }
+    int last_column = 0;
+
+  private:
+    VTerm* vt_;
+    VTermState* state_;
+    VTermStateCallbacks callbacks_{};
+};
+
+// Feeds `data` a line at a time, and a clear with the CSI sequences right
+// after it on its own, checking each piece; stops at the first fault.
+void expect_fits_80x25(std::string_view data) {
+    Terminal terminal;
+    for (size_t at = 0; at < data.size();) {
+        size_t end = std::min(data.find('\n', at), data.size() - 1) + 1;
+        size_t clear = data.find("\x1b[2J", at);
+        bool clears = clear < end;
+        if (clears) {
+            end = clear + 4;
+            while (end + 1 < data.size() && data[end] == '\x1b' && data[end + 1] == '[') {
+                end += 2;
+                while (end < data.size() && (data[end] < '@' || data[end] > '~'))
+                    ++end;
+                end = std::min(end + 1, data.size());
+            }
+        }
+        int before = terminal.last_column;
+        terminal.feed(data.substr(at, end - at));
+        ASSERT_EQ(terminal.last_column, before)
+            << "reaches column 80: " << strip_ansi(data.substr(at, end - at));
+        if (clears) {
+            ASSERT_TRUE(terminal.at_top_left())
+                << "not at the top after the clear before: " << strip_ansi(data.substr(end, 160));
+        }
+        at = end;
+    }
+}
+
+TEST(IgmhostScreens, EveryGameScreenAndDemoPlaceFits80x25AndStartsAtTheTop) {
+    DemoWorld scratch;
+    Server server(scratch);
+    for (const Route& route : kRoutes) {
+        SCOPED_TRACE(route.what);
+        Client c(server.port(), "XTERM");
+        ASSERT_TRUE(sign_in(c, route.account));
+        for (const Step& step : route.steps)
+            ASSERT_TRUE(c.say(step.typed, step.awaited, 10)) << "after typing " << step.typed;
+        expect_fits_80x25(c.data());
+    }
+}
+
+struct Kind {
     const char* type;          // answered to TERMINAL-TYPE; "" refuses it
     const char* probe_answer;  // nullptr: not probed; "": probed, never answers
     bool utf8;
     bool colour;
+    const char* logged;  // how igmhost settled it
+    std::vector<std::string> options = {};
 };
-constexpr Terminal kTerminals[] = {
-    {"XTERM", nullptr, true, true},
-    {"ANSI", nullptr, false, true},
-    {"DUMB", nullptr, true, false},
-    {"NOVATERM", "\x1b[7;2R", true, true},
-    {"NOVATERM", "\x1b[7;3R", false, true},
-    {"NOVATERM", "", false, true},
-    {"", "", false, true},
+const Kind kKinds[] = {
+    {"XTERM-256COLOR", nullptr, true, true, "terminal type XTERM-256COLOR, utf8"},
+    {"ANSI", nullptr, false, true, "terminal type ANSI, cp437"},
+    {"DUMB", nullptr, true, false, "terminal type DUMB, utf8, no colour"},
+    {"NOVATERM", "\x1b[7;2R", true, true, "probe: cursor at column 2, utf8"},
+    {"NOVATERM", "\x1b[7;3R", false, true, "probe: cursor at column 3, cp437"},
+    {"NOVATERM", "", false, true, "probe: no answer, cp437"},
+    {"", "", false, true, "probe: no answer, cp437"},
+    {"XTERM", nullptr, false, true, "forced, cp437", {"--charset", "cp437"}},
 };
 
-TEST(IgmhostTerminal, ClearHomesColourGoesAndUnknownTerminalsAreProbed) {
-    Scratch scratch;
-    scratch.make_demo_world();
+TEST(IgmhostTerminal, ColourAndCharacterSetFollowTheTerminalAndTypedTextComesBackInIt) {
+    DemoWorld scratch;
     write_place(scratch.world(), "PAUSE.LOR", "Pause Place",
-                {"/CLEAR", "`2A quiet room.", "/PAUSE"});
-    Server server(scratch);
-    for (const Terminal& t : kTerminals) {
-        SCOPED_TRACE(std::string(t.type) + " answering " + (t.probe_answer ? t.probe_answer : "-"));
+                {"/CLEAR", "`2A quiet room.", "/PAUSE", "/INPUT:Say something", "`2You said: |N"});
+    for (const Kind& t : kKinds) {
+        SCOPED_TRACE(t.logged);
+        Server server(scratch, t.options);
         Client c(server.port(), t.type);
-        ASSERT_EQ(wait_for_data(c, "\x1b[6n", 3), t.probe_answer != nullptr);
+        // An unknown terminal is probed before the name is asked.
+        const char* probe = "\x1b[6n";
+        for (auto until = deadline_after(3); c.data().find(probe) == std::string::npos &&
+                                             c.text().find("Name: ") == std::string::npos;)
+            ASSERT_TRUE(c.read_some(until));
         if (t.probe_answer != nullptr) c.send_raw(t.probe_answer);
         ASSERT_TRUE(at_module_menu(c, "Ardo"));
-        c.line(place_number(c.text(), "Pause Place"));
-        ASSERT_TRUE(c.expect("Press <enter> To Continue"));
-        // What came after the name prompt: every clear homes the cursor,
-        // and the pause's CP437 marks come in the terminal's set.
+        ASSERT_TRUE(enter_place(c, "Pause Place", "Press <enter> To Continue"));
+        EXPECT_EQ(c.data().find(probe) != std::string::npos, t.probe_answer != nullptr);
+        EXPECT_TRUE(server.wait_for_log(t.logged));
+        // What came after the name prompt: the pause's CP437 mark comes in
+        // the terminal's set.
         std::string screen = c.data().substr(c.data().find("Name: "));
         EXPECT_EQ(screen.find('\x1b') != std::string::npos, t.colour);
-        for (size_t at = screen.find("\x1b[2J"); at != std::string::npos;
-             at = screen.find("\x1b[2J", at + 1))
-            EXPECT_EQ(screen.substr(at + 4, 3), "\x1b[H");
+        expect_fits_80x25(screen);
         EXPECT_EQ(screen.find("\xE2\x96\xA0") != std::string::npos, t.utf8);
         EXPECT_EQ(screen.find('\xFE') != std::string::npos, !t.utf8);
+        // Typed text reaches the module as CP437 and comes back in the terminal's set.
+        const std::string typed = t.utf8 ? "caf\xC3\xA9 \xE2\x96\xA0" : "caf\x82 \xFE";
+        ASSERT_TRUE(c.say("", "(Say something)"));
+        ASSERT_TRUE(c.say(typed, "You said: " + typed));
     }
 }
 
-TEST(IgmhostTerminal, WhoIsOnNamesCallersAndWhere) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch);
-    Client mira(server.port()), ardo(server.port());
-    ASSERT_TRUE(sign_on(mira, "Mira", 1));
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));
+TEST(IgmhostTerminal, WhoIsOnAndTheSysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
+    DemoWorld scratch;
+    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
+    Pty pty;
+    Server server(scratch, {}, 0, &pty);
+    ASSERT_TRUE(pty.expect("S) Sysop console"));
+    Client ardo(server.port()), mira(server.port());
+    ASSERT_TRUE(sign_in(ardo, "Ardo"));     // channel 1
+    ASSERT_TRUE(sign_on(mira, "Mira", 1));  // channel 2
 
-    // At the realm list: names and places, never an address.
+    // Who is on, at the realm list and in the game: names and places, never an address.
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
     ASSERT_TRUE(ardo.expect("Your choice: "));
     std::string list = ardo.text().substr(ardo.text().rfind("Who is on:"));
     EXPECT_NE(list.find("Mira                 in The Vale of Vorn"), std::string::npos) << list;
     EXPECT_NE(list.find("Ardo                 at the realm list"), std::string::npos) << list;
     EXPECT_EQ(list.find("127.0.0.1"), std::string::npos) << list;
-    // In the game's menu.
     ASSERT_TRUE(mira.say("W", "Who is on:"));
     ASSERT_TRUE(mira.expect("Ardo                 at the realm list"));
-}
-
-TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
-    Pty pty;
-    fs::path log = scratch.root() / "console.log";
-    pty.spawn(scratch, log, {"--hash-memory", kLeastHashMemory});
-    ASSERT_TRUE(pty.expect("S) Sysop console"));
-    std::smatch port;
-    std::string logged = read_file(log);
-    ASSERT_TRUE(std::regex_search(logged, port, std::regex("listening on [0-9.]+:([0-9]+)")));
-    Client ardo(std::stoi(port[1])), mira(std::stoi(port[1]));
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));  // channel 1
-    ASSERT_TRUE(sign_in(mira, "Mira"));  // channel 2
 
     pty.type("s\r");
     ASSERT_TRUE(pty.expect(" 1  Ardo                 127.0.0.1:"));
@@ -119,14 +258,13 @@ TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     pty.type("\x03");
     ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
     pty.type("y\r");
-    EXPECT_EQ(pty.exit_status(), 0);
+    EXPECT_EQ(server.stop(0), 0);
     EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
 }
 
 TEST(IgmhostTerminal, ConsoleAttachesThroughTheWorldsOwnerOnlySocket) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch, {"--hash-memory", kLeastHashMemory});
+    DemoWorld scratch;
+    Server server(scratch);
     Client ardo(server.port());
     ASSERT_TRUE(sign_in(ardo, "Ardo"));
     EXPECT_EQ(fs::status(scratch.world() / "IGMHOST.SOCK").permissions(),

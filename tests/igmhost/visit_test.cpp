@@ -9,8 +9,7 @@ namespace {
 constexpr size_t kHitPoints = 72, kGold = 112, kCharm = 124, kLevel = 130, kSex = 168, kClass = 186;
 
 TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client ardo(server.port());
 
@@ -20,10 +19,8 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     ASSERT_TRUE(enter_far_reaches(ardo));
     EXPECT_TRUE(server.wait_for_log("(Ardo): handed over from KXPVORN to ZMB_VORN"));
 
-    std::string lantern = place_number(ardo.text(), "The Lantern Inn");
-    ASSERT_FALSE(lantern.empty()) << ardo.text();
     // The inn asks for a name (an /INPUT question) and checks it against the record.
-    ASSERT_TRUE(ardo.say(lantern, "(Your name, traveller)"));
+    ASSERT_TRUE(enter_place(ardo, "The Lantern Inn", "(Your name, traveller)"));
     ASSERT_TRUE(ardo.say("  ardo ", "\"Ardo! I know that name."));
     ASSERT_TRUE(ardo.expect("(123)"));
     // The mead: one charm, 9 -> 10.
@@ -44,11 +41,11 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
 
     std::string record = player_record(scratch.world(), "KXPVORN", 0);
     ASSERT_EQ(record.size(), 248u);
-    EXPECT_EQ(field_i16(record, kCharm), 10);
-    EXPECT_EQ(field_i32(record, kGold), 1250) << "untouched fields stay";
+    EXPECT_EQ(field(record, kCharm), 10);
+    EXPECT_EQ(field(record, kGold, 4), 1250) << "untouched fields stay";
     std::string ledger = read_file(scratch.world() / "ZMBVIGMS.SV1");
     ASSERT_GE(ledger.size(), 4u);
-    EXPECT_EQ(field_i16(ledger, 0), 1) << "the trip is counted for record 0";
+    EXPECT_EQ(field(ledger, 0), 1) << "the trip is counted for record 0";
 
     // The game itself still works after the round trip.
     ASSERT_TRUE(ardo.say("Q", "You leave The Vale of Vorn."));
@@ -57,8 +54,7 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
 }
 
 TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client c(server.port());
 
@@ -93,9 +89,9 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     EXPECT_EQ(record[0], 10);
     EXPECT_EQ(record.substr(1, 10), "Wren Ashby");
     EXPECT_EQ(record[11], 0);
-    EXPECT_EQ(field_i16(record, kHitPoints), 20);
-    EXPECT_EQ(field_i16(record, kLevel), 1);
-    EXPECT_EQ(field_i32(record, kGold), 200);
+    EXPECT_EQ(field(record, kHitPoints), 20);
+    EXPECT_EQ(field(record, kLevel), 1);
+    EXPECT_EQ(field(record, kGold, 4), 200);
     EXPECT_EQ(static_cast<uint8_t>(record[kSex]), 5);
     EXPECT_EQ(static_cast<uint8_t>(record[kClass]), 2);
 
@@ -128,8 +124,7 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
 }
 
 TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client ardo(server.port());
     Client mira(server.port());
@@ -137,12 +132,10 @@ TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
     ASSERT_TRUE(at_module_menu(mira, "Mira"));
 
     // Ardo kneels at the shrine, which makes him wait three seconds.
-    std::string shrine = place_number(ardo.text(), "The Moonlit Shrine");
-    ASSERT_TRUE(ardo.say(shrine, "You wait..."));
+    ASSERT_TRUE(enter_place(ardo, "The Moonlit Shrine", "You wait..."));
     // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
-    std::string lantern = place_number(mira.text(), "The Lantern Inn");
     auto asked = Clock::now();
-    ASSERT_TRUE(mira.say(lantern, "Sit, lass,", 2));
+    ASSERT_TRUE(enter_place(mira, "The Lantern Inn", "Sit, lass,", 2));
     ASSERT_TRUE(mira.say("Lark", "\"Lark, is it?\""));
     ASSERT_TRUE(mira.say("2", "\"Not at 16, little one.\""));
     EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
@@ -155,8 +148,7 @@ TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
 }
 
 TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client sysop(server.port());
     Client ardo(server.port());
