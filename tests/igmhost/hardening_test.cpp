@@ -284,9 +284,9 @@ TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedASlowReaderStaysAndOthersGoOn) 
     // A script is held back while its output moves at all, and on loopback
     // the kernel takes in a few megabytes for the client first.
     size_t before = slow.data().size();
-    auto until = deadline_after(120);
     const char* dropped = "(Mira): disconnect: output queue over 1 MB";
-    while (Clock::now() < until && server.log().find(dropped) == std::string::npos) {
+    for (auto until = deadline_after(120);
+         Clock::now() < until && server.log().find(dropped) == std::string::npos;) {
         slow.read_some(deadline_after(0.1), 1000);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

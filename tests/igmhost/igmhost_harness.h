@@ -23,7 +23,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +46,16 @@ using test::strip_ansi;
 inline Clock::time_point deadline_after(double seconds) {
     return Clock::now() +
            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Polls `done` until it holds or `seconds` pass; whether it held.
+template <class Done>
+bool eventually(Done done, double seconds) {
+    for (auto deadline = deadline_after(seconds); !done();) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 inline void write_file(const fs::path& path, std::string_view bytes) {
@@ -170,10 +179,7 @@ inline pid_t spawn(const std::vector<std::string>& args, const fs::path& input,
 // signal when killed), or -1 while it still runs.
 inline int reap(pid_t pid, double seconds) {
     int status = 0;
-    for (auto deadline = deadline_after(seconds); waitpid(pid, &status, WNOHANG) != pid;) {
-        if (Clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (!eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds)) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -229,6 +235,12 @@ class Screen {
             }
         }
     }
+    // Types `text` as a line and waits for `reply`.
+    bool say(std::string_view text, std::string_view reply, double seconds = 5) {
+        line(text);
+        return expect(reply, seconds);
+    }
+    virtual void line(std::string_view text) = 0;
     // The text after the last match, without waiting.
     std::string rest() const { return text().substr(seen_); }
 
@@ -285,6 +297,7 @@ class Pty : public Screen {
     void type(std::string_view text) {
         [[maybe_unused]] auto n = write(fd_, text.data(), text.size());
     }
+    void line(std::string_view text) override { type(std::string(text) + "\r"); }
     // The terminal settings, as the program in it sees them.
     termios settings() const {
         termios t{};
@@ -315,16 +328,11 @@ class Server {
         pid_ = spawn(args, console ? fs::path(console->slave()) : "/dev/null", output,
                      descriptor_limit);
         static const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-        for (auto deadline = deadline_after(10); Clock::now() < deadline && running();) {
-            std::smatch m;
-            std::string text = log();
-            if (std::regex_search(text, m, listening)) {
-                port_ = std::stoi(m[1]);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ADD_FAILURE() << "igmhost did not start listening; its log:\n" << log();
+        std::smatch m;
+        std::string text;
+        eventually([&] { return std::regex_search(text = log(), m, listening) || !running(); }, 10);
+        if (m.empty()) ADD_FAILURE() << "igmhost did not start listening; its log:\n" << text;
+        if (!m.empty()) port_ = std::stoi(m[1]);
     }
     ~Server() {
         if (running()) stop(SIGKILL);
@@ -343,10 +351,7 @@ class Server {
 
     // Waits until the log holds `text`; shows the log when it does not.
     bool wait_for_log(std::string_view text, double seconds = 5) {
-        for (auto deadline = deadline_after(seconds); Clock::now() < deadline;) {
-            if (log().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        if (eventually([&] { return log().find(text) != std::string::npos; }, seconds)) return true;
         ADD_FAILURE() << "no \"" << text << "\" in igmhost's log:\n" << log();
         return false;
     }
@@ -413,41 +418,26 @@ class Client : public Screen {
             bytes.remove_prefix(static_cast<size_t>(n));
         }
     }
-    void line(std::string_view text) { send_raw(std::string(text) + "\r\n"); }
-    // Types `text` and waits for `reply`.
-    bool say(std::string_view text, std::string_view reply, double seconds = 5) {
-        line(text);
-        return expect(reply, seconds);
-    }
+    void line(std::string_view text) override { send_raw(std::string(text) + "\r\n"); }
 
   private:
-    // Splits telnet commands from data and answers them.
+    // Splits telnet commands from data and answers them: a command is
+    // gathered until it is whole.
     void take(std::string_view bytes) override {
         for (char ch : bytes) {
-            auto b = static_cast<uint8_t>(ch);
-            if (state_ == State::data && b == IAC) {
-                state_ = State::iac;
-            } else if (state_ == State::data) {
-                data_ += ch;
-            } else if (state_ == State::iac) {
-                if (b == IAC) data_ += ch;  // an escaped 255 is data
-                verb_ = b;
-                state_ = b >= WILL && b <= DONT ? State::option
-                         : b == SB              ? State::sub
-                                                : State::data;
-                sub_.clear();
-            } else if (state_ == State::option) {
-                answer(verb_, b);
-                state_ = State::data;
-            } else if (state_ == State::sub && b == IAC) {
-                state_ = State::sub_iac;
-            } else if (state_ == State::sub_iac && b == SE) {
-                subnegotiation();
-                state_ = State::data;
-            } else {  // subnegotiation data, an IAC in it included
-                sub_ += ch;
-                state_ = State::sub;
+            command_ += ch;
+            const auto at = [&](size_t i) { return static_cast<uint8_t>(command_[i]); };
+            if (at(0) != IAC || (command_.size() == 2 && at(1) == IAC)) {
+                data_ += ch;  // an escaped 255 is data
+            } else if (command_.size() < 2 || (at(1) >= WILL && command_.size() < 3) ||
+                       (at(1) == SB && !command_.ends_with("\xff\xf0"))) {
+                continue;
+            } else if (at(1) >= WILL) {
+                answer(at(1), at(2));
+            } else if (at(1) == SB) {
+                subnegotiation(command_.substr(2, command_.size() - 4));
             }
+            command_.clear();
         }
     }
 
@@ -464,21 +454,16 @@ class Client : public Screen {
         }
     }
 
-    void subnegotiation() {
-        // TERMINAL-TYPE SEND (1): answer IS (0) with our type.
-        if (sub_.size() >= 2 && static_cast<uint8_t>(sub_[0]) == kTerminalType && sub_[1] == 1) {
-            std::string reply = {char(IAC), char(SB), char(kTerminalType), 0};
-            reply += terminal_type_;
-            reply += {char(IAC), char(SE)};
-            send_raw(reply);
+    // TERMINAL-TYPE SEND (1): answers IS (0) with our type.
+    void subnegotiation(const std::string& sub) {
+        if (sub.size() >= 2 && static_cast<uint8_t>(sub[0]) == kTerminalType && sub[1] == 1) {
+            send_raw(std::string{char(IAC), char(SB), char(kTerminalType), 0} + terminal_type_ +
+                     std::string{char(IAC), char(SE)});
         }
     }
 
-    enum class State { data, iac, option, sub, sub_iac };
     std::string terminal_type_;
-    State state_ = State::data;
-    uint8_t verb_ = 0;
-    std::string sub_;
+    std::string command_;  // a telnet command not yet whole
 };
 
 // Signs a known account on with `password` (by default its password_for()),

@@ -148,19 +148,16 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
         EXPECT_FALSE(pty.settings().c_lflag & ECHO);
         if (ending.signal == SIGTERM || ending.signal == 0) {
-            pty.type("1\r");
-            ASSERT_TRUE(pty.expect("welcome back, Sysop."));
-            pty.type("1\r");
-            ASSERT_TRUE(pty.expect("Press Enter"));
-            pty.type("\r");
+            ASSERT_TRUE(pty.say("1", "welcome back, Sysop."));
+            ASSERT_TRUE(pty.say("1", "Press Enter"));
             // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
-            ASSERT_TRUE(pty.expect("for Sysop Menu"));
+            ASSERT_TRUE(pty.say("", "for Sysop Menu"));
             EXPECT_TRUE(server.wait_for_log("console on channel 0"));
         }
         if (ending.signal == 0) {
             // Without its place list the module stops the host when a place is chosen.
             fs::remove(scratch.world() / "ZMBVIGMS.DAT");
-            pty.type("1\r");
+            pty.line("1");
         }
         EXPECT_EQ(server.stop(ending.signal), ending.status);
         EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
@@ -176,14 +173,10 @@ TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     Server console(scratch, {}, 0, &pty);
     ASSERT_TRUE(pty.expect("No password is set for Sysop: P sets one."));
     ASSERT_TRUE(pty.expect("P) Set your password"));
-    pty.type("p\r");
-    ASSERT_TRUE(pty.expect("Choose a password"));
-    pty.type("first-light\r");
-    ASSERT_TRUE(pty.expect("Type it again: "));
-    pty.type("first-light\r");
-    ASSERT_TRUE(pty.expect("Your password is changed."));
-    pty.type("g\r");
-    ASSERT_TRUE(pty.expect("Farewell, Sysop!"));
+    ASSERT_TRUE(pty.say("p", "Choose a password"));
+    ASSERT_TRUE(pty.say("first-light", "Type it again: "));
+    ASSERT_TRUE(pty.say("first-light", "Your password is changed."));
+    ASSERT_TRUE(pty.say("g", "Farewell, Sysop!"));
     EXPECT_EQ(console.stop(0), 0) << "goodbye at the console stops igmhost";
     EXPECT_EQ(pty.settings().c_lflag, before);
     EXPECT_EQ(pty.data().find("first-light"), std::string::npos) << "the password was echoed";

@@ -232,32 +232,26 @@ TEST(IgmhostTerminal, WhoIsOnAndTheSysopConsoleWatchesMessagesHangsUpAndAsksBefo
     ASSERT_TRUE(mira.say("W", "Who is on:"));
     ASSERT_TRUE(mira.expect("Ardo                 at the realm list"));
 
-    pty.type("s\r");
-    ASSERT_TRUE(pty.expect(" 1  Ardo                 127.0.0.1:"));
+    ASSERT_TRUE(pty.say("s", " 1  Ardo                 127.0.0.1:"));
     ASSERT_TRUE(pty.expect("at the realm list"));
-    pty.type("m 1 Supper is ready\r");
+    pty.line("m 1 Supper is ready");
     ASSERT_TRUE(ardo.expect("*** From the sysop: Supper is ready"));
     ASSERT_TRUE(ardo.expect("Your choice: "));  // at a prompt: shown at once, the prompt again
-    pty.type("s 1\r");
-    ASSERT_TRUE(pty.expect("Watching channel 1"));
+    ASSERT_TRUE(pty.say("s 1", "Watching channel 1"));
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
     ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too
-    pty.type("\r");
-    ASSERT_TRUE(pty.expect("Sysop: "));
-    pty.type("l\r");
-    ASSERT_TRUE(pty.expect("yesterday's last line"));
-    pty.type("h 2\r");
+    ASSERT_TRUE(pty.say("", "Sysop: "));
+    ASSERT_TRUE(pty.say("l", "yesterday's last line"));
+    pty.line("h 2");
     ASSERT_TRUE(mira.expect("The sysop has ended your call."));
     EXPECT_TRUE(mira.closed_by_server());
     // G asks, and n keeps everyone on; Ctrl-C asks the same.
-    pty.type("g\r");
-    ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
-    pty.type("n\r");
-    ASSERT_TRUE(pty.expect("igmhost keeps running."));
+    ASSERT_TRUE(pty.say("g", "Stop igmhost with 1 caller on? [y/N]"));
+    ASSERT_TRUE(pty.say("n", "igmhost keeps running."));
     ASSERT_TRUE(ardo.say("1", "Your choice, "));
     pty.type("\x03");
     ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
-    pty.type("y\r");
+    pty.line("y");
     EXPECT_EQ(server.stop(0), 0);
     EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
 }
