@@ -45,33 +45,6 @@ bool visit_place(Client& c, std::string_view name, std::string_view title) {
            enter_far_reaches(c) && enter_place(c, title, "");
 }
 
-TEST(IgmhostTelnet, EveryKindOfLineEndEndsOneLineAndEditingWorks) {
-    World scratch;
-    Server server(scratch);
-    Client c(server.port());
-    ASSERT_TRUE(c.expect("Name: "));
-    // A false start rubbed out with DEL, a typo with backspace, then CR NUL;
-    // after it a lone LF, then a lone CR.
-    std::string typed = "Ax\x7f\x7fMirx\ba\r";
-    typed += '\0';
-    c.send_raw(typed);
-    ASSERT_TRUE(c.expect("Password: "));
-    ASSERT_TRUE(c.say(password_for("Mira"), "Welcome, Mira!"));
-    c.send_raw("3\n");
-    ASSERT_TRUE(c.expect("Which skill draws you?"));
-    // A lone ESC right before the line end: the line still ends.
-    c.send_raw("2\x1b\r");
-    ASSERT_TRUE(c.expect("(M)ale or (F)emale?"));
-    ASSERT_TRUE(c.say("", "Your choice, Mira?"));
-    std::string screen = c.text();
-    size_t realms = 0;
-    for (size_t at = 0; (at = screen.find("The realms of K-VORN", at)) != std::string::npos; ++at)
-        ++realms;
-    EXPECT_EQ(realms, 1u) << "a line end was taken for two lines";
-    EXPECT_EQ(screen.find("Which skill draws you?", screen.find("Which skill") + 1),
-              std::string::npos);
-}
-
 TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScriptThenSigterm) {
     World scratch;
     Server server(scratch, {"--max-users", "1"});
@@ -111,14 +84,18 @@ TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScriptThenSigterm) {
     EXPECT_NE(server.log().find("(Ardo): disconnect: server shutting down"), std::string::npos);
 }
 
-TEST(IgmhostTelnet, JunkHugeLinesAndAHalfCloseDoNotHurtTheServerOrOthers) {
+TEST(IgmhostTelnet, LineEndsEditingJunkHugeLinesAndAHalfCloseDoNotHurtTheServerOrOthers) {
     World scratch;
     Server server(scratch);
-    // Name and password in one packet: the password typed ahead of its
-    // prompt must not be echoed before the prompt hides it.
+    // Name and password in one packet: the name with a false start rubbed
+    // out with DEL and a typo with backspace, ended with CR NUL, the
+    // password with a lone LF. The password typed ahead of its prompt must
+    // not be echoed before the prompt hides it.
     Client good(server.port());
     ASSERT_TRUE(good.expect("Name: "));
-    good.send_raw("Brannoc\r\n" + password_for("Brannoc") + "\r\n");
+    good.send_raw(std::string("Ax\x7f\x7f"
+                              "Brannx\boc\r") +
+                  '\0' + password_for("Brannoc") + "\n");
     ASSERT_TRUE(good.expect("Your choice: "));
     EXPECT_EQ(good.text().find(password_for("Brannoc")), std::string::npos);
 
@@ -142,19 +119,26 @@ TEST(IgmhostTelnet, JunkHugeLinesAndAHalfCloseDoNotHurtTheServerOrOthers) {
     std::string screen = junk.text();
     EXPECT_EQ(std::count(screen.begin(), screen.end(), 'Q'), 250);
 
-    ASSERT_TRUE(good.say("1", "Which skill draws you?", 2));
+    good.send_raw("1\r");  // a lone CR
+    ASSERT_TRUE(good.expect("Which skill draws you?", 2));
     EXPECT_TRUE(server.running());
     junk.send_raw("\xFF");  // a command cut off by the caller leaving
     junk.close();
     ASSERT_TRUE(server.wait_for_log("(Ardo): disconnect: carrier lost"));
-    // Lines sent before a half-close are served, then the call ends.
-    good.send_raw("1\r\n\r\nV\r\n");
+    // Lines sent before a half-close are served, then the call ends; a
+    // lone ESC right before a line end does not keep the line open.
+    good.send_raw("1\x1b\r\r\nV\r\n");
     good.half_close();
     ASSERT_TRUE(good.expect("(M)ale or (F)emale?"));
     ASSERT_TRUE(good.expect("Your choice, Brannoc?"));
     ASSERT_TRUE(good.expect("Gold in hand"));  // V, the last line
     EXPECT_TRUE(good.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("(Brannoc): disconnect: carrier lost"));
+    // No line end was taken for two lines.
+    const std::string seen = good.text();
+    EXPECT_EQ(seen.find("The realms of K-VORN", seen.find("The realms of K-VORN") + 1),
+              std::string::npos);
+    EXPECT_EQ(seen.find("Which skill draws you?", seen.find("Which skill") + 1), std::string::npos);
 }
 
 TEST(IgmhostHardening, CompressionIsRefusedNeverInflatedAndOptionsNotAgreedIgnored) {

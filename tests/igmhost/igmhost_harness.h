@@ -241,6 +241,17 @@ class Screen {
         return expect(reply, seconds);
     }
     virtual void line(std::string_view text) = 0;
+    // Says each step in turn: a step is the line typed, '>', then the reply.
+    bool walk(const std::vector<std::string_view>& steps, double seconds = 5) {
+        for (std::string_view step : steps) {
+            const size_t gt = step.find('>');
+            if (!say(step.substr(0, gt), step.substr(gt + 1), seconds)) {
+                ADD_FAILURE() << "at the step " << step;
+                return false;
+            }
+        }
+        return true;
+    }
     // The text after the last match, without waiting.
     std::string rest() const { return text().substr(seen_); }
 
