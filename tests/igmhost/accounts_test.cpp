@@ -43,9 +43,8 @@ TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
             "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 3, 5)"));
         Client c(server.port());
         ASSERT_TRUE(c.expect("Name: "));
-        ASSERT_TRUE(c.say("Ardo", "Choose a password"));
-        ASSERT_TRUE(c.say(password_for("Ardo"), "Type it again: "));
-        ASSERT_TRUE(c.say(password_for("Ardo"), "Welcome, Ardo!"));
+        ASSERT_TRUE(c.walk(
+            {"Ardo>Choose a password", "ardo-demo>Type it again: ", "ardo-demo>Welcome, Ardo!"}));
         c.close();
         EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
     }
@@ -62,13 +61,10 @@ TEST(IgmhostAccounts, ChangedPasswordTakesOverAnOpenCallAndCharsetsDoNotMatter) 
     Server server(scratch);
     Client first(server.port());
     ASSERT_TRUE(sign_in(first, "Mira"));
-    ASSERT_TRUE(first.say("P", "Current password: "));
-    ASSERT_TRUE(first.say("wrong-one", "your password stays as it was"));
-    ASSERT_TRUE(first.say("p", "Current password: "));
-    ASSERT_TRUE(first.say(password_for("Mira"), "Choose a password"));
-    ASSERT_TRUE(first.say("moonlit-path", "Type it again: "));
-    ASSERT_TRUE(first.say("moonlit-path", "Your password is changed."));
-    ASSERT_TRUE(first.say("1", "welcome back, Mira."));
+    ASSERT_TRUE(first.walk({"P>Current password: ", "wrong-one>your password stays as it was",
+                            "p>Current password: ", "mira-demo>Choose a password",
+                            "moonlit-path>Type it again: ",
+                            "moonlit-path>Your password is changed.", "1>welcome back, Mira."}));
     // The new password, in another case of the name, takes over the call.
     Client second(server.port());
     ASSERT_TRUE(sign_in(second, "MIRA", "moonlit-path"));
@@ -96,22 +92,20 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
         int status;
         const char* output;
     } steps[] = {
-        {{"accounts", "passwd", "Brannoc", "--hash-memory", "8"},
-         "iron-gate\n",
-         0,
-         "password set for Brannoc"},
-        {{"accounts", "passwd", "Nobody"}, "iron-gate\n", 1, "no account named Nobody"},
-        {{"accounts", "passwd", "Brannoc"}, "ab\n", 1, "a password is 4 to 64"},
-        {{"accounts", "grant", "brannoc", "wizard"}, "", 0, ""},
-        {{"accounts", "revoke", "Sysop", "SYSOP"}, "", 0, ""},
-        {{"accounts", "delete", "Old Teg"}, "", 0, "the name stays retired"},
-        {{"accounts", "grant", "Nobody", "X"}, "", 1, "no account named Nobody"},
-        {{"accounts", "list"}, "", 0, "Brannoc               52  WIZARD"},
-        {{"accounts", "frobnicate"}, "", 2, "usage: igmhost accounts"},
-        {{"accounts", "--help"}, "", 0, "igmhost backup DIR"},
+        {{"passwd", "Brannoc", "--hash-memory", "8"}, "iron-gate\n", 0, "password set for Brannoc"},
+        {{"passwd", "Nobody"}, "iron-gate\n", 1, "no account named Nobody"},
+        {{"passwd", "Brannoc"}, "ab\n", 1, "a password is 4 to 64"},
+        {{"grant", "brannoc", "wizard"}, "", 0, ""},
+        {{"revoke", "Sysop", "SYSOP"}, "", 0, ""},
+        {{"delete", "Old Teg"}, "", 0, "the name stays retired"},
+        {{"grant", "Nobody", "X"}, "", 1, "no account named Nobody"},
+        {{"list"}, "", 0, "Brannoc               52  WIZARD"},
+        {{"frobnicate"}, "", 2, "usage: igmhost accounts"},
+        {{"--help"}, "", 0, "igmhost backup DIR"},
     };
     for (Step& s : steps) {
-        SCOPED_TRACE(s.args[1]);
+        SCOPED_TRACE(s.args[0]);
+        s.args.insert(s.args.begin(), "accounts");
         s.args.insert(s.args.end(), {"--world", world});
         auto [status, out] = run_igmhost(s.args, s.input);
         EXPECT_EQ(status, s.status) << out;

@@ -148,10 +148,8 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
         EXPECT_FALSE(pty.settings().c_lflag & ECHO);
         if (ending.signal == SIGTERM || ending.signal == 0) {
-            ASSERT_TRUE(pty.say("1", "welcome back, Sysop."));
-            ASSERT_TRUE(pty.say("1", "Press Enter"));
             // The sysop holds the SYSOP key through the imported ACCOUNTS.TXT.
-            ASSERT_TRUE(pty.say("", "for Sysop Menu"));
+            ASSERT_TRUE(pty.walk({"1>welcome back, Sysop.", "1>Press Enter", ">for Sysop Menu"}));
             EXPECT_TRUE(server.wait_for_log("console on channel 0"));
         }
         if (ending.signal == 0) {
@@ -173,10 +171,8 @@ TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     Server console(scratch, {}, 0, &pty);
     ASSERT_TRUE(pty.expect("No password is set for Sysop: P sets one."));
     ASSERT_TRUE(pty.expect("P) Set your password"));
-    ASSERT_TRUE(pty.say("p", "Choose a password"));
-    ASSERT_TRUE(pty.say("first-light", "Type it again: "));
-    ASSERT_TRUE(pty.say("first-light", "Your password is changed."));
-    ASSERT_TRUE(pty.say("g", "Farewell, Sysop!"));
+    ASSERT_TRUE(pty.walk({"p>Choose a password", "first-light>Type it again: ",
+                          "first-light>Your password is changed.", "g>Farewell, Sysop!"}));
     EXPECT_EQ(console.stop(0), 0) << "goodbye at the console stops igmhost";
     EXPECT_EQ(pty.settings().c_lflag, before);
     EXPECT_EQ(pty.data().find("first-light"), std::string::npos) << "the password was echoed";

@@ -188,8 +188,7 @@ TEST(IgmhostTerminal, WhoIsOnAndTheSysopConsoleWatchesMessagesHangsUpAndAsksBefo
     ASSERT_TRUE(sign_on(mira, "Mira", 1));  // channel 2
 
     // Who is on, at the realm list and in the game: names and places, never an address.
-    ASSERT_TRUE(ardo.say("W", "Who is on:"));
-    ASSERT_TRUE(ardo.expect("Your choice: "));
+    ASSERT_TRUE(ardo.say("W", "Who is on:") && ardo.expect("Your choice: "));
     std::string list = ardo.text().substr(ardo.text().rfind("Who is on:"));
     EXPECT_NE(list.find("Mira                 in The Vale of Vorn"), std::string::npos) << list;
     EXPECT_NE(list.find("Ardo                 at the realm list"), std::string::npos) << list;
@@ -205,14 +204,12 @@ TEST(IgmhostTerminal, WhoIsOnAndTheSysopConsoleWatchesMessagesHangsUpAndAsksBefo
     ASSERT_TRUE(pty.say("s 1", "Watching channel 1"));
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
     ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too
-    ASSERT_TRUE(pty.say("", "Sysop: "));
-    ASSERT_TRUE(pty.say("l", "yesterday's last line"));
+    ASSERT_TRUE(pty.walk({">Sysop: ", "l>yesterday's last line"}));
     pty.line("h 2");
     ASSERT_TRUE(mira.expect("The sysop has ended your call."));
     EXPECT_TRUE(mira.closed_by_server());
     // G asks, and n keeps everyone on; Ctrl-C asks the same.
-    ASSERT_TRUE(pty.say("g", "Stop igmhost with 1 caller on? [y/N]"));
-    ASSERT_TRUE(pty.say("n", "igmhost keeps running."));
+    ASSERT_TRUE(pty.walk({"g>Stop igmhost with 1 caller on? [y/N]", "n>igmhost keeps running."}));
     ASSERT_TRUE(ardo.say("1", "Your choice, "));
     pty.type("\x03");
     ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));

@@ -24,9 +24,8 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     ASSERT_TRUE(ardo.say("  ardo ", "\"Ardo! I know that name."));
     ASSERT_TRUE(ardo.expect("(123)"));
     // The mead: one charm, 9 -> 10.
-    ASSERT_TRUE(ardo.say("1", "Charm +1, now 10."));
-    ASSERT_TRUE(ardo.say("", "Please press <enter> to continue"));
-    ASSERT_TRUE(ardo.say("", "used 1 of your 10 trips"));
+    ASSERT_TRUE(ardo.walk(
+        {"1>Charm +1, now 10.", ">Please press <enter> to continue", ">used 1 of your 10 trips"}));
     // The module's stats screen shows the record as the visit left it.
     ASSERT_TRUE(ardo.say("V", "Ardo's Stats"));
     ASSERT_TRUE(ardo.expect("Charm        : 10"));
@@ -48,8 +47,7 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     EXPECT_EQ(field(ledger, 0), 1) << "the trip is counted for record 0";
 
     // The game itself still works after the round trip.
-    ASSERT_TRUE(ardo.say("Q", "You leave The Vale of Vorn."));
-    ASSERT_TRUE(ardo.say("G", "Farewell, Ardo!"));
+    ASSERT_TRUE(ardo.walk({"Q>You leave The Vale of Vorn.", "G>Farewell, Ardo!"}));
     EXPECT_TRUE(ardo.closed_by_server());
 }
 
@@ -59,13 +57,11 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     Client c(server.port());
 
     ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say("bad|name", "A name is 1 to 20 letters, digits and blanks."));
     // Typing stops at 20 characters: the name is taken as cut.
-    ASSERT_TRUE(
-        c.say("a name that is far too long", "Create a new account for a name that is far t?"));
-    ASSERT_TRUE(c.say("n", "Name: "));
-    ASSERT_TRUE(c.say("Wren  Ashby", "Create a new account for Wren Ashby? [Y/n]"));
-    ASSERT_TRUE(c.say("y", "Choose a password"));
+    ASSERT_TRUE(c.walk(
+        {"bad|name>A name is 1 to 20 letters, digits and blanks.",
+         "a name that is far too long>Create a new account for a name that is far t?", "n>Name: ",
+         "Wren  Ashby>Create a new account for Wren Ashby? [Y/n]", "y>Choose a password"}));
     for (const std::string& bad : {std::string(""), std::string("abc"), std::string(1000, 'p')})
         ASSERT_TRUE(c.say(bad, "A password is 4 to 64 printable characters."));
     ASSERT_TRUE(c.say("good-one", "Type it again: "));
@@ -73,14 +69,11 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(c.expect("Choose a password"));
     ASSERT_TRUE(c.say(password_for("Wren Ashby"), "Type it again: "));
     ASSERT_TRUE(c.say(password_for("Wren Ashby"), "How old are you (1-120)?"));
-    ASSERT_TRUE(c.say("0", "Please type your age in years"));
-    ASSERT_TRUE(c.say("121", "Please type your age in years"));
-    ASSERT_TRUE(c.say("19", "Welcome, Wren Ashby!"));
+    ASSERT_TRUE(c.walk({"0>Please type your age in years", "121>Please type your age in years",
+                        "19>Welcome, Wren Ashby!"}));
     ASSERT_TRUE(c.expect("Last on: first call"));
-    ASSERT_TRUE(c.say("2", "Which skill draws you?"));
-    ASSERT_TRUE(c.say("7", "Which skill draws you?"));
-    ASSERT_TRUE(c.say("2", "(M)ale or (F)emale?"));
-    ASSERT_TRUE(c.say("f", "Wren Ashby, level 1 Mystic (female)"));
+    ASSERT_TRUE(c.walk({"2>Which skill draws you?", "7>Which skill draws you?",
+                        "2>(M)ale or (F)emale?", "f>Wren Ashby, level 1 Mystic (female)"}));
     ASSERT_TRUE(c.expect("Your choice, Wren Ashby?"));
 
     // The new record is the next one of KXPVORN2.
@@ -123,37 +116,16 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(again.say("2", "welcome back, Wren Ashby."));
 }
 
-TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
+// Three callers at once, each with their own state: the sysop's menu, the
+// module's line limit, a wait that holds up nobody else, and a module
+// that gives its user up.
+TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     DemoWorld scratch;
     Server server(scratch);
-    Client ardo(server.port());
-    Client mira(server.port());
-    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
-    ASSERT_TRUE(at_module_menu(mira, "Mira"));
-
-    // Ardo kneels at the shrine, which makes him wait three seconds.
-    ASSERT_TRUE(enter_place(ardo, "The Moonlit Shrine", "You wait..."));
-    // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
-    auto asked = Clock::now();
-    ASSERT_TRUE(enter_place(mira, "The Lantern Inn", "Sit, lass,", 2));
-    ASSERT_TRUE(mira.say("Lark", "\"Lark, is it?\""));
-    ASSERT_TRUE(mira.say("2", "\"Not at 16, little one.\""));
-    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
-
-    // Ardo's wait ends on its own, and the shrine knows his level.
-    ASSERT_TRUE(ardo.expect("the stones answer", 6));
-    ASSERT_TRUE(ardo.expect("veteran of level 5"));
-    EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
-    EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
-}
-
-TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
-    DemoWorld scratch;
-    Server server(scratch);
-    Client sysop(server.port());
-    Client ardo(server.port());
+    Client sysop(server.port()), ardo(server.port()), mira(server.port());
     ASSERT_TRUE(at_module_menu(sysop, "sysop"));
     ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
+    ASSERT_TRUE(at_module_menu(mira, "Mira"));
     EXPECT_NE(sysop.text().find("Enter S for Sysop Menu"), std::string::npos);
     EXPECT_EQ(ardo.text().find("Enter S for Sysop Menu"), std::string::npos);
     ASSERT_TRUE(sysop.say("S", "SYSOP KEY : SYSOP"));
@@ -166,6 +138,20 @@ TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
         return std::count(echoed.begin(), echoed.end(), '#');
     };
     EXPECT_EQ(hashes_echoed(ardo, "That isn't a valid option."), 128);
+
+    // Ardo kneels at the shrine, which makes him wait three seconds.
+    ASSERT_TRUE(enter_place(ardo, "The Moonlit Shrine", "You wait..."));
+    // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
+    auto asked = Clock::now();
+    ASSERT_TRUE(enter_place(mira, "The Lantern Inn", "Sit, lass,", 2));
+    ASSERT_TRUE(mira.walk({"Lark>\"Lark, is it?\"", "2>\"Not at 16, little one.\""}));
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
+    // Ardo's wait ends on its own, and the shrine knows his level.
+    ASSERT_TRUE(ardo.expect("the stones answer", 6));
+    ASSERT_TRUE(ardo.expect("veteran of level 5"));
+    EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
+    EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
+    ASSERT_TRUE(ardo.walk({">to continue: ", ">Your Command, "}));
 
     // Without its module list the module cannot hand Ardo back, says so
     // and gives him up; the game takes him in all the same.
