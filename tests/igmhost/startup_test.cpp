@@ -126,14 +126,16 @@ TEST(IgmhostStartup, ScriptFindingsAreLoggedOnceAndMissingScriptsWithTheCallersN
 }
 
 TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
-    // SIGQUIT stops igmhost as SIGTERM does; a crash still kills it; with
-    // no signal the module stops the host.
+    // SIGQUIT stops igmhost as SIGTERM does; Ctrl-C (SIGINT) asks as G
+    // does, and with nobody on says goodbye at once; a crash still kills it;
+    // with no signal the module stops the host.
     const struct {
         int signal;
         int status;
         const char* logged;
     } endings[] = {{SIGTERM, 0, "shutdown"},
                    {SIGQUIT, 0, ""},
+                   {SIGINT, 0, ""},
                    {SIGSEGV, 128 + SIGSEGV, ""},
                    {0, 70, "catastro: the VORN IGM DATA file could not be used!"}};
     for (const auto& ending : endings) {
@@ -158,6 +160,7 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
             pty.line("1");
         }
         EXPECT_EQ(server.stop(ending.signal), ending.status);
+        EXPECT_TRUE(ending.signal != SIGINT || pty.expect("Farewell, Sysop!"));
         EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
         EXPECT_NE(server.log().find(ending.logged), std::string::npos) << server.log();
     }
