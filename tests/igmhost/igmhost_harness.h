@@ -86,11 +86,9 @@ inline void write_place(const fs::path& world, std::string_view file, std::strin
     write_file(world / "QHYVIGMS" / std::string(file), text);
 }
 
-// Record `index` of a game's PLAYER.DAT (248 bytes each), or "".
+// Record `index` of a game's PLAYER.DAT (248 bytes each), cut short at its end.
 inline std::string player_record(const fs::path& world, std::string_view game, int index) {
-    std::string all = read_file(world / std::string(game) / "PLAYER.DAT");
-    if (all.size() < static_cast<size_t>(index + 1) * 248) return {};
-    return all.substr(static_cast<size_t>(index) * 248, 248);
+    return read_file(world / std::string(game) / "PLAYER.DAT").substr(size_t(index) * 248, 248);
 }
 // The signed little-endian field of `bytes` (2 or 4) at `at`.
 inline int32_t field(const std::string& record, size_t at, int bytes = 2) {
@@ -219,21 +217,18 @@ class Screen {
     // previous match, or the time is up. On success the next expect looks
     // after this match.
     bool expect(std::string_view needle, double seconds = 5) {
-        auto deadline = deadline_after(seconds);
-        for (;;) {
-            std::string t = text();
-            size_t at = t.find(needle, seen_);
-            if (at != std::string::npos) {
-                seen_ = at + needle.size();
-                return true;
-            }
+        const auto deadline = deadline_after(seconds);
+        size_t at;
+        while ((at = text().find(needle, seen_)) == std::string::npos) {
             if (Clock::now() >= deadline || !read_some(deadline)) {
                 ADD_FAILURE() << "no \"" << needle << "\" within " << seconds
                               << " s; the screen after the last match:\n"
-                              << t.substr(seen_);
+                              << rest();
                 return false;
             }
         }
+        seen_ = at + needle.size();
+        return true;
     }
     // Types `text` as a line and waits for `reply`.
     bool say(std::string_view text, std::string_view reply, double seconds = 5) {
@@ -455,14 +450,11 @@ class Client : public Screen {
     // Agrees to echo, suppress-go-ahead and binary, and to send the terminal
     // type when it has one; refuses the rest.
     void answer(uint8_t verb, uint8_t option) {
-        const bool both = option == kSuppressGoAhead || option == kBinary;
-        if (verb == WILL)
-            send_raw(
-                std::string{char(IAC), char(both || option == kEcho ? DO : DONT), char(option)});
-        if (verb == DO) {
-            const bool accept = both || (option == kTerminalType && !terminal_type_.empty());
-            send_raw(std::string{char(IAC), char(accept ? WILL : WONT), char(option)});
-        }
+        const bool yes =
+            option == kSuppressGoAhead || option == kBinary ||
+            (verb == WILL ? option == kEcho : option == kTerminalType && !terminal_type_.empty());
+        if (verb == WILL) send_raw(std::string{char(IAC), char(yes ? DO : DONT), char(option)});
+        if (verb == DO) send_raw(std::string{char(IAC), char(yes ? WILL : WONT), char(option)});
     }
 
     // TERMINAL-TYPE SEND (1): answers IS (0) with our type.
