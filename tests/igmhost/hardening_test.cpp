@@ -33,7 +33,7 @@ bool visit_place(Client& c, std::string_view name, std::string_view title) {
            enter_far_reaches(c) && enter_place(c, title, "");
 }
 
-TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScriptThenSigterm) {
+TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScript) {
     DemoWorld scratch;
     write_place(scratch.world(), "WAITING.LOR", "Waiting Room",
                 {"`2You sit down.", "/CHARM:1", "/CHOICE:1", "/1CHOICE", "`2The clock ticks.",
@@ -67,12 +67,6 @@ TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScriptThenSigterm) {
     EXPECT_NE(again.text().find("used 1 of your 10 trips"), std::string::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(again.text().find("Your name is called"), std::string::npos);
-
-    // SIGTERM tells the users and stops cleanly.
-    EXPECT_EQ(server.stop(SIGTERM), 0);
-    EXPECT_TRUE(again.expect("igmhost is shutting down. Farewell!"));
-    EXPECT_TRUE(again.closed_by_server());
-    EXPECT_NE(server.log().find("(Ardo): disconnect: server shutting down"), std::string::npos);
 }
 
 TEST(IgmhostTelnet, LineEndsEditingJunkHugeLinesAndAHalfCloseDoNotHurtTheServerOrOthers) {
@@ -119,7 +113,7 @@ TEST(IgmhostTelnet, LineEndsEditingJunkHugeLinesAndAHalfCloseDoNotHurtTheServerO
     // Lines sent before a half-close are served, then the call ends; a
     // lone ESC right before a line end does not keep the line open.
     good.send_raw("1\x1b\r\r\nV\r\n");
-    good.half_close();
+    shutdown(good.fd(), SHUT_WR);  // a half-close
     ASSERT_TRUE(good.expect("(M)ale or (F)emale?"));
     ASSERT_TRUE(good.expect("Your choice, Brannoc?"));
     ASSERT_TRUE(good.expect("Gold in hand"));  // V, the last line
@@ -249,7 +243,8 @@ TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedASlowReaderStaysAndOthersGoOn) 
                 {"/LABEL", talk, talk, talk, "/LOOP"});
     Server server(scratch);
     Client sink(server.port());
-    sink.shrink_receive_buffer();
+    int small = 4096;  // a small receive buffer, before the data flows
+    setsockopt(sink.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     ASSERT_TRUE(visit_place(sink, "Mira", "Runaway Place"));
     Client slow(server.port());
     ASSERT_TRUE(visit_place(slow, "Ardo", "Runaway Place"));

@@ -90,7 +90,7 @@ inline void write_place(const fs::path& world, std::string_view file, std::strin
 inline std::string player_record(const fs::path& world, std::string_view game, int index) {
     return read_file(world / std::string(game) / "PLAYER.DAT").substr(size_t(index) * 248, 248);
 }
-// The signed little-endian field of `bytes` (2 or 4) at `at`.
+// The little-endian field of `bytes` (1, 2 or 4) at `at`; 2 and 4 are signed.
 inline int32_t field(const std::string& record, size_t at, int bytes = 2) {
     uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i)
@@ -212,6 +212,7 @@ class Screen {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    int fd() const { return fd_; }
 
     // Reads until `needle` shows in the text (ANSI removed) after the
     // previous match, or the time is up. On success the next expect looks
@@ -406,15 +407,6 @@ class Client : public Screen {
         if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
             ADD_FAILURE() << "cannot connect to port " << port;
         }
-    }
-
-    // Ends what this caller sends and keeps reading (a half-close).
-    void half_close() { ::shutdown(fd_, SHUT_WR); }
-    // Makes the receive buffer small (before the data flows), for a client
-    // that stops reading.
-    void shrink_receive_buffer() {
-        int size = 4096;
-        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
 
     void send_raw(std::string_view bytes) {

@@ -7,6 +7,8 @@
 // console.
 #include <vterm.h>
 
+#include <memory>
+
 #include "tests/igmhost/igmhost_harness.h"
 
 namespace igmtest {
@@ -53,36 +55,29 @@ const struct {
 
 // libvterm's state layer, without a screen: the cursor, and a count of the
 // characters put in the last column.
-class Terminal {
-  public:
-    Terminal() : vt_(vterm_new(25, 80)) {
-        vterm_set_utf8(vt_, 1);
-        state_ = vterm_obtain_state(vt_);
-        callbacks_.putglyph = [](VTermGlyphInfo*, VTermPos pos, void* self) {
+struct Terminal {
+    Terminal() {
+        vterm_set_utf8(vt.get(), 1);
+        callbacks.putglyph = [](VTermGlyphInfo*, VTermPos pos, void* self) {
             static_cast<Terminal*>(self)->last_column += pos.col == 79;
             return 1;
         };
         // Scrolling is taken as done: no screen is kept, only the cursor.
-        callbacks_.scrollrect = [](VTermRect, int, int, void*) { return 1; };
-        vterm_state_set_callbacks(state_, &callbacks_, this);
-        vterm_state_reset(state_, 1);
+        callbacks.scrollrect = [](VTermRect, int, int, void*) { return 1; };
+        vterm_state_set_callbacks(state, &callbacks, this);
+        vterm_state_reset(state, 1);
     }
-    ~Terminal() { vterm_free(vt_); }
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
-
-    void feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+    void feed(std::string_view bytes) { vterm_input_write(vt.get(), bytes.data(), bytes.size()); }
     bool at_top_left() const {
         VTermPos at;
-        vterm_state_get_cursorpos(state_, &at);
+        vterm_state_get_cursorpos(state, &at);
         return at.row == 0 && at.col == 0;
     }
-    int last_column = 0;
 
-  private:
-    VTerm* vt_;
-    VTermState* state_;
-    VTermStateCallbacks callbacks_{};
+    std::unique_ptr<VTerm, decltype(&vterm_free)> vt{vterm_new(25, 80), vterm_free};
+    VTermState* state = vterm_obtain_state(vt.get());
+    VTermStateCallbacks callbacks{};
+    int last_column = 0;
 };
 
 // Feeds `data` a line at a time, and a clear with the CSI sequences right
@@ -220,7 +215,9 @@ TEST(IgmhostTerminal, WhoIsOnAndTheAttachedConsoleWatchesMessagesHangsUpAndAsksB
     ASSERT_TRUE(ardo.say("1", "Your choice, "));
     ASSERT_TRUE(pty.say("g", "Stop igmhost with 1 caller on? [y/N]"));
     pty.line("y");
-    EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
+    EXPECT_TRUE(ardo.expect("igmhost is shutting down. Farewell!"));
+    EXPECT_TRUE(ardo.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("(Ardo): disconnect: server shutting down"));
     EXPECT_EQ(server.stop(0), 0);
     EXPECT_EQ(reap(console, 5), 0);
 }

@@ -79,14 +79,12 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     // The new record is the next one of KXPVORN2.
     std::string record = player_record(scratch.world(), "KXPVORN2", 2);
     ASSERT_EQ(record.size(), 248u);
-    EXPECT_EQ(record[0], 10);
-    EXPECT_EQ(record.substr(1, 10), "Wren Ashby");
-    EXPECT_EQ(record[11], 0);
+    EXPECT_EQ(record.substr(0, 12), std::string("\x0aWren Ashby\0", 12));  // length, name, end
     EXPECT_EQ(field(record, kHitPoints), 20);
     EXPECT_EQ(field(record, kLevel), 1);
     EXPECT_EQ(field(record, kGold, 4), 200);
-    EXPECT_EQ(static_cast<uint8_t>(record[kSex]), 5);
-    EXPECT_EQ(static_cast<uint8_t>(record[kClass]), 2);
+    EXPECT_EQ(field(record, kSex, 1), 5);
+    EXPECT_EQ(field(record, kClass, 1), 2);
 
     // The module finds the new record through the hand-off file.
     ASSERT_TRUE(enter_far_reaches(c));
