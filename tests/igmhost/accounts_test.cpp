@@ -127,8 +127,6 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     EXPECT_NE(out.find("Brannoc               52  WIZARD"), std::string::npos) << out;
 }
 
-// ---- the abuse limits, with the rules' clock moved ----
-
 TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
     DemoWorld scratch;
     Server server(scratch, {"--max-failed-passwords", "4"});

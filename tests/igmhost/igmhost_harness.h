@@ -58,6 +58,14 @@ bool eventually(Done done, double seconds) {
     return true;
 }
 
+// How many times `what` occurs in `text`.
+inline size_t occurrences(std::string_view text, std::string_view what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 inline void write_file(const fs::path& path, std::string_view bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -301,10 +309,10 @@ class Pty : public Screen {
         unlockpt(fd_);
     }
     std::string slave() const { return ptsname(fd_); }
-    void type(std::string_view text) {
-        [[maybe_unused]] auto n = write(fd_, text.data(), text.size());
+    void line(std::string_view text) override {
+        const std::string typed = std::string(text) + "\r";
+        [[maybe_unused]] auto n = write(fd_, typed.data(), typed.size());
     }
-    void line(std::string_view text) override { type(std::string(text) + "\r"); }
     // The terminal settings, as the program in it sees them.
     termios settings() const {
         termios t{};
