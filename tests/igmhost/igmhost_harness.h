@@ -1,8 +1,9 @@
 // End-to-end harness for igmhost: a scratch world, igmhost spawned as a
-// child process on a free port (read from its log), and telnet callers on
-// real TCP connections that answer the negotiation the way a simple
-// client does. The servers are the test build, whose rules' clock the
-// scratch folder's clock file moves; passwords are hashed at the least cost.
+// child process on a free port (read from its log), telnet callers on real
+// TCP connections that answer the negotiation the way a simple client does,
+// and a pseudo-terminal for the console. The servers are the test build,
+// whose rules' clock the scratch folder's clock file moves; passwords are
+// hashed at the least cost.
 #pragma once
 
 #include <arpa/inet.h>
@@ -22,7 +23,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,26 +41,48 @@ namespace igmtest {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using test::strip_ansi;
 
 inline Clock::time_point deadline_after(double seconds) {
     return Clock::now() +
            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+// Polls `done` until it holds or `seconds` pass; whether it held.
+template <class Done>
+bool eventually(Done done, double seconds) {
+    for (auto deadline = deadline_after(seconds); !done();) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// How many times `what` occurs in `text`.
+inline size_t occurrences(std::string_view text, std::string_view what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 inline void write_file(const fs::path& path, std::string_view bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
-using test::strip_ansi;
+// A named pipe at `path`, in place of whatever was there.
+inline void make_fifo(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0) << path;
+}
 
 // A place script: the header, the menu title, the file name, then `lines`.
 inline void write_place(const fs::path& world, std::string_view file, std::string_view title,
@@ -72,35 +94,20 @@ inline void write_place(const fs::path& world, std::string_view file, std::strin
     write_file(world / "QHYVIGMS" / std::string(file), text);
 }
 
-// Little-endian fields of a 248-byte PLAYER.DAT record.
+// Record `index` of a game's PLAYER.DAT (248 bytes each), cut short at its end.
 inline std::string player_record(const fs::path& world, std::string_view game, int index) {
-    std::string all = read_file(world / std::string(game) / "PLAYER.DAT");
-    if (all.size() < static_cast<size_t>(index + 1) * 248) return {};
-    return all.substr(static_cast<size_t>(index) * 248, 248);
+    return read_file(world / std::string(game) / "PLAYER.DAT").substr(size_t(index) * 248, 248);
 }
-inline int16_t field_i16(const std::string& record, size_t at) {
-    return static_cast<int16_t>(static_cast<uint8_t>(record.at(at)) |
-                                static_cast<uint8_t>(record.at(at + 1)) << 8);
-}
-inline int32_t field_i32(const std::string& record, size_t at) {
+// The little-endian field of `bytes` (1, 2 or 4) at `at`; 2 and 4 are signed.
+inline int32_t field(const std::string& record, size_t at, int bytes = 2) {
     uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
+    for (int i = bytes - 1; i >= 0; --i)
         v = v << 8 | static_cast<uint8_t>(record.at(at + i));
-    return static_cast<int32_t>(v);
-}
-
-// In a child process: runs `args` (argv[0] is the program), or exits 127.
-[[noreturn]] inline void exec_or_exit(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    return bytes == 2 ? static_cast<int16_t>(v) : static_cast<int32_t>(v);
 }
 
 // The password each test account has: the demo world's, as README lists
-// them, and the same rule for the accounts of the tests' own worlds.
+// them, and the same rule for the accounts the tests make.
 inline std::string password_for(std::string_view name) {
     if (strcasecmp(std::string(name).c_str(), "sysop") == 0) return "lantern-keeper";
     std::string password;
@@ -111,13 +118,10 @@ inline std::string password_for(std::string_view name) {
 
 inline constexpr const char* kLeastHashMemory = "8";  // KiB: fast hashing for tests
 
-// A scratch folder holding the world ("world/") and igmhost's log.
+// A scratch folder holding the world ("world/"), the clock file and logs.
 class Scratch {
   public:
-    Scratch() {
-        root_ = test::make_scratch_dir("igmhost-test");
-        fs::create_directories(world());
-    }
+    Scratch() : root_(test::make_scratch_dir("igmhost-test")) { fs::create_directories(world()); }
     ~Scratch() {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
@@ -127,17 +131,6 @@ class Scratch {
 
     fs::path root() const { return root_; }
     fs::path world() const { return root_ / "world"; }
-
-    // The demo world, made by the same tool `make demo` uses.
-    void make_demo_world() {
-        std::string command = std::string("HASH_MEMORY=") + kLeastHashMemory + " IGMHOST='" +
-                              IGMHOST_PATH + "' " + ZMB_SOURCE_DIR + "/tools/make-demo-world '" +
-                              world().string() + "' >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-    // Gives each of `names` its password_for() with the account tool.
-    void set_passwords(const std::vector<std::string>& names) const;
 
     // Moves the test build's rules' clock to `seconds` ahead of the real one.
     void set_clock(long long seconds) const {
@@ -149,108 +142,240 @@ class Scratch {
     fs::path root_;
 };
 
+// A scratch folder with the demo world, made by the tool `make demo` uses.
+struct DemoWorld : Scratch {
+    DemoWorld() {
+        std::string command = std::string("HASH_MEMORY=") + kLeastHashMemory + " IGMHOST='" +
+                              IGMHOST_PATH + "' " + ZMB_SOURCE_DIR + "/tools/make-demo-world '" +
+                              world().string() + "' >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+};
+
+// Runs `args` (argv[0] is the program) in a session of its own, standard
+// input from `input`, output and errors to `output`, except that a terminal
+// given as `input` takes the output too; with `descriptor_limit`, it may
+// open no more files than that.
+inline pid_t spawn(const std::vector<std::string>& args, const fs::path& input,
+                   const fs::path& output, int descriptor_limit = 0) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int in = open(input.c_str(), O_RDWR);
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        dup2(in, 0);
+        dup2(isatty(in) ? in : out, 1);
+        dup2(out, 2);
+        if (descriptor_limit > 0) {
+            rlimit limit{static_cast<rlim_t>(descriptor_limit),
+                         static_cast<rlim_t>(descriptor_limit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `seconds` for `pid` to end: its exit status (128 + the
+// signal when killed), or -1 while it still runs.
+inline int reap(pid_t pid, double seconds) {
+    int status = 0;
+    if (!eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds)) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs igmhost (a tool, usually) with `args` after the program and standard
+// input from `input`: the exit status (-1 when it ran past `seconds` and was
+// killed) and what it wrote.
+inline std::pair<int, std::string> run_igmhost(std::vector<std::string> args,
+                                               const std::string& input = "", double seconds = 30) {
+    const fs::path scratch = test::make_scratch_dir("igmhost-run");
+    write_file(scratch / "in", input);
+    args.insert(args.begin(), IGMHOST_PATH);
+    pid_t pid = spawn(args, scratch / "in", scratch / "out");
+    int status = reap(pid, seconds);
+    if (status < 0) {
+        kill(pid, SIGKILL);
+        reap(pid, 5);
+    }
+    std::string out = read_file(scratch / "out");
+    fs::remove_all(scratch);
+    return {status, out};
+}
+
+// What a caller or the console receives, read as it comes.
+class Screen {
+  public:
+    Screen() = default;
+    virtual ~Screen() { close(); }
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int fd() const { return fd_; }
+
+    // Reads until `needle` shows in the text (ANSI removed) after the
+    // previous match, or the time is up. On success the next expect looks
+    // after this match.
+    bool expect(std::string_view needle, double seconds = 5) {
+        const auto deadline = deadline_after(seconds);
+        size_t at;
+        while ((at = text().find(needle, seen_)) == std::string::npos) {
+            if (Clock::now() >= deadline || !read_some(deadline)) {
+                ADD_FAILURE() << "no \"" << needle << "\" within " << seconds
+                              << " s; the screen after the last match:\n"
+                              << rest();
+                return false;
+            }
+        }
+        seen_ = at + needle.size();
+        return true;
+    }
+    // Types `text` as a line and waits for `reply`.
+    bool say(std::string_view text, std::string_view reply, double seconds = 5) {
+        line(text);
+        return expect(reply, seconds);
+    }
+    virtual void line(std::string_view text) = 0;
+    // Says each step in turn: a step is the line typed, '>', then the reply.
+    bool walk(const std::vector<std::string_view>& steps, double seconds = 5) {
+        for (std::string_view step : steps) {
+            const size_t gt = step.find('>');
+            if (!say(step.substr(0, gt), step.substr(gt + 1), seconds)) {
+                ADD_FAILURE() << "at the step " << step;
+                return false;
+            }
+        }
+        return true;
+    }
+    // The text after the last match, without waiting.
+    std::string rest() const { return text().substr(seen_); }
+
+    // True when the other end closes within the time.
+    bool closed_by_server(double seconds = 5) {
+        auto deadline = deadline_after(seconds);
+        while (Clock::now() < deadline)
+            if (!read_some(deadline)) return eof_;
+        return false;
+    }
+
+    // Data bytes as received (telnet commands removed, ANSI kept).
+    const std::string& data() const { return data_; }
+    // The same without ANSI sequences.
+    std::string text() const { return strip_ansi(data_); }
+
+    // Reads at most `max_bytes` of what arrives before the deadline (for a
+    // slow reader); false at end of stream or timeout.
+    bool read_some(Clock::time_point deadline, size_t max_bytes = 65536) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{fd_, POLLIN, 0};
+        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
+            return false;
+        }
+        std::string buffer(max_bytes, '\0');
+        ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+        if (n <= 0) {
+            eof_ = true;
+            return false;
+        }
+        take(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        return true;
+    }
+
+  protected:
+    virtual void take(std::string_view bytes) { data_ += bytes; }
+    int fd_ = -1;
+    std::string data_;
+
+  private:
+    size_t seen_ = 0;
+    bool eof_ = false;
+};
+
+// A pseudo-terminal for igmhost's console, as `make demo` runs it.
+class Pty : public Screen {
+  public:
+    Pty() {
+        fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        grantpt(fd_);
+        unlockpt(fd_);
+    }
+    std::string slave() const { return ptsname(fd_); }
+    void line(std::string_view text) override {
+        const std::string typed = std::string(text) + "\r";
+        [[maybe_unused]] auto n = write(fd_, typed.data(), typed.size());
+    }
+    // The terminal settings, as the program in it sees them.
+    termios settings() const {
+        termios t{};
+        tcgetattr(fd_, &t);
+        return t;
+    }
+};
+
 // igmhost running as a child process.
 class Server {
   public:
-    // Starts igmhost on `scratch`'s world on a free port, with `extra` options.
-    // With `descriptor_limit`, igmhost may open no more files than that.
-    Server(const Scratch& scratch, std::vector<std::string> extra = {}, int descriptor_limit = 0)
+    // Starts igmhost on `scratch`'s world on a free port, with `extra`
+    // options (its log is the --log file among them, else its output), at
+    // most `descriptor_limit` files open when that is set, and `console` as
+    // its terminal when given.
+    explicit Server(const Scratch& scratch, std::vector<std::string> extra = {},
+                    int descriptor_limit = 0, const Pty* console = nullptr)
         : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
-        pid_ = spawn(args(scratch, std::move(extra)), log_path_, descriptor_limit);
-        auto deadline = Clock::now() + std::chrono::seconds(10);
+        const fs::path output = log_path_;
+        if (auto named = std::find(extra.begin(), extra.end(), "--log"); named != extra.end())
+            log_path_ = scratch.world() / named[1];
+        if (console) extra.push_back("--console");
+        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
+        std::vector<std::string> args = {IGMHOST_TESTCLOCK_PATH, "--world",
+                                         scratch.world().string(), "--module", ZMB_MODULE_PATH};
+        args.insert(args.end(), {"--port", "0", "--hash-memory", kLeastHashMemory});
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid_ = spawn(args, console ? fs::path(console->slave()) : "/dev/null", output,
+                     descriptor_limit);
         static const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-        while (Clock::now() < deadline) {
-            std::smatch m;
-            std::string text = log();
-            if (std::regex_search(text, m, listening)) {
-                port_ = std::stoi(m[1]);
-                return;
-            }
-            if (!running()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ADD_FAILURE() << "igmhost did not start listening; its log:\n" << log();
+        std::smatch m;
+        std::string text;
+        eventually([&] { return std::regex_search(text = log(), m, listening) || !running(); }, 10);
+        if (m.empty()) ADD_FAILURE() << "igmhost did not start listening; its log:\n" << text;
+        if (!m.empty()) port_ = std::stoi(m[1]);
     }
     ~Server() {
-        if (pid_ > 0 && exit_status_ < 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        if (running()) stop(SIGKILL);
     }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
-
-    // The test build's command line for `scratch`'s world, then `extra`.
-    static std::vector<std::string> args(const Scratch& scratch, std::vector<std::string> extra) {
-        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
-        std::vector<std::string> all = {IGMHOST_TESTCLOCK_PATH,
-                                        "--world",
-                                        scratch.world().string(),
-                                        "--port",
-                                        "0",
-                                        "--module",
-                                        ZMB_MODULE_PATH,
-                                        "--hash-memory",
-                                        kLeastHashMemory};
-        all.insert(all.end(), extra.begin(), extra.end());
-        return all;
-    }
-
-    // Runs igmhost with `args` (argv[0] included), stdin from `input`,
-    // stdout and stderr to `output`.
-    static pid_t spawn(const std::vector<std::string>& args, const fs::path& output,
-                       int descriptor_limit = 0, const fs::path& input = "/dev/null") {
-        pid_t pid = fork();
-        if (pid == 0) {
-            int null = open(input.c_str(), O_RDONLY);
-            int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (descriptor_limit > 0) {
-                rlimit limit{static_cast<rlim_t>(descriptor_limit),
-                             static_cast<rlim_t>(descriptor_limit)};
-                setrlimit(RLIMIT_NOFILE, &limit);
-            }
-            dup2(null, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            exec_or_exit(args);
-        }
-        return pid;
-    }
 
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
     std::string log() const { return read_file(log_path_); }
 
     bool running() {
-        if (exit_status_ >= 0) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return false;
-        }
-        return true;
+        if (exit_status_ < 0) exit_status_ = reap(pid_, 0);
+        return exit_status_ < 0;
     }
 
     // Waits until the log holds `text`; shows the log when it does not.
     bool wait_for_log(std::string_view text, double seconds = 5) {
-        auto deadline = deadline_after(seconds);
-        while (Clock::now() < deadline) {
-            if (log().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        if (eventually([&] { return log().find(text) != std::string::npos; }, seconds)) return true;
         ADD_FAILURE() << "no \"" << text << "\" in igmhost's log:\n" << log();
         return false;
     }
 
-    // Sends `signal` and waits for the exit; the exit status, or -1.
+    // Sends `signal` (0: none) and waits for the exit; the exit status, or -1.
     int stop(int signal = SIGTERM, double seconds = 5) {
-        kill(pid_, signal);
-        auto deadline = deadline_after(seconds);
-        while (Clock::now() < deadline) {
-            if (!running()) return exit_status_;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+        if (signal != 0 && running()) kill(pid_, signal);
+        if (running()) exit_status_ = reap(pid_, seconds);
+        return exit_status_;
     }
 
     // User plus system CPU time the process has used, in seconds.
@@ -272,31 +397,8 @@ class Server {
     int exit_status_ = -1;
 };
 
-// Runs igmhost to its end (a tool, usually) with `args` after the program
-// and standard input from `input`; the exit status and what it wrote.
-inline std::pair<int, std::string> run_igmhost(std::vector<std::string> args,
-                                               const std::string& input = "") {
-    const fs::path scratch = test::make_scratch_dir("igmhost-run");
-    write_file(scratch / "in", input);
-    args.insert(args.begin(), IGMHOST_PATH);
-    int status = 0;
-    waitpid(Server::spawn(args, scratch / "out", 0, scratch / "in"), &status, 0);
-    std::string out = read_file(scratch / "out");
-    fs::remove_all(scratch);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
-}
-
-inline void Scratch::set_passwords(const std::vector<std::string>& names) const {
-    for (const std::string& name : names) {
-        auto [status, out] = run_igmhost({"accounts", "passwd", name, "--world", world().string(),
-                                          "--hash-memory", kLeastHashMemory},
-                                         password_for(name) + "\n");
-        ASSERT_EQ(status, 0) << out;
-    }
-}
-
 // A telnet caller.
-class Client {
+class Client : public Screen {
   public:
     static constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
                              SE = 240;
@@ -314,22 +416,6 @@ class Client {
             ADD_FAILURE() << "cannot connect to port " << port;
         }
     }
-    ~Client() { close(); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // Ends what this caller sends and keeps reading (a half-close).
-    void half_close() { ::shutdown(fd_, SHUT_WR); }
-    // Makes the receive buffer small (before the data flows), for a client
-    // that stops reading.
-    void shrink_receive_buffer() {
-        int size = 4096;
-        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
 
     void send_raw(std::string_view bytes) {
         while (!bytes.empty()) {
@@ -338,212 +424,49 @@ class Client {
             bytes.remove_prefix(static_cast<size_t>(n));
         }
     }
-    void line(std::string_view text) { send_raw(std::string(text) + "\r\n"); }
-
-    // Reads until `needle` shows in the text (ANSI removed) after the
-    // previous match, or the time is up. On success the next expect looks
-    // after this match.
-    bool expect(std::string_view needle, double seconds = 5) {
-        auto deadline = deadline_after(seconds);
-        for (;;) {
-            std::string t = text();
-            size_t at = t.find(needle, seen_);
-            if (at != std::string::npos) {
-                seen_ = at + needle.size();
-                return true;
-            }
-            if (Clock::now() >= deadline || !read_some(deadline)) {
-                ADD_FAILURE() << "no \"" << needle << "\" within " << seconds
-                              << " s; the screen after the last match:\n"
-                              << t.substr(seen_);
-                return false;
-            }
-        }
-    }
-    // Types `text` and waits for `reply`.
-    bool say(std::string_view text, std::string_view reply, double seconds = 5) {
-        line(text);
-        return expect(reply, seconds);
-    }
-    // The text after the last match, without waiting.
-    std::string rest() const { return text().substr(seen_); }
-
-    // True when the server closes the connection within the time.
-    bool closed_by_server(double seconds = 5) {
-        auto deadline = deadline_after(seconds);
-        while (Clock::now() < deadline) {
-            if (!read_some(deadline)) return eof_;
-        }
-        return false;
-    }
-
-    // Data bytes as received (telnet commands removed, ANSI kept).
-    const std::string& data() const { return data_; }
-    // The same without ANSI sequences.
-    std::string text() const { return strip_ansi(data_); }
-
-    // Reads at most `max_bytes` of what arrives before the deadline (for a
-    // slow reader); false at end of stream or timeout.
-    bool read_some(Clock::time_point deadline, size_t max_bytes = 65536) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd_, POLLIN, 0};
-        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
-            return false;
-        }
-        std::string buffer(max_bytes, '\0');
-        ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
-        if (n <= 0) {
-            eof_ = true;
-            return false;
-        }
-        take(std::string_view(buffer.data(), static_cast<size_t>(n)));
-        return true;
-    }
+    void line(std::string_view text) override { send_raw(std::string(text) + "\r\n"); }
 
   private:
-    // Splits telnet commands from data and answers them.
-    void take(std::string_view bytes) {
+    // Splits telnet commands from data and answers them: a command is
+    // gathered until it is whole.
+    void take(std::string_view bytes) override {
         for (char ch : bytes) {
-            auto b = static_cast<uint8_t>(ch);
-            if (state_ == State::data && b == IAC) {
-                state_ = State::iac;
-            } else if (state_ == State::data) {
-                data_ += ch;
-            } else if (state_ == State::iac) {
-                if (b == IAC) data_ += ch;  // an escaped 255 is data
-                verb_ = b;
-                state_ = b >= WILL && b <= DONT ? State::option
-                         : b == SB              ? State::sub
-                                                : State::data;
-                sub_.clear();
-            } else if (state_ == State::option) {
-                answer(verb_, b);
-                state_ = State::data;
-            } else if (state_ == State::sub && b == IAC) {
-                state_ = State::sub_iac;
-            } else if (state_ == State::sub_iac && b == SE) {
-                subnegotiation();
-                state_ = State::data;
-            } else {  // subnegotiation data, an IAC in it included
-                sub_ += ch;
-                state_ = State::sub;
+            command_ += ch;
+            const auto at = [&](size_t i) { return static_cast<uint8_t>(command_[i]); };
+            if (at(0) != IAC || (command_.size() == 2 && at(1) == IAC)) {
+                data_ += ch;  // an escaped 255 is data
+            } else if (command_.size() < 2 || (at(1) >= WILL && command_.size() < 3) ||
+                       (at(1) == SB && !command_.ends_with("\xff\xf0"))) {
+                continue;
+            } else if (at(1) >= WILL) {
+                answer(at(1), at(2));
+            } else if (at(1) == SB) {
+                subnegotiation(command_.substr(2, command_.size() - 4));
             }
+            command_.clear();
         }
     }
 
     // Agrees to echo, suppress-go-ahead and binary, and to send the terminal
     // type when it has one; refuses the rest.
     void answer(uint8_t verb, uint8_t option) {
-        const bool both = option == kSuppressGoAhead || option == kBinary;
-        if (verb == WILL)
-            send_raw(
-                std::string{char(IAC), char(both || option == kEcho ? DO : DONT), char(option)});
-        if (verb == DO) {
-            const bool accept = both || (option == kTerminalType && !terminal_type_.empty());
-            send_raw(std::string{char(IAC), char(accept ? WILL : WONT), char(option)});
+        const bool yes =
+            option == kSuppressGoAhead || option == kBinary ||
+            (verb == WILL ? option == kEcho : option == kTerminalType && !terminal_type_.empty());
+        if (verb == WILL) send_raw(std::string{char(IAC), char(yes ? DO : DONT), char(option)});
+        if (verb == DO) send_raw(std::string{char(IAC), char(yes ? WILL : WONT), char(option)});
+    }
+
+    // TERMINAL-TYPE SEND (1): answers IS (0) with our type.
+    void subnegotiation(const std::string& sub) {
+        if (sub.size() >= 2 && static_cast<uint8_t>(sub[0]) == kTerminalType && sub[1] == 1) {
+            send_raw(std::string{char(IAC), char(SB), char(kTerminalType), 0} + terminal_type_ +
+                     std::string{char(IAC), char(SE)});
         }
     }
 
-    void subnegotiation() {
-        // TERMINAL-TYPE SEND (1): answer IS (0) with our type.
-        if (sub_.size() >= 2 && static_cast<uint8_t>(sub_[0]) == kTerminalType && sub_[1] == 1) {
-            std::string reply = {char(IAC), char(SB), char(kTerminalType), 0};
-            reply += terminal_type_;
-            reply += {char(IAC), char(SE)};
-            send_raw(reply);
-        }
-    }
-
-    enum class State { data, iac, option, sub, sub_iac };
-    int fd_ = -1;
     std::string terminal_type_;
-    std::string data_;
-    size_t seen_ = 0;
-    bool eof_ = false;
-    State state_ = State::data;
-    uint8_t verb_ = 0;
-    std::string sub_;
-};
-
-// igmhost in a pseudo-terminal, as `make demo` runs it.
-class Pty {
-  public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        fcntl(master_, F_SETFD, FD_CLOEXEC);
-        grantpt(master_);
-        unlockpt(master_);
-        slave_name_ = ptsname(master_);
-    }
-    ~Pty() {
-        if (child_ > 0) {  // a test that failed early: do not leave igmhost running
-            kill(child_, SIGKILL);
-            waitpid(child_, nullptr, 0);
-        }
-        if (master_ >= 0) close(master_);
-    }
-    // igmhost on this terminal with the world of `scratch` and `extra`
-    // options; its log goes to `log`.
-    pid_t spawn(const Scratch& scratch, const fs::path& log, std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {IGMHOST_PATH,    "--world",  scratch.world().string(),
-                                         "--port",        "0",        "--module",
-                                         ZMB_MODULE_PATH, "--console"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        child_ = fork();
-        if (child_ == 0) {
-            setsid();
-            int slave = open(slave_name_.c_str(), O_RDWR);
-            int err = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            dup2(slave, 0);
-            dup2(slave, 1);
-            dup2(err, 2);
-            exec_or_exit(args);
-        }
-        return child_;
-    }
-    // Waits for igmhost to end; its exit status (128 + the signal when killed).
-    int exit_status() {
-        int status = 0;
-        waitpid(child_, &status, 0);
-        child_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    void type(std::string_view text) {
-        [[maybe_unused]] auto n = write(master_, text.data(), text.size());
-    }
-    bool expect(std::string_view needle, double seconds = 5) {
-        auto deadline = deadline_after(seconds);
-        while (strip_ansi(screen_).find(needle, seen_) == std::string::npos) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd p{master_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-                ADD_FAILURE() << "no \"" << needle << "\" on the console:\n"
-                              << strip_ansi(screen_).substr(seen_);
-                return false;
-            }
-            char buffer[4096];
-            ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0) return false;
-            screen_.append(buffer, static_cast<size_t>(n));
-        }
-        seen_ = strip_ansi(screen_).find(needle, seen_) + needle.size();
-        return true;
-    }
-    const std::string& screen() const { return screen_; }
-    // The terminal settings of the pair, as the program in it sees them.
-    termios settings() const {
-        termios t{};
-        tcgetattr(master_, &t);
-        return t;
-    }
-
-  private:
-    int master_ = -1;
-    pid_t child_ = -1;
-    std::string slave_name_;
-    std::string screen_;
-    size_t seen_ = 0;
+    std::string command_;  // a telnet command not yet whole
 };
 
 // Signs a known account on with `password` (by default its password_for()),
@@ -553,11 +476,13 @@ inline bool sign_in(Client& c, std::string_view name, std::string password = "")
            c.say(password.empty() ? password_for(name) : password, "Your choice: ");
 }
 
-// Makes a new account at the name prompt, up to the realm list.
-inline bool new_account(Client& c, std::string_view name, int age) {
-    std::string password = password_for(name);
-    return c.say(name, "Create a new account for ") && c.say("", "Choose a password") &&
-           c.say(password, "Type it again: ") && c.say(password, "How old are you (1-120)? ") &&
+// Makes a new account with `password` (by default its password_for()), up
+// to the realm list.
+inline bool new_account(Client& c, std::string_view name, int age, std::string password = "") {
+    if (password.empty()) password = password_for(name);
+    return c.expect("Name: ") && c.say(name, "Create a new account for ") &&
+           c.say("", "Choose a password") && c.say(password, "Type it again: ") &&
+           c.say(password, "How old are you (1-120)? ") &&
            c.say(std::to_string(age), "Your choice: ");
 }
 
@@ -576,11 +501,17 @@ inline bool at_module_menu(Client& c, std::string_view name) {
     return sign_on(c, name, 1) && enter_far_reaches(c);
 }
 
-// The number the module's menu gives the place titled `title`, or "".
-inline std::string place_number(const std::string& screen, std::string_view title) {
-    std::regex entry("\\(([0-9]+)\\) " + std::string(title));
+// At the module's menu, chooses the place titled `title` by its number and
+// waits for `reply`.
+inline bool enter_place(Client& c, std::string_view title, std::string_view reply,
+                        double seconds = 5) {
     std::smatch m;
-    return std::regex_search(screen, m, entry) ? m[1].str() : "";
+    const std::string screen = c.text();
+    if (!std::regex_search(screen, m, std::regex("\\(([0-9]+)\\) " + std::string(title)))) {
+        ADD_FAILURE() << "no place titled " << title << " on the menu:\n" << screen;
+        return false;
+    }
+    return c.say(m[1].str(), reply, seconds);
 }
 
 }  // namespace igmtest

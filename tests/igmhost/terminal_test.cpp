@@ -1,143 +1,225 @@
-// Each caller's terminal as igmhost adapts to it: the clear that homes the
-// cursor, no colour for a terminal that cannot show it, the character set
-// probe for an unknown terminal type; who is on; the sysop console.
+// Each caller's terminal as igmhost adapts to it, and every screen of the
+// stand-in game and of the demo world as an 80x25 terminal shows it: the
+// bytes a caller receives are run through libvterm, no character lands in
+// the last column (the next would wrap) and every clear leaves the cursor
+// at the top left. No colour for a terminal that cannot show it, the
+// character set by terminal type, probe or option; who is on; the sysop
+// console.
+#include <vterm.h>
+
+#include <memory>
+
 #include "tests/igmhost/igmhost_harness.h"
 
 namespace igmtest {
 namespace {
 
-// Reads until the data as received holds `needle` or the time is up.
-bool wait_for_data(Client& c, std::string_view needle, double seconds = 5) {
-    auto deadline = deadline_after(seconds);
-    while (c.data().find(needle) == std::string::npos) {
-        if (Clock::now() >= deadline) return false;
-        c.read_some(deadline_after(0.1));
+// Routes from the realm list through every screen, a part at a time; each
+// step is what is typed, '>', then the reply awaited.
+const struct {
+    const char* account;
+    std::vector<std::vector<std::string_view>> parts;
+} kRoutes[] = {
+    {"Ardo",
+     {// the realm list and the game's screens
+      {"W>Your choice: ", "x>Your choice: ", "1>Your choice, ", "V>Your choice, ",
+       "F>Your choice, ", "W>Your choice, ", "zz>Your choice, ", "Q>Your choice: "},
+      // a stranger in a realm
+      {"2>draws you? ", "1>[M] ", ">Your choice, "}}},
+    {"Sysop",
+     {// the module's news, stats and sysop menu
+      {"1>Your choice, ", "1>Press Enter", ">Your Command, ", "I>Press <enter> To Continue",
+       ">to continue: ", ">Your Command, "},
+      {"V><ENTER>", ">Your Command, ", "zz>Your Command, ", "S>Your Command, ", "A>Your Command, ",
+       "X>Your choice, "}}},
+    {"Ardo",
+     {{"1>Your choice, ", "1>Press Enter", ">Your Command, "},
+      // the inn
+      {"2>Your Command, ", "Ardo>Your Command, ", "3>Press <enter> To Continue",
+       ">to continue: ", ">Your Command, "},
+      // the scribe
+      {"3>Your Command, ", "1>to leave it: ", ">to continue: ", ">Your Command, "},
+      // the shrine
+      {"4>Press <enter> To Continue", ">to continue: ", ">Your Command, "},
+      // the stables, sold, then without a horse
+      {"5>Your Command, ", "1>to continue: ", ">Your Command, ",
+       "5>to continue: ", ">Your Command, "},
+      // the well
+      {"7>Lean over the rim... ", ">Your Command, ", "1>to continue: ", ">Your Command, "},
+      // the ferry and the isle, then what changed
+      {"1>Your Command, ", "1>to row straight back: ", ">to continue: ", ">Your Command, ",
+       "X>Your choice, "},
+      // the watchtower, where a caller waits
+      {"1>Press Enter", ">Your Command, ", "6>keep watch on the marsh road a while."}}},
+};
+
+// libvterm's state layer, without a screen: the cursor, and a count of the
+// characters put in the last column.
+struct Terminal {
+    Terminal() {
+        vterm_set_utf8(vt.get(), 1);
+        callbacks.putglyph = [](VTermGlyphInfo*, VTermPos pos, void* self) {
+            static_cast<Terminal*>(self)->last_column += pos.col == 79;
+            return 1;
+        };
+        // Scrolling is taken as done: no screen is kept, only the cursor.
+        callbacks.scrollrect = [](VTermRect, int, int, void*) { return 1; };
+        vterm_state_set_callbacks(state, &callbacks, this);
+        vterm_state_reset(state, 1);
     }
-    return true;
+    void feed(std::string_view bytes) { vterm_input_write(vt.get(), bytes.data(), bytes.size()); }
+    bool at_top_left() const {
+        VTermPos at;
+        vterm_state_get_cursorpos(state, &at);
+        return at.row == 0 && at.col == 0;
+    }
+
+    std::unique_ptr<VTerm, decltype(&vterm_free)> vt{vterm_new(25, 80), vterm_free};
+    VTermState* state = vterm_obtain_state(vt.get());
+    VTermStateCallbacks callbacks{};
+    int last_column = 0;
+};
+
+// Feeds `data` a line at a time, and a clear with the CSI sequences right
+// after it on its own, checking each piece; stops at the first fault.
+void expect_fits_80x25(std::string_view data) {
+    Terminal terminal;
+    for (size_t at = 0; at < data.size();) {
+        size_t end = std::min(data.find('\n', at), data.size() - 1) + 1;
+        size_t clear = data.find("\x1b[2J", at);
+        bool clears = clear < end;
+        if (clears) {
+            end = clear + 4;
+            while (end + 1 < data.size() && data[end] == '\x1b' && data[end + 1] == '[') {
+                end += 2;
+                while (end < data.size() && (data[end] < '@' || data[end] > '~'))
+                    ++end;
+                end = std::min(end + 1, data.size());
+            }
+        }
+        int before = terminal.last_column;
+        terminal.feed(data.substr(at, end - at));
+        ASSERT_EQ(terminal.last_column, before)
+            << "reaches column 80: " << strip_ansi(data.substr(at, end - at));
+        if (clears) {
+            ASSERT_TRUE(terminal.at_top_left())
+                << "not at the top after the clear before: " << strip_ansi(data.substr(end, 160));
+        }
+        at = end;
+    }
 }
 
-struct Terminal {
+TEST(IgmhostScreens, EveryGameScreenAndDemoPlaceFits80x25AndStartsAtTheTop) {
+    DemoWorld scratch;
+    Server server(scratch);
+    for (const auto& route : kRoutes) {
+        Client c(server.port(), "XTERM");
+        ASSERT_TRUE(sign_in(c, route.account));
+        for (const auto& part : route.parts)
+            ASSERT_TRUE(c.walk(part, 10));
+        expect_fits_80x25(c.data());
+    }
+}
+
+struct Kind {
     const char* type;          // answered to TERMINAL-TYPE; "" refuses it
     const char* probe_answer;  // nullptr: not probed; "": probed, never answers
     bool utf8;
     bool colour;
+    const char* logged;  // how igmhost settled it
+    std::vector<std::string> options = {};
 };
-constexpr Terminal kTerminals[] = {
-    {"XTERM", nullptr, true, true},
-    {"ANSI", nullptr, false, true},
-    {"DUMB", nullptr, true, false},
-    {"NOVATERM", "\x1b[7;2R", true, true},
-    {"NOVATERM", "\x1b[7;3R", false, true},
-    {"NOVATERM", "", false, true},
-    {"", "", false, true},
+const Kind kKinds[] = {
+    {"XTERM-256COLOR", nullptr, true, true, "terminal type XTERM-256COLOR, utf8"},
+    {"ANSI", nullptr, false, true, "terminal type ANSI, cp437"},
+    {"DUMB", nullptr, true, false, "terminal type DUMB, utf8, no colour"},
+    {"NOVATERM", "\x1b[7;2R", true, true, "probe: cursor at column 2, utf8"},
+    {"NOVATERM", "\x1b[7;3R", false, true, "probe: cursor at column 3, cp437"},
+    {"NOVATERM", "", false, true, "probe: no answer, cp437"},
+    {"", "", false, true, "probe: no answer, cp437"},
+    {"XTERM", nullptr, false, true, "forced, cp437", {"--charset", "cp437"}},
 };
 
-TEST(IgmhostTerminal, ClearHomesColourGoesAndUnknownTerminalsAreProbed) {
-    Scratch scratch;
-    scratch.make_demo_world();
+TEST(IgmhostTerminal, ColourAndCharacterSetFollowTheTerminalAndTypedTextComesBackInIt) {
+    DemoWorld scratch;
     write_place(scratch.world(), "PAUSE.LOR", "Pause Place",
-                {"/CLEAR", "`2A quiet room.", "/PAUSE"});
-    Server server(scratch);
-    for (const Terminal& t : kTerminals) {
-        SCOPED_TRACE(std::string(t.type) + " answering " + (t.probe_answer ? t.probe_answer : "-"));
+                {"/CLEAR", "`2A quiet room.", "/PAUSE", "/INPUT:Say something", "`2You said: |N"});
+    for (const Kind& t : kKinds) {
+        SCOPED_TRACE(t.logged);
+        Server server(scratch, t.options);
         Client c(server.port(), t.type);
-        ASSERT_EQ(wait_for_data(c, "\x1b[6n", 3), t.probe_answer != nullptr);
+        // An unknown terminal is probed before the name is asked.
+        const char* probe = "\x1b[6n";
+        for (auto until = deadline_after(3); c.data().find(probe) == std::string::npos &&
+                                             c.text().find("Name: ") == std::string::npos;)
+            ASSERT_TRUE(c.read_some(until));
         if (t.probe_answer != nullptr) c.send_raw(t.probe_answer);
         ASSERT_TRUE(at_module_menu(c, "Ardo"));
-        c.line(place_number(c.text(), "Pause Place"));
-        ASSERT_TRUE(c.expect("Press <enter> To Continue"));
-        // What came after the name prompt: every clear homes the cursor,
-        // and the pause's CP437 marks come in the terminal's set.
+        ASSERT_TRUE(enter_place(c, "Pause Place", "Press <enter> To Continue"));
+        EXPECT_EQ(c.data().find(probe) != std::string::npos, t.probe_answer != nullptr);
+        EXPECT_TRUE(server.wait_for_log(t.logged));
+        // What came after the name prompt: the pause's CP437 mark comes in
+        // the terminal's set.
         std::string screen = c.data().substr(c.data().find("Name: "));
         EXPECT_EQ(screen.find('\x1b') != std::string::npos, t.colour);
-        for (size_t at = screen.find("\x1b[2J"); at != std::string::npos;
-             at = screen.find("\x1b[2J", at + 1))
-            EXPECT_EQ(screen.substr(at + 4, 3), "\x1b[H");
+        expect_fits_80x25(screen);
         EXPECT_EQ(screen.find("\xE2\x96\xA0") != std::string::npos, t.utf8);
         EXPECT_EQ(screen.find('\xFE') != std::string::npos, !t.utf8);
+        // Typed text reaches the module as CP437 and comes back in the terminal's set.
+        const std::string typed = t.utf8 ? "caf\xC3\xA9 \xE2\x96\xA0" : "caf\x82 \xFE";
+        ASSERT_TRUE(c.say("", "(Say something)"));
+        ASSERT_TRUE(c.say(typed, "You said: " + typed));
     }
 }
 
-TEST(IgmhostTerminal, WhoIsOnNamesCallersAndWhere) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch);
-    Client mira(server.port()), ardo(server.port());
-    ASSERT_TRUE(sign_on(mira, "Mira", 1));
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));
+// The console attached through the world's owner-only socket, in a
+// terminal: the callers, messages, watching, the log, hanging up, and a
+// stop that asks first.
+TEST(IgmhostTerminal, WhoIsOnAndTheAttachedConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
+    DemoWorld scratch;
+    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
+    Server server(scratch, {"--log", "IGMHOST.LOG"});
+    EXPECT_EQ(fs::status(scratch.world() / "IGMHOST.SOCK").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    Pty pty;
+    const pid_t console = spawn({IGMHOST_PATH, "console", "--world", scratch.world().string()},
+                                pty.slave(), scratch.root() / "console.out");
+    ASSERT_TRUE(pty.expect("S) Sysop console"));
+    Client ardo(server.port()), mira(server.port());
+    ASSERT_TRUE(sign_in(ardo, "Ardo"));     // channel 1
+    ASSERT_TRUE(sign_on(mira, "Mira", 1));  // channel 2
 
-    // At the realm list: names and places, never an address.
-    ASSERT_TRUE(ardo.say("W", "Who is on:"));
-    ASSERT_TRUE(ardo.expect("Your choice: "));
+    // Who is on, at the realm list and in the game: names and places, never an address.
+    ASSERT_TRUE(ardo.say("W", "Who is on:") && ardo.expect("Your choice: "));
     std::string list = ardo.text().substr(ardo.text().rfind("Who is on:"));
     EXPECT_NE(list.find("Mira                 in The Vale of Vorn"), std::string::npos) << list;
     EXPECT_NE(list.find("Ardo                 at the realm list"), std::string::npos) << list;
     EXPECT_EQ(list.find("127.0.0.1"), std::string::npos) << list;
-    // In the game's menu.
     ASSERT_TRUE(mira.say("W", "Who is on:"));
     ASSERT_TRUE(mira.expect("Ardo                 at the realm list"));
-}
 
-TEST(IgmhostTerminal, SysopConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
-    Pty pty;
-    fs::path log = scratch.root() / "console.log";
-    pty.spawn(scratch, log, {"--hash-memory", kLeastHashMemory});
-    ASSERT_TRUE(pty.expect("S) Sysop console"));
-    std::smatch port;
-    std::string logged = read_file(log);
-    ASSERT_TRUE(std::regex_search(logged, port, std::regex("listening on [0-9.]+:([0-9]+)")));
-    Client ardo(std::stoi(port[1])), mira(std::stoi(port[1]));
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));  // channel 1
-    ASSERT_TRUE(sign_in(mira, "Mira"));  // channel 2
-
-    pty.type("s\r");
-    ASSERT_TRUE(pty.expect(" 1  Ardo                 127.0.0.1:"));
+    ASSERT_TRUE(pty.say("s", " 1  Ardo                 127.0.0.1:"));
     ASSERT_TRUE(pty.expect("at the realm list"));
-    pty.type("m 1 Supper is ready\r");
+    pty.line("m 1 Supper is ready");
     ASSERT_TRUE(ardo.expect("*** From the sysop: Supper is ready"));
     ASSERT_TRUE(ardo.expect("Your choice: "));  // at a prompt: shown at once, the prompt again
-    pty.type("s 1\r");
-    ASSERT_TRUE(pty.expect("Watching channel 1"));
+    ASSERT_TRUE(pty.say("s 1", "Watching channel 1"));
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
     ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too
-    pty.type("\r");
-    ASSERT_TRUE(pty.expect("Sysop: "));
-    pty.type("l\r");
-    ASSERT_TRUE(pty.expect("yesterday's last line"));
-    pty.type("h 2\r");
+    ASSERT_TRUE(pty.walk({">Sysop: ", "l>yesterday's last line"}));
+    pty.line("h 2");
     ASSERT_TRUE(mira.expect("The sysop has ended your call."));
     EXPECT_TRUE(mira.closed_by_server());
-    // G asks, and n keeps everyone on; Ctrl-C asks the same.
-    pty.type("g\r");
-    ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
-    pty.type("n\r");
-    ASSERT_TRUE(pty.expect("igmhost keeps running."));
+    // G asks, and n keeps everyone on.
+    ASSERT_TRUE(pty.walk({"g>Stop igmhost with 1 caller on? [y/N]", "n>igmhost keeps running."}));
     ASSERT_TRUE(ardo.say("1", "Your choice, "));
-    pty.type("\x03");
-    ASSERT_TRUE(pty.expect("Stop igmhost with 1 caller on? [y/N]"));
-    pty.type("y\r");
-    EXPECT_EQ(pty.exit_status(), 0);
-    EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
-}
-
-TEST(IgmhostTerminal, ConsoleAttachesThroughTheWorldsOwnerOnlySocket) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch, {"--hash-memory", kLeastHashMemory});
-    Client ardo(server.port());
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));
-    EXPECT_EQ(fs::status(scratch.world() / "IGMHOST.SOCK").permissions(),
-              fs::perms::owner_read | fs::perms::owner_write);
-    auto [status, screen] =
-        run_igmhost({"console", "--world", scratch.world().string()}, "s\rg\ry\r");
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(screen.find("Ardo                 127.0.0.1:"), std::string::npos) << screen;
-    EXPECT_NE(screen.find("Stop igmhost with 1 caller on? [y/N]"), std::string::npos) << screen;
-    EXPECT_TRUE(ardo.expect("igmhost is shutting down."));
-    EXPECT_EQ(server.stop(), 0);  // already stopped by the console
+    ASSERT_TRUE(pty.say("g", "Stop igmhost with 1 caller on? [y/N]"));
+    pty.line("y");
+    EXPECT_TRUE(ardo.expect("igmhost is shutting down. Farewell!"));
+    EXPECT_TRUE(ardo.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("(Ardo): disconnect: server shutting down"));
+    EXPECT_EQ(server.stop(0), 0);
+    EXPECT_EQ(reap(console, 5), 0);
 }
 
 }  // namespace

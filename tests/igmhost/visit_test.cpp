@@ -9,8 +9,7 @@ namespace {
 constexpr size_t kHitPoints = 72, kGold = 112, kCharm = 124, kLevel = 130, kSex = 168, kClass = 186;
 
 TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client ardo(server.port());
 
@@ -20,16 +19,13 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     ASSERT_TRUE(enter_far_reaches(ardo));
     EXPECT_TRUE(server.wait_for_log("(Ardo): handed over from KXPVORN to ZMB_VORN"));
 
-    std::string lantern = place_number(ardo.text(), "The Lantern Inn");
-    ASSERT_FALSE(lantern.empty()) << ardo.text();
     // The inn asks for a name (an /INPUT question) and checks it against the record.
-    ASSERT_TRUE(ardo.say(lantern, "(Your name, traveller)"));
+    ASSERT_TRUE(enter_place(ardo, "The Lantern Inn", "(Your name, traveller)"));
     ASSERT_TRUE(ardo.say("  ardo ", "\"Ardo! I know that name."));
     ASSERT_TRUE(ardo.expect("(123)"));
     // The mead: one charm, 9 -> 10.
-    ASSERT_TRUE(ardo.say("1", "Charm +1, now 10."));
-    ASSERT_TRUE(ardo.say("", "Please press <enter> to continue"));
-    ASSERT_TRUE(ardo.say("", "used 1 of your 10 trips"));
+    ASSERT_TRUE(ardo.walk(
+        {"1>Charm +1, now 10.", ">Please press <enter> to continue", ">used 1 of your 10 trips"}));
     // The module's stats screen shows the record as the visit left it.
     ASSERT_TRUE(ardo.say("V", "Ardo's Stats"));
     ASSERT_TRUE(ardo.expect("Charm        : 10"));
@@ -44,32 +40,28 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
 
     std::string record = player_record(scratch.world(), "KXPVORN", 0);
     ASSERT_EQ(record.size(), 248u);
-    EXPECT_EQ(field_i16(record, kCharm), 10);
-    EXPECT_EQ(field_i32(record, kGold), 1250) << "untouched fields stay";
+    EXPECT_EQ(field(record, kCharm), 10);
+    EXPECT_EQ(field(record, kGold, 4), 1250) << "untouched fields stay";
     std::string ledger = read_file(scratch.world() / "ZMBVIGMS.SV1");
     ASSERT_GE(ledger.size(), 4u);
-    EXPECT_EQ(field_i16(ledger, 0), 1) << "the trip is counted for record 0";
+    EXPECT_EQ(field(ledger, 0), 1) << "the trip is counted for record 0";
 
     // The game itself still works after the round trip.
-    ASSERT_TRUE(ardo.say("Q", "You leave The Vale of Vorn."));
-    ASSERT_TRUE(ardo.say("G", "Farewell, Ardo!"));
+    ASSERT_TRUE(ardo.walk({"Q>You leave The Vale of Vorn.", "G>Farewell, Ardo!"}));
     EXPECT_TRUE(ardo.closed_by_server());
 }
 
 TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
-    Scratch scratch;
-    scratch.make_demo_world();
+    DemoWorld scratch;
     Server server(scratch);
     Client c(server.port());
 
     ASSERT_TRUE(c.expect("Name: "));
-    ASSERT_TRUE(c.say("bad|name", "A name is 1 to 20 letters, digits and blanks."));
     // Typing stops at 20 characters: the name is taken as cut.
-    ASSERT_TRUE(
-        c.say("a name that is far too long", "Create a new account for a name that is far t?"));
-    ASSERT_TRUE(c.say("n", "Name: "));
-    ASSERT_TRUE(c.say("Wren  Ashby", "Create a new account for Wren Ashby? [Y/n]"));
-    ASSERT_TRUE(c.say("y", "Choose a password"));
+    ASSERT_TRUE(c.walk(
+        {"bad|name>A name is 1 to 20 letters, digits and blanks.",
+         "a name that is far too long>Create a new account for a name that is far t?", "n>Name: ",
+         "Wren  Ashby>Create a new account for Wren Ashby? [Y/n]", "y>Choose a password"}));
     for (const std::string& bad : {std::string(""), std::string("abc"), std::string(1000, 'p')})
         ASSERT_TRUE(c.say(bad, "A password is 4 to 64 printable characters."));
     ASSERT_TRUE(c.say("good-one", "Type it again: "));
@@ -77,27 +69,22 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(c.expect("Choose a password"));
     ASSERT_TRUE(c.say(password_for("Wren Ashby"), "Type it again: "));
     ASSERT_TRUE(c.say(password_for("Wren Ashby"), "How old are you (1-120)?"));
-    ASSERT_TRUE(c.say("0", "Please type your age in years"));
-    ASSERT_TRUE(c.say("121", "Please type your age in years"));
-    ASSERT_TRUE(c.say("19", "Welcome, Wren Ashby!"));
+    ASSERT_TRUE(c.walk({"0>Please type your age in years", "121>Please type your age in years",
+                        "19>Welcome, Wren Ashby!"}));
     ASSERT_TRUE(c.expect("Last on: first call"));
-    ASSERT_TRUE(c.say("2", "Which skill draws you?"));
-    ASSERT_TRUE(c.say("7", "Which skill draws you?"));
-    ASSERT_TRUE(c.say("2", "(M)ale or (F)emale?"));
-    ASSERT_TRUE(c.say("f", "Wren Ashby, level 1 Mystic (female)"));
+    ASSERT_TRUE(c.walk({"2>Which skill draws you?", "7>Which skill draws you?",
+                        "2>(M)ale or (F)emale?", "f>Wren Ashby, level 1 Mystic (female)"}));
     ASSERT_TRUE(c.expect("Your choice, Wren Ashby?"));
 
     // The new record is the next one of KXPVORN2.
     std::string record = player_record(scratch.world(), "KXPVORN2", 2);
     ASSERT_EQ(record.size(), 248u);
-    EXPECT_EQ(record[0], 10);
-    EXPECT_EQ(record.substr(1, 10), "Wren Ashby");
-    EXPECT_EQ(record[11], 0);
-    EXPECT_EQ(field_i16(record, kHitPoints), 20);
-    EXPECT_EQ(field_i16(record, kLevel), 1);
-    EXPECT_EQ(field_i32(record, kGold), 200);
-    EXPECT_EQ(static_cast<uint8_t>(record[kSex]), 5);
-    EXPECT_EQ(static_cast<uint8_t>(record[kClass]), 2);
+    EXPECT_EQ(record.substr(0, 12), std::string("\x0aWren Ashby\0", 12));  // length, name, end
+    EXPECT_EQ(field(record, kHitPoints), 20);
+    EXPECT_EQ(field(record, kLevel), 1);
+    EXPECT_EQ(field(record, kGold, 4), 200);
+    EXPECT_EQ(field(record, kSex, 1), 5);
+    EXPECT_EQ(field(record, kClass, 1), 2);
 
     // The module finds the new record through the hand-off file.
     ASSERT_TRUE(enter_far_reaches(c));
@@ -127,41 +114,16 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(again.say("2", "welcome back, Wren Ashby."));
 }
 
-TEST(IgmhostVisit, TwoUsersAtOnceKeepTheirOwnState) {
-    Scratch scratch;
-    scratch.make_demo_world();
+// Three callers at once, each with their own state: the sysop's menu, the
+// module's line limit, a wait that holds up nobody else, and a module
+// that gives its user up.
+TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
+    DemoWorld scratch;
     Server server(scratch);
-    Client ardo(server.port());
-    Client mira(server.port());
-    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
-    ASSERT_TRUE(at_module_menu(mira, "Mira"));
-
-    // Ardo kneels at the shrine, which makes him wait three seconds.
-    std::string shrine = place_number(ardo.text(), "The Moonlit Shrine");
-    ASSERT_TRUE(ardo.say(shrine, "You wait..."));
-    // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
-    std::string lantern = place_number(mira.text(), "The Lantern Inn");
-    auto asked = Clock::now();
-    ASSERT_TRUE(mira.say(lantern, "Sit, lass,", 2));
-    ASSERT_TRUE(mira.say("Lark", "\"Lark, is it?\""));
-    ASSERT_TRUE(mira.say("2", "\"Not at 16, little one.\""));
-    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
-
-    // Ardo's wait ends on its own, and the shrine knows his level.
-    ASSERT_TRUE(ardo.expect("the stones answer", 6));
-    ASSERT_TRUE(ardo.expect("veteran of level 5"));
-    EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
-    EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
-}
-
-TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
-    Scratch scratch;
-    scratch.make_demo_world();
-    Server server(scratch);
-    Client sysop(server.port());
-    Client ardo(server.port());
+    Client sysop(server.port()), ardo(server.port()), mira(server.port());
     ASSERT_TRUE(at_module_menu(sysop, "sysop"));
     ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
+    ASSERT_TRUE(at_module_menu(mira, "Mira"));
     EXPECT_NE(sysop.text().find("Enter S for Sysop Menu"), std::string::npos);
     EXPECT_EQ(ardo.text().find("Enter S for Sysop Menu"), std::string::npos);
     ASSERT_TRUE(sysop.say("S", "SYSOP KEY : SYSOP"));
@@ -174,6 +136,20 @@ TEST(IgmhostVisit, SysopMenuModuleLineLimitAndAModuleThatGivesTheUserUp) {
         return std::count(echoed.begin(), echoed.end(), '#');
     };
     EXPECT_EQ(hashes_echoed(ardo, "That isn't a valid option."), 128);
+
+    // Ardo kneels at the shrine, which makes him wait three seconds.
+    ASSERT_TRUE(enter_place(ardo, "The Moonlit Shrine", "You wait..."));
+    // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
+    auto asked = Clock::now();
+    ASSERT_TRUE(enter_place(mira, "The Lantern Inn", "Sit, lass,", 2));
+    ASSERT_TRUE(mira.walk({"Lark>\"Lark, is it?\"", "2>\"Not at 16, little one.\""}));
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
+    // Ardo's wait ends on its own, and the shrine knows his level.
+    ASSERT_TRUE(ardo.expect("the stones answer", 6));
+    ASSERT_TRUE(ardo.expect("veteran of level 5"));
+    EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
+    EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
+    ASSERT_TRUE(ardo.walk({">to continue: ", ">Your Command, "}));
 
     // Without its module list the module cannot hand Ardo back, says so
     // and gives him up; the game takes him in all the same.
