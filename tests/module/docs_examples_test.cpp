@@ -140,7 +140,7 @@ std::string run(const Example& example) {
     Host host(world);
     Player& p = host.player(1);
     p.set_record(player_of(example));
-    p.set_area_text(zmb::state::player_name.at, zmb::state::player_name.size, "Ardo");
+    p.set(zmb::state::player_name, "Ardo");
     if (example.player.count("age") != 0)
         p.set_age(static_cast<uint8_t>(std::stoi(example.player.at("age"))));
     else

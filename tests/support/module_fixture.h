@@ -16,14 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "include/record_layout.h"
 #include "module/data/module_state.h"
 #include "server/core/host_core.h"
 #include "tests/support/session.h"
 
 namespace test {
 
-namespace state = zmb::state;
 namespace sub = zmb::sub;
 
 inline constexpr int kChannel = 1;
@@ -32,48 +30,37 @@ inline constexpr const char* kScriptFile = "QHYVIGMS/CAVE.LOR";
 inline constexpr const char* kHeader = "Vorn IGM Script: The Cave\n";
 inline constexpr const char* kEndText = "\nPlease press <enter> to continue: ";
 
-// Joins lines, each with its line end.
-inline std::string lines(std::initializer_list<std::string_view> each) {
-    std::string out;
-    for (std::string_view line : each)
-        out.append(line).append("\n");
-    return out;
-}
-
-// While one lives, file checks are made as "nobody" (root ignores modes),
-// the world folder opened up for reading; a non-root run needs no switch.
-class FileChecksAsNobody {
+// While one lives, the files named are read-only and file checks are made
+// as "nobody" (root ignores modes), the world's folders opened for reading.
+class ReadOnlyAsNobody {
   public:
-    explicit FileChecksAsNobody(const std::string& world_dir) {
+    ReadOnlyAsNobody(const World& world, std::initializer_list<std::string_view> files) {
         namespace fs = std::filesystem;
+        for (std::string_view file : files)
+            fs::permissions(world.dir() + "/" + std::string(file),
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         const auto open_up = [](const fs::path& p) {
             fs::permissions(p, fs::perms::others_read | fs::perms::others_exec,
                             fs::perm_options::add);
         };
-        for (const auto& entry : fs::recursive_directory_iterator(world_dir))
+        for (const auto& entry : fs::recursive_directory_iterator(world.dir()))
             if (entry.is_directory()) open_up(entry.path());
-        open_up(world_dir);
+        open_up(world.dir());
         previous_group_ = setfsgid(kNobody);
         previous_ = setfsuid(kNobody);
     }
-    ~FileChecksAsNobody() {
+    ~ReadOnlyAsNobody() {
         setfsuid(previous_);
         setfsgid(previous_group_);
     }
-    FileChecksAsNobody(const FileChecksAsNobody&) = delete;
-    FileChecksAsNobody& operator=(const FileChecksAsNobody&) = delete;
+    ReadOnlyAsNobody(const ReadOnlyAsNobody&) = delete;
+    ReadOnlyAsNobody& operator=(const ReadOnlyAsNobody&) = delete;
 
   private:
     static constexpr int kNobody = 65534;
     int previous_ = 0;
     int previous_group_ = 0;
 };
-
-inline void make_read_only(const std::string& path) {
-    namespace fs = std::filesystem;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                    fs::perm_options::replace);
-}
 
 // Ardo on channel 1, inside the module as a player of KXPVORN record 0.
 class ScriptTest : public ::testing::Test {
@@ -84,9 +71,9 @@ class ScriptTest : public ::testing::Test {
 
     void SetUp() override {
         p.set_current_module(host.module_number());
-        set_text(state::game_name, "KXPVORN\n");
-        set_i16(state::player_index, 0);
-        set_text(state::player_name, "Ardo");
+        p.set(state::game_name, "KXPVORN\n");
+        p.set(state::player_index, 0);
+        p.set(state::player_name, "Ardo");
     }
 
     // QHYVIGMS/CAVE.LOR (header, then `body`) handed to the run driver.
@@ -115,24 +102,17 @@ class ScriptTest : public ::testing::Test {
         return shown_by([&] { host::call_status(kChannel, code); });
     }
 
-    int16_t i16(zmb::I16Field f) const { return p.area_i16(f.at); }
-    int32_t i32(zmb::I32Field f) const { return p.area_i32(f.at); }
-    std::string text(zmb::TextField f) const { return p.area_text(f.at); }
-    void set_i16(zmb::I16Field f, int16_t v) { p.set_area_i16(f.at, v); }
-    void set_i32(zmb::I32Field f, int32_t v) { p.set_area_i32(f.at, v); }
-    void set_text(zmb::TextField f, std::string_view s) { p.set_area_text(f.at, f.size, s); }
-
     // The registers: VAL1..VAL9 and STRING1..STRING6.
-    int32_t val(int n) const { return i32(state::value(n)); }
-    void set_val(int n, int32_t v) { set_i32(state::value(n), v); }
+    int32_t val(int n) const { return p.get(state::value(n)); }
+    void set_val(int n, int32_t v) { p.set(state::value(n), v); }
     std::vector<int32_t> vals() const {
         std::vector<int32_t> all;
         for (int n = 1; n <= 9; ++n)
             all.push_back(val(n));
         return all;
     }
-    std::string str(int n) const { return text(state::string(n)); }
-    void set_str(int n, std::string_view s) { set_text(state::string(n), s); }
+    std::string str(int n) const { return p.get(state::string(n)); }
+    void set_str(int n, std::string_view s) { p.set(state::string(n), s); }
     std::vector<std::string> strs() const {
         std::vector<std::string> all;
         for (int n = 1; n <= 6; ++n)
@@ -140,7 +120,7 @@ class ScriptTest : public ::testing::Test {
         return all;
     }
     // A new visit: the one-reward-per-visit flag is down again.
-    void new_visit() { set_i16(state::reward_given, 0); }
+    void new_visit() { p.set(state::reward_given, 0); }
 
   private:
     template <typename Deliver>
@@ -173,8 +153,8 @@ struct Visit {
         world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(500));
     }
     // The module loaded, the game's entry after its own in IGMLIST.DAT.
-    Host& start() {
-        host = std::make_unique<Host>(world);
+    Host& start(int channels = 8) {
+        host = std::make_unique<Host>(world, channels);
         host->register_game_entry("KXPVORN");
         return *host;
     }
@@ -188,21 +168,18 @@ struct Visit {
         p.clear_screen();
         return p;
     }
+    // at_menu(0, key), then into the sysop menu with "S".
+    Player& at_sysop_menu(std::string_view key = "SYSOP") {
+        Player& p = at_menu(0, key);
+        p.say("S");
+        EXPECT_EQ(p.substate(), sub::kSysopMenu);
+        return p;
+    }
     // The day value the module uses today: a fresh ledger holds it.
     uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
     int16_t trips_in_ledger(int index = 0) const {
         return world.ledger_record("ZMBVIGMS.SV1", index).first;
     }
 };
-
-inline int16_t trips_used(const Player& p) {
-    return p.area_i16(zmb::trip::trips_used.at);
-}
-inline std::string script_file(const Player& p) {
-    return p.area_text(state::script_file.at);
-}
-inline std::string string1(const Player& p) {
-    return p.area_text(state::string(1).at);
-}
 
 }  // namespace test

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,9 @@
 
 namespace test {
 
+namespace pl = zmb::player;
+namespace state = zmb::state;
+
 // The module's rand, srand and time land here: queued values first, then a
 // fixed generator; a World's end resets all of it.
 void queue_rand(std::initializer_list<int> values);
@@ -29,8 +33,16 @@ unsigned last_srand_seed();
 int srand_calls();
 void set_time(std::time_t t);  // also the host clock (today, now)
 void advance_time(int seconds);
-std::time_t current_time();
 void reset_random_and_time();
+
+// The binary's own write and rename: once armed, the n-th such call (1: the
+// next) kills the process with SIGKILL before it takes effect, as kill -9
+// or a power cut at that moment would.
+enum class FileCall { kWrite, kRename };
+void kill_at(FileCall call, int nth);
+
+// Lines joined, each with its line end.
+std::string lines(std::initializer_list<std::string_view> each);
 
 // A 248-byte player record built field by field (offsets pinned by
 // record_offsets_test.cpp).
@@ -38,32 +50,30 @@ class PlayerBytes {
   public:
     PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
     PlayerBytes& name(std::string_view n);  // sets name_length too
-    PlayerBytes& name_length(uint8_t n) { return put(zmb::player::name_length, n); }
-    PlayerBytes& hit_points(int16_t v) { return put(zmb::player::hit_points, v); }
-    PlayerBytes& max_hit_points(int16_t v) { return put(zmb::player::max_hit_points, v); }
-    PlayerBytes& weapon(std::string_view s) { return put(zmb::player::weapon_name, s); }
-    PlayerBytes& armour(std::string_view s) { return put(zmb::player::armour_name, s); }
-    PlayerBytes& forest_fights(int16_t v) { return put(zmb::player::forest_fights, v); }
-    PlayerBytes& player_fights(int16_t v) { return put(zmb::player::player_fights, v); }
-    PlayerBytes& gold(int32_t v) { return put(zmb::player::gold, v); }
-    PlayerBytes& bank(int32_t v) { return put(zmb::player::bank, v); }
-    PlayerBytes& defence(int16_t v) { return put(zmb::player::defence, v); }
-    PlayerBytes& strength(int16_t v) { return put(zmb::player::strength, v); }
-    PlayerBytes& charm(int16_t v) { return put(zmb::player::charm, v); }
-    PlayerBytes& level(int16_t v) { return put(zmb::player::level, v); }
-    PlayerBytes& gems(int16_t v) { return put(zmb::player::gems, v); }
-    PlayerBytes& experience(int32_t v) { return put(zmb::player::experience, v); }
-    PlayerBytes& sex(uint8_t v) { return put(zmb::player::sex, v); }
-    PlayerBytes& player_class(uint8_t v) { return put(zmb::player::player_class, v); }
-    PlayerBytes& horse(int16_t v) { return put(zmb::player::horse, v); }
+    PlayerBytes& name_length(uint8_t n) { return put(pl::name_length, n); }
+    PlayerBytes& hit_points(int16_t v) { return put(pl::hit_points, v); }
+    PlayerBytes& max_hit_points(int16_t v) { return put(pl::max_hit_points, v); }
+    PlayerBytes& weapon(std::string_view s) { return put(pl::weapon_name, s); }
+    PlayerBytes& armour(std::string_view s) { return put(pl::armour_name, s); }
+    PlayerBytes& forest_fights(int16_t v) { return put(pl::forest_fights, v); }
+    PlayerBytes& player_fights(int16_t v) { return put(pl::player_fights, v); }
+    PlayerBytes& gold(int32_t v) { return put(pl::gold, v); }
+    PlayerBytes& bank(int32_t v) { return put(pl::bank, v); }
+    PlayerBytes& defence(int16_t v) { return put(pl::defence, v); }
+    PlayerBytes& strength(int16_t v) { return put(pl::strength, v); }
+    PlayerBytes& charm(int16_t v) { return put(pl::charm, v); }
+    PlayerBytes& level(int16_t v) { return put(pl::level, v); }
+    PlayerBytes& gems(int16_t v) { return put(pl::gems, v); }
+    PlayerBytes& experience(int32_t v) { return put(pl::experience, v); }
+    PlayerBytes& sex(uint8_t v) { return put(pl::sex, v); }
+    PlayerBytes& player_class(uint8_t v) { return put(pl::player_class, v); }
+    PlayerBytes& horse(int16_t v) { return put(pl::horse, v); }
     PlayerBytes& skills(uint8_t dk, uint8_t my, uint8_t th) {
-        namespace pl = zmb::player;
         return put(pl::death_knight_skill, dk)
             .put(pl::mystical_skill, my)
             .put(pl::thieving_skill, th);
     }
     PlayerBytes& uses(uint8_t dk, uint8_t my, uint8_t th) {
-        namespace pl = zmb::player;
         return put(pl::death_knight_uses, dk).put(pl::mystical_uses, my).put(pl::thieving_uses, th);
     }
     std::array<uint8_t, 248> bytes{};
@@ -80,19 +90,6 @@ class PlayerBytes {
         return *this;
     }
 };
-// Reads fields back from 248 bytes (a PLAYER.DAT record or the per-user area).
-struct PlayerView {
-    const uint8_t* p;
-    int16_t hit_points() const { return zmb::get(p, zmb::player::hit_points); }
-    int16_t forest_fights() const { return zmb::get(p, zmb::player::forest_fights); }
-    int32_t gold() const { return zmb::get(p, zmb::player::gold); }
-    int32_t bank() const { return zmb::get(p, zmb::player::bank); }
-    int16_t charm() const { return zmb::get(p, zmb::player::charm); }
-    int16_t level() const { return zmb::get(p, zmb::player::level); }
-    int16_t gems() const { return zmb::get(p, zmb::player::gems); }
-    int32_t experience() const { return zmb::get(p, zmb::player::experience); }
-    int16_t horse() const { return zmb::get(p, zmb::player::horse); }
-};
 
 // A scratch folder the module runs in.
 class World {
@@ -103,19 +100,16 @@ class World {
     World& operator=(const World&) = delete;
 
     const std::string& dir() const { return dir_; }
-    void write(std::string_view rel, std::string_view bytes);
-    void append(std::string_view rel, std::string_view bytes);
+    void write(std::string_view rel, std::string_view bytes, bool append = false);
+    void append(std::string_view rel, std::string_view bytes) { write(rel, bytes, true); }
     std::string read(std::string_view rel) const;  // "" when missing
     bool exists(std::string_view rel) const;
     void remove(std::string_view rel);
     void mkdir(std::string_view rel);
 
-    // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then each line and "\n".
+    // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then the lines.
     void script(std::string_view name, std::string_view title,
-                std::initializer_list<std::string_view> lines);
-    // A script file in the working directory itself (e.g. "ZMB_VORN.NEW").
-    void script_at(std::string_view rel, std::string_view title,
-                   std::initializer_list<std::string_view> lines);
+                std::initializer_list<std::string_view> each);
     // Writes record `index` of <game>/PLAYER.DAT (the file grows as needed).
     void player(std::string_view game, int index, const PlayerBytes& record);
     std::array<uint8_t, 248> player_record(std::string_view game, int index) const;
@@ -124,6 +118,7 @@ class World {
     std::pair<int16_t, uint16_t> ledger_record(std::string_view ledger, int index) const;
 
   private:
+    void write_at(std::string_view rel, size_t offset, const uint8_t* bytes, size_t size);
     std::string dir_;
     std::string previous_;
 };
@@ -133,21 +128,16 @@ class Host;
 // One user on one channel.
 class Player {
   public:
-    Player(Host& host, int channel);
+    Player(Host& host, int channel) : host_(host), channel_(channel) {}
     int channel() const { return channel_; }
 
-    // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0.
-    void hand_over(std::string_view game = "KXPVORN", int index = 0);
-    // hand_over, type the first line (the arrival), pump until quiet.
+    // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0, the
+    // first line typed (the arrival), pumped until quiet.
     void arrive(std::string_view game = "KXPVORN", int index = 0);
-
     // Hands a script to the run driver as the loader leaves it (sub-state 4,
     // status 240 queued, nothing pumped).
     void run_script(std::string_view path, int return_substate = 7);
     void set_record(const PlayerBytes& record);
-    void set_area_i16(size_t offset, int16_t v);
-    void set_area_i32(size_t offset, int32_t v);
-    void set_area_text(size_t offset, size_t size, std::string_view s);
 
     int type(std::string_view line);  // the input routine's result
     // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
@@ -158,8 +148,7 @@ class Player {
     std::string take() { return std::exchange(screen_, {}); }  // screen, then forget it
     std::string take_text() { return strip_ansi(take()); }
     void clear_screen() { screen_.clear(); }
-    // Where the host's output sink puts the bytes sent to this channel.
-    void receive(std::string_view bytes) { screen_.append(bytes); }
+    void receive(std::string_view bytes) { screen_.append(bytes); }  // the host's output sink
 
     int substate() const;
     void set_substate(int s);
@@ -168,12 +157,21 @@ class Player {
     void set_age(uint8_t age);
     void grant_key(std::string_view key);
 
-    const uint8_t* area() const;  // the per-user area (724 bytes)
-    PlayerView record() const { return PlayerView{area()}; }
-    // Offsets are those of module/data/context.h (e.g. state::line_offset.at).
-    int16_t area_i16(size_t offset) const;
-    int32_t area_i32(size_t offset) const;
-    std::string area_text(size_t offset) const;
+    // The per-user area (724 bytes) and its fields (record_layout.h). A
+    // text is read up to its NUL even past its field, so an overrun shows.
+    uint8_t* area() const;
+    template <typename Field>
+    auto get(Field f) const {
+        return zmb::get(area(), f);
+    }
+    std::string get(zmb::TextField f) const;
+    template <typename Field, typename Value>
+    requires(!std::is_same_v<Field, zmb::TextField>) void set(Field f, Value v) {
+        zmb::set(area(), f, v);
+    }
+    void set(zmb::TextField f, std::string_view s);  // the whole field cleared first
+    int32_t area_i32(size_t offset) const { return get(zmb::I32Field{offset}); }
+    void set_area_i32(size_t offset, int32_t v) { set(zmb::I32Field{offset}, v); }
 
   private:
     Host& host_;
@@ -203,7 +201,7 @@ class Host {
     void record_game_status(int channel, int code) { game_statuses_.emplace_back(channel, code); }
     std::string console() const;  // what the module showed on the host console
 
-    void* symbol(const char* name) const;
+    void* symbol(const char* name) const;  // an export of the module, nullptr when missing
     template <typename F>
     F* fn(const char* name) const {
         return reinterpret_cast<F*>(symbol(name));
@@ -214,7 +212,7 @@ class Host {
     void* handle_ = nullptr;
     int module_number_ = -1;
     int game_number_ = -1;
-    size_t console_start_ = 0;  // shocst lines before this Host are not its own
+    size_t console_start_ = 0;  // console lines before this Host are not its own
     std::vector<std::pair<int, int>> game_statuses_;
     std::map<int, std::unique_ptr<Player>> players_;
 };
