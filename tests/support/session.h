@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 
 #include "include/host_interface.h"
 #include "include/record_layout.h"
+#include "server/core/host_core.h"
 #include "tests/support/shared.h"
 
 namespace test {
@@ -103,9 +105,9 @@ class World {
     void write(std::string_view rel, std::string_view bytes, bool append = false);
     void append(std::string_view rel, std::string_view bytes) { write(rel, bytes, true); }
     std::string read(std::string_view rel) const;  // "" when missing
-    bool exists(std::string_view rel) const;
-    void remove(std::string_view rel);
-    void mkdir(std::string_view rel);
+    bool exists(std::string_view rel) const { return std::filesystem::exists(std::string(rel)); }
+    void remove(std::string_view rel) { std::filesystem::remove_all(std::string(rel)); }
+    void mkdir(std::string_view rel) { std::filesystem::create_directories(std::string(rel)); }
 
     // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then the lines.
     void script(std::string_view name, std::string_view title,
@@ -139,7 +141,7 @@ class Player {
     void run_script(std::string_view path, int return_substate = 7);
     void set_record(const PlayerBytes& record);
 
-    int type(std::string_view line);  // the input routine's result
+    int type(std::string_view line) { return host::type_line(channel_, line); }  // input's result
     // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
     std::string say(std::string_view line);
 
@@ -150,12 +152,12 @@ class Player {
     void clear_screen() { screen_.clear(); }
     void receive(std::string_view bytes) { screen_.append(bytes); }  // the host's output sink
 
-    int substate() const;
-    void set_substate(int s);
-    int current_module() const;
-    void set_current_module(int m);
-    void set_age(uint8_t age);
-    void grant_key(std::string_view key);
+    int substate() const { return host::user(channel_).shared.substate; }
+    void set_substate(int s) { host::user(channel_).shared.substate = s; }
+    int current_module() const { return host::user(channel_).shared.current_module; }
+    void set_current_module(int m) { host::user(channel_).shared.current_module = m; }
+    void set_age(uint8_t age) { host::account(channel_).shared.age = age; }
+    void grant_key(std::string_view key) { host::account(channel_).keys.emplace_back(key); }
 
     // The per-user area (724 bytes) and its fields (record_layout.h). A
     // text is read up to its NUL even past its field, so an overrun shows.
@@ -192,9 +194,13 @@ class Host {
     // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
     void register_game_entry(std::string_view name = "KXPVORN");
 
-    bool pump_one();              // delivers one status; false when none was queued
-    int pump(int limit = 10000);  // until none is queued; returns how many delivered
-    size_t pending() const;
+    bool pump_one() { return host::deliver_next_status(); }  // false when none was queued
+    // Until none is queued (at most 10000, so that a runaway script ends).
+    void pump() {
+        for (int n = 0; n < 10000 && host::deliver_next_status(); ++n) {
+        }
+    }
+    size_t pending() const { return host::pending_statuses(); }
 
     // Statuses the stand-in game received: (channel, code).
     const std::vector<std::pair<int, int>>& game_statuses() const { return game_statuses_; }
