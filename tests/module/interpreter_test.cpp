@@ -3,6 +3,7 @@
 // (the header check, the title, the offsets the run starts from, what a
 // failed start leaves behind), pauses, questions and their prompt, player
 // text that must never run, and every keyword of the command table.
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -27,12 +28,6 @@ class Interpreter : public ScriptTest {
 
 // ---- what a line is ----
 
-TEST_F(Interpreter, CommentsVanishIndentationGoesAndBlankLinesStay) {
-    start({";a comment", "  \t`2indented", "    ", "   ;indented comment", "/ENDSEX",
-           "/2CHOICE is no command", "/RANDOMIZE"});
-    EXPECT_EQ(run(), std::string("indented\n\n/2CHOICE is no command\n") + kEndText);
-}
-
 TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
     // A halt ends in the halted menu whatever the return sub-state, with the
     // status that shows the prompt queued.
@@ -47,21 +42,6 @@ TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
     EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
 }
 
-// A player's text is data: substitution comes before the line is judged,
-// but only a line written with a slash is a command. An expansion that
-// begins with ";" is a comment, as any line that begins with one.
-TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
-    p.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
-    p.set(state::string(1), "/MONEY:3");
-    p.set(state::string(2), "/HALT");
-    p.set(state::string(3), ";a comment");
-    start({"|N", "  |O", "|P", "still running"});
-    EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\nstill running\n") + kEndText);
-    EXPECT_EQ(p.get(pl::gold), 50);
-    EXPECT_EQ(p.get(state::reward_given), 0);
-    EXPECT_EQ(p.substate(), sub::kAfterScript);
-}
-
 // ---- skip mode ----
 
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
@@ -74,46 +54,67 @@ TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
 }
 
 // Scripts that run to their end in one go: what each shows.
-TEST_F(Interpreter, JumpsBlocksAndSubroutinesShowTheRightLines) {
+TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
+    const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
     const struct {
         const char* rule;
-        std::initializer_list<std::string_view> script;
-        const char* shown;
+        std::string body, shown;
     } cases[] = {
+        {"comments vanish, indentation goes, blank lines stay",
+         lines({";a comment", "  \t`2indented", "    ", "   ;indented comment", "/ENDSEX",
+                "/2CHOICE is no command", "/RANDOMIZE"}),
+         "indented\n\n/2CHOICE is no command\n"},
+        // Substitution comes before the line is judged, but only a line
+        // written with a slash is a command; an expansion that begins with
+        // ";" is a comment, as any line that begins with one.
+        {"a player's text is data", lines({"|T", "  |U", "|V", "still running"}),
+         "/MONEY:3\n/HALT\nstill running\n"},
         {"a slash line takes its arguments from the registers",
-         {"/GOTO:|N", "hidden", "PLACE", "shown"},
-         "shown\n"},
+         lines({"/GOTO:|N", "hidden", "PLACE", "shown"}), "shown\n"},
         {"skip targets compare the expanded text",
-         {"/GOTO:DONE", "hidden", "|O here", "shown"},
-         "shown\n"},
+         lines({"/GOTO:DONE", "hidden", "|O here", "shown"}), "shown\n"},
         {"a jump in lower case ends at a later line in capitals",
-         {"/goto:end", "hidden", "   END of the road", "shown"},
-         "shown\n"},
+         lines({"/goto:end", "hidden", "   END of the road", "shown"}), "shown\n"},
         {"labels are cut to twelve characters",
-         {"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"},
-         "shown\n"},
-        {"a jump only looks forward", {"BACK", "/GOTO:BACK", "never", "never again"}, "BACK\n"},
+         lines({"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"}), "shown\n"},
+        {"a jump only looks forward", lines({"BACK", "/GOTO:BACK", "never", "never again"}),
+         "BACK\n"},
         {"needs runs its block only above command level",
-         {"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block", "/ENDNEED",
-          "after"},
+         lines({"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block",
+                "/ENDNEED", "after"}),
          "level 16 block\nafter\n"},
         {"gosub returns to the line after it",
-         {"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"},
+         lines({"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"}),
          "in sub\nafter\nend\n"},
         {"return goes back after the latest gosub only",
-         {"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END", "TWO",
-          "/RETURN", "END"},
+         lines({"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END",
+                "TWO", "/RETURN", "END"}),
          "after second\n"},
-        {"unload with nothing loaded is ignored", {"/UNLOAD", "next"}, "next\n"},
+        {"unload with nothing loaded is ignored", lines({"/UNLOAD", "next"}), "next\n"},
+        // 257 + 257 + 86 characters, then the next line, all in one slice.
+        {"a line longer than 256 characters runs in pieces", long_line + "\nAfter\n",
+         long_line + "\nAfter\n"},
+        // The 258th character of a longer line starts a piece of its own,
+        // here a comment that shows nothing.
+        {"a piece holds exactly 257 characters, line end included",
+         full + "\n" + cut + ";hidden\nAfter\n", full + "\n" + cut + "After\n"},
+        {"NUL bytes cut their line but not the script", std::string("abc\0def\n\0\nAfter\n", 16),
+         "abcAfter\n"},
+        {"carriage returns, high bytes and a missing final line end are harmless",
+         "one\rtwo\n\xB0\xFE\xFF\nlast", "one\rtwo\n\xB0\xFE\xFF\nlast"},
     };
-    p.set(state::string(1), "PLACE");
-    p.set(state::string(2), "DONE");
+    p.set_record(PlayerBytes().name("Ardo").gold(50).level(5));
+    for (const auto& [n, text] :
+         {std::pair{1, "PLACE"}, {2, "DONE"}, {4, "/MONEY:3"}, {5, "/HALT"}, {6, ";a comment"}})
+        set_str(n, text);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
-        start(c.script);
-        EXPECT_EQ(run(), c.shown + std::string(kEndText));
+        start(c.body);
+        EXPECT_EQ(run(), c.shown + kEndText);
         EXPECT_EQ(p.substate(), sub::kAfterScript);
     }
+    EXPECT_EQ(p.get(pl::gold), 50);
+    EXPECT_EQ(p.get(state::reward_given), 0);
 }
 
 // ---- subroutines and loops ----
@@ -184,18 +185,6 @@ TEST_F(Interpreter, PausesAndAbortShowTheirText) {
 
 // ---- questions ----
 
-TEST_F(Interpreter, ChoiceReadsOneCharacterAndAllowsOneToNine) {
-    const std::pair<const char*, int32_t> cases[] = {{"/CHOICE:0", 1}, {"/CHOICE:", 1},
-                                                     {"/CHOICE:9", 9}, {"/CHOICE:12", 1},
-                                                     {"/CHOICE:x", 1}, {"/CHOICE:3", 3}};
-    for (const auto& [line, count] : cases) {
-        start({line});
-        slice();
-        EXPECT_EQ(p.get(state::choice_count), count) << line;
-        EXPECT_EQ(p.substate(), sub::kAnswer) << line;
-    }
-}
-
 // The command line carries the name, never as a format, after the sysop
 // hint for a holder of the key.
 TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
@@ -216,14 +205,19 @@ TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
     EXPECT_EQ(p.say(""), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
 }
 
-// A question lists its answers, or the input's prompt (25 characters, never
-// a format), before the command line; an empty answer repeats that prompt
-// without the sysop hint.
+// A question lists its answers (one digit, 1 to 9 of them), or the input's
+// prompt (25 characters, never a format), before the command line; an empty
+// answer repeats that prompt without the sysop hint.
 TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
     p.grant_key("SYSOP");
     const std::tuple<const char*, const char*, const char*> cases[] = {
         // line, the list shown, the prompt kept
         {"/CHOICE:9", "123456789", ""},
+        {"/CHOICE:3", "123", ""},
+        {"/CHOICE:12", "1", ""},
+        {"/CHOICE:0", "1", ""},
+        {"/CHOICE:", "1", ""},
+        {"/CHOICE:x", "1", ""},
         {"/INPUT", "INPUT", "`&INPUT"},
         {"/INPUT:Your name, stranger, if you please?", "Your name, stranger, if y",
          "Your name, stranger, if y"},
@@ -235,7 +229,7 @@ TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
         const std::string prompt = "(" + std::string(list) + ") - Your Command, Ardo? : ";
         EXPECT_EQ(slice(), prompt) << line;
         EXPECT_EQ(p.get(state::input_prompt), kept) << line;
-        EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? 9 : 0) << line;
+        EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? strlen(list) : 0) << line;
         EXPECT_EQ(p.say(""), prompt) << line;
     }
 }

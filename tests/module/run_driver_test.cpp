@@ -140,34 +140,6 @@ TEST_F(RunDriver, AScriptTruncatedBetweenSlicesEndsAtItsNewEnd) {
     EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
-// ---- hostile lines ----
-
-TEST_F(RunDriver, HostileLinesAreShownPieceByPieceAndTheScriptGoesOn) {
-    const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
-    const struct {
-        const char* rule;
-        std::string body, shown;
-    } cases[] = {
-        // 257 + 257 + 86 characters, then the next line, all in one slice.
-        {"a line longer than 256 characters runs in pieces", long_line + "\nAfter\n",
-         long_line + "\nAfter\n"},
-        // The 258th character of a longer line starts a piece of its own,
-        // here a comment that shows nothing.
-        {"a piece holds exactly 257 characters, line end included",
-         full + "\n" + cut + ";hidden\nAfter\n", full + "\n" + cut + "After\n"},
-        {"NUL bytes cut their line but not the script", std::string("abc\0def\n\0\nAfter\n", 16),
-         "abcAfter\n"},
-        {"carriage returns, high bytes and a missing final line end are harmless",
-         "one\rtwo\n\xB0\xFE\xFF\nlast", "one\rtwo\n\xB0\xFE\xFF\nlast"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        start(c.body);
-        EXPECT_EQ(run(), c.shown + kEndText);
-        EXPECT_EQ(p.substate(), sub::kAfterScript);
-    }
-}
-
 // ---- the player record goes back to PLAYER.DAT ----
 
 class RecordWriteBack : public ScriptTest {
