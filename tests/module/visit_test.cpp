@@ -272,10 +272,15 @@ TEST(HandBack, FollowsTheModuleListOrKeepsTheUserAndSaysWhy) {
 
 // ---- commands at the command prompt ----
 
-TEST(Menu, CommandLettersWorkInEitherCase) {
+// A tired player reads no place list and spends no trip, but the letters
+// work, in either case.
+TEST(Menu, CommandLettersWorkInEitherCaseForATiredPlayerToo) {
     Visit v;
     v.world.write("ZMB_VORN.NEW", "Vorn IGM Script: News\n`2Nothing new in the valley.\n");
-    Player& p = v.at_menu(1);
+    Player& p = v.at_menu(10);
+    v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
+    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
+                              std::string(kPrompt));
     const struct {
         const char* line;
         int substate;
@@ -301,7 +306,7 @@ TEST(Menu, CommandLettersWorkInEitherCase) {
         p.arrive();
     }
     EXPECT_EQ(v.host->game_statuses().size(), 6u);
-    EXPECT_EQ(v.trips_in_ledger(), 1);  // news and stats cost no trip
+    EXPECT_EQ(v.trips_in_ledger(), 10);  // news and stats cost no trip
 }
 
 TEST(Menu, NumberStartsThatPlaceAndCountsTheTrip) {
@@ -340,20 +345,6 @@ TEST(Menu, WordsThatAreNoPlaceAreRefusedWithoutATrip) {
     EXPECT_EQ(p.say("4"), std::string(kInvalid) + kPrompt);
     EXPECT_EQ(v.trips_in_ledger(), 0);
     EXPECT_THAT(p.say("2"), HasSubstr("You reach place 2."));
-}
-
-TEST(Menu, TiredPlayerReadsNoListAndSpendsNoTripButCanStillLook) {
-    Visit v;
-    v.world.write("ZMB_VORN.NEW", "Vorn IGM Script: News\n`2Nothing new.\n");
-    Player& p = v.at_menu(10);
-    v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
-    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
-                              std::string(kPrompt));
-    EXPECT_EQ(v.trips_in_ledger(), 10);
-    EXPECT_EQ(p.substate(), 1);
-    EXPECT_THAT(p.say("I"), HasSubstr("Nothing new."));
-    p.say("");
-    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));
 }
 
 TEST(MenuDeath, MissingPlaceListStopsTheHost) {
