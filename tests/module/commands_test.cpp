@@ -10,12 +10,7 @@
 #include <vector>
 
 #include "include/host_interface.h"
-#include "tests/support/module_fixture.h"
-
-using ::testing::AllOf;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "tests/support/session.h"
 
 namespace test {
 namespace {

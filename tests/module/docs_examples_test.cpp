@@ -4,7 +4,6 @@
 // block that follows it. An HTML comment before a script sets the player
 // ("<!-- player: level=5 gems=3 -->"; level 1, charm 5, gold 100 by
 // default) and what the player types ("<!-- answers: 2 | hello -->").
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>

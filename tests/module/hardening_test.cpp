@@ -2,8 +2,6 @@
 // symlinks out of the world, /LOAD: names that leave the script folder, a
 // title that would split its menu line, a hang-up at a pause, and a kill in
 // the middle of saving the settings.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,12 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/module_fixture.h"
+#include "tests/support/session.h"
 
-using ::testing::ExitedWithCode;
-using ::testing::HasSubstr;
 using ::testing::KilledBySignal;
-using ::testing::Not;
 namespace fs = std::filesystem;
 
 namespace test {
@@ -44,31 +39,27 @@ void make_link(World& world, const std::string& rel, const std::string& target) 
 
 // ---- a named pipe in a file's place: missing when read, an error when written ----
 
-struct PipeCase {
-    const char* file;   // becomes a named pipe after start-up
-    const char* typed;  // typed after the arrival ("": nothing)
-    const char* shown;  // what a missing file shows
-};
-class PipeInPlace : public ::testing::TestWithParam<PipeCase> {};
-
-TEST_P(PipeInPlace, ReadsAsMissing) {
-    const PipeCase& c = GetParam();
-    Visit visit;
-    Host& host = visit.start();
-    make_fifo(visit.world, c.file);
-    HangGuard guard;
-    Player& p = host.player(1);
-    p.arrive();
-    EXPECT_THAT(c.typed[0] != '\0' ? p.say(c.typed) : p.text(), HasSubstr(c.shown));
-    EXPECT_THAT(host.console(), HasSubstr(std::string("refused ") + c.file));
+TEST(Hardening, APipeInPlaceOfAFileReadsAsMissing) {
+    const struct {
+        const char* file;   // becomes a named pipe after start-up
+        const char* typed;  // typed after the arrival ("": nothing)
+        const char* shown;  // what a missing file shows
+    } cases[] = {{"QHYVIGMS/P1.LOR", "1", "could not be found!"},
+                 {"ZMB_VORN.NEW", "I", "Script file ZMB_VORN.NEW could not be found!"},
+                 {"ZMBVIGMS.SV1", "", "You have already used 0 of your 10 trips"},
+                 {"KXPVORN/PLAYER.DAT", "", "Your Command"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Visit visit;
+        Host& host = visit.start();
+        make_fifo(visit.world, c.file);
+        HangGuard guard;
+        Player& p = host.player(1);
+        p.arrive();
+        EXPECT_THAT(c.typed[0] != '\0' ? p.say(c.typed) : p.text(), HasSubstr(c.shown));
+        EXPECT_THAT(host.console(), HasSubstr(std::string("refused ") + c.file));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Hardening, PipeInPlace,
-    ::testing::Values(PipeCase{"QHYVIGMS/P1.LOR", "1", "could not be found!"},
-                      PipeCase{"ZMB_VORN.NEW", "I", "Script file ZMB_VORN.NEW could not be found!"},
-                      PipeCase{"ZMBVIGMS.SV1", "", "You have already used 0 of your 10 trips"},
-                      PipeCase{"KXPVORN/PLAYER.DAT", "", "Your Command"}));
 
 // ---- nothing is written through a symlink that leads out of the world ----
 
@@ -197,22 +188,21 @@ INSTANTIATE_TEST_SUITE_P(Hardening, SettingsKilledWhileSaving,
 
 // ---- /LOAD: stays in the script folder ----
 
-class LoadOutOfFolder : public ScriptTest, public ::testing::WithParamInterface<const char*> {};
+using Hardened = ScriptTest;
 
-TEST_P(LoadOutOfFolder, IsAScriptThatCannotBeFound) {
+TEST_F(Hardened, LoadOutOfTheScriptFolderIsAScriptThatCannotBeFound) {
     for (const char* file : {"E.L", "QHYVIGMS/E.L", "QHYVIGMS/SUB/E.L"})
         world.write(file, "Vorn IGM Script: Out\nESCAPED\n");
-    const std::string shown = run(GetParam());
-    EXPECT_THAT(shown, HasSubstr("could not be found!"));
-    EXPECT_THAT(shown, Not(HasSubstr("ESCAPED")));
-    EXPECT_EQ(p.substate(), sub::kScriptMissing);
+    for (const char* line :
+         {"/LOAD:..\\..\\..\\E.L\n", "/LOAD:..\\E.L\n", "/LOAD:SUB\\E.L\n", "/LOAD:\\E.L\n",
+          "/LOAD:../E.L\n", "/STRING1=..\\E.L\n/LOAD:|N\n"}) {  // the last from a bar code
+        const std::string shown = run(line);
+        EXPECT_THAT(shown, HasSubstr("could not be found!")) << line;
+        EXPECT_THAT(shown, Not(HasSubstr("ESCAPED"))) << line;
+        EXPECT_EQ(p.substate(), sub::kScriptMissing) << line;
+    }
     EXPECT_THAT(host.console(), HasSubstr("refused QHYVIGMS\\"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Hardening, LoadOutOfFolder,
-                         ::testing::Values("/LOAD:..\\..\\..\\E.L\n", "/LOAD:..\\E.L\n",
-                                           "/LOAD:SUB\\E.L\n", "/LOAD:\\E.L\n", "/LOAD:../E.L\n",
-                                           "/STRING1=..\\E.L\n/LOAD:|N\n"));  // from a bar code
 
 // ---- a place title never splits its menu line ----
 
@@ -250,23 +240,20 @@ TEST(Hardening, MenuLineOfALongTitleIsCutToOneScriptLine) {
 
 // ---- what a pause shows is on disk while the module waits ----
 
-class ChangeBeforeAPause : public ScriptTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(ChangeBeforeAPause, IsStoredBeforeTheWait) {
+// A fee is shown; the caller hangs up at the pause, and the module is never
+// called for him again.
+TEST_F(Hardened, AChangeBeforeAPauseIsStoredBeforeTheWait) {
     const PlayerBytes ardo = PlayerBytes().name("Ardo").gold(1250);
-    world.player("KXPVORN", 0, ardo);
-    p.set_record(ardo);
-    // A fee is shown; the caller hangs up at the pause, and the module is
-    // never called for him again.
-    run(std::string("/MONEY:-1\nYou paid |G gold.\n") + GetParam() + "\nNever shown.\n");
-    EXPECT_EQ(p.substate(), GetParam()[1] == 'P' ? sub::kPause : sub::kQuitPause);
-    EXPECT_LT(p.get(pl::gold), 1250);
-    const auto stored = world.player_record("KXPVORN", 0);
-    EXPECT_EQ(zmb::get(stored.data(), pl::gold), p.get(pl::gold));
+    for (const char* pause : {"/PAUSE", "/ANYQUIT:Press a key, Q to stop: "}) {
+        world.player("KXPVORN", 0, ardo);
+        p.set_record(ardo);
+        new_visit();
+        run(std::string("/MONEY:-1\nYou paid |G gold.\n") + pause + "\nNever shown.\n");
+        EXPECT_EQ(p.substate(), pause[1] == 'P' ? sub::kPause : sub::kQuitPause);
+        EXPECT_LT(p.get(pl::gold), 1250) << pause;
+        EXPECT_EQ(zmb::get(world.player_record("KXPVORN", 0).data(), pl::gold), p.get(pl::gold));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Hardening, ChangeBeforeAPause,
-                         ::testing::Values("/PAUSE", "/ANYQUIT:Press a key, Q to stop: "));
 
 }  // namespace
 }  // namespace test

@@ -9,16 +9,10 @@
 #include <tuple>
 
 #include "module/script/keywords.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
-
-using ::testing::AllOf;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 class Interpreter : public ScriptTest {
   protected:

@@ -5,14 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/module_fixture.h"
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 using RunDriver = ScriptTest;
 

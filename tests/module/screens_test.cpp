@@ -7,11 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/module_fixture.h"
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
+#include "tests/support/session.h"
 
 namespace test {
 namespace {

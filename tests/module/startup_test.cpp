@@ -2,17 +2,11 @@
 // makes or leaves alone, what it tells the host, how it seeds rand(), the
 // DOS-style names it finds in any case, and the menu of places it writes,
 // ZMBVIGMS.TXT (a script) and ZMBVIGMS.DAT (one file name per place).
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "server/core/host_core.h"
 #include "tests/support/session.h"
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace test {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include "tests/support/module_fixture.h"
+#include "tests/support/session.h"
 
 namespace test {
 namespace {

@@ -3,27 +3,14 @@
 // IGMLIST.DAT, junk typed at every point of the road, and the daily trip
 // ledgers (the count read on arrival under the day rule, the record written
 // when a trip starts).
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "server/core/host_core.h"
-#include "tests/support/module_fixture.h"
-
-using ::testing::EndsWith;
-using ::testing::ExitedWithCode;
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
-
-using zmb::state::game_name;
-using zmb::state::ledger_file;
-using zmb::state::player_index;
-using zmb::state::player_name;
 
 constexpr const char* kInvalid = "That isn't a valid option. Try something else.\n";
 constexpr const char* kPrompt = "Your Command, Ardo? : ";
@@ -176,21 +163,21 @@ TEST(Arrival, EveryHandOffLoadsItsRecordLedgerAndMenu) {
         arrive_with(v, p, c.handoff);
         EXPECT_EQ(host::counters().btumil, before.btumil + 1);
         EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
-        EXPECT_EQ(p.get(game_name), c.game);
+        EXPECT_EQ(p.get(state::game_name), c.game);
         if (c.index != -2) {
-            EXPECT_EQ(p.get(player_index), c.index);
+            EXPECT_EQ(p.get(state::player_index), c.index);
         }
         if (c.name != nullptr) {
-            EXPECT_EQ(p.get(player_name), c.name);
+            EXPECT_EQ(p.get(state::player_name), c.name);
         }
         if (c.name != nullptr && *c.name == '\0') {
             EXPECT_EQ(p.get(pl::gems), 0);
         }
-        EXPECT_EQ(p.get(ledger_file), c.ledger);
+        EXPECT_EQ(p.get(state::ledger_file), c.ledger);
         EXPECT_EQ(p.substate(), 1);
         EXPECT_FALSE(v.world.exists("TEMP" + std::to_string(channel) + ".TMP"));
         EXPECT_THAT(p.text(), Not(HasSubstr("rror")));
-        EXPECT_THAT(p.text(), EndsWith("Your Command, " + p.get(player_name) + "? : "));
+        EXPECT_THAT(p.text(), EndsWith("Your Command, " + p.get(state::player_name) + "? : "));
     }
     // Record 7 is bytes 1736..1983 of the file, every opaque byte included.
     Player& seventh = v.host->player(2);
@@ -209,7 +196,7 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
     Host& host = v.start();
     Player& p = host.player(2);
     p.set_current_module(host.module_number());
-    p.set(player_name, "Earlier");
+    p.set(state::player_name, "Earlier");
     p.set_substate(0);
     EXPECT_EQ(p.type(""), 0);
     EXPECT_EQ(host.pending(), 0u);
@@ -218,7 +205,7 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
               "  This module cannot be run directly, K-VORN must call it.\n"
               "  K-VORN V1.22+ contains an IGM Manager internally, use it to install this!\n\n");
     EXPECT_EQ(p.substate(), 1);
-    EXPECT_EQ(p.get(player_name), "Earlier");  // nothing saved
+    EXPECT_EQ(p.get(state::player_name), "Earlier");  // nothing saved
 }
 
 // ---- the hand-back ----
@@ -504,7 +491,7 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
             EXPECT_EQ(p.type(junk), 1);
             v.host->pump();
             EXPECT_THAT(p.text(), Not(HasSubstr("(null)")));
-            EXPECT_EQ(p.get(player_name), "Ardo");
+            EXPECT_EQ(p.get(state::player_name), "Ardo");
             EXPECT_LE(p.get(state::string(1)).size(), 25u);
             EXPECT_LE(v.trips_in_ledger(), 1);
 
