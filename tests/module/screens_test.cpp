@@ -45,11 +45,8 @@ std::string top(const Shown& s) {
 // Arrives with `record` and shows the stats from the menu.
 std::string stats_of(const PlayerBytes& record, std::string* raw = nullptr) {
     Visit v;
-    v.world.player("KXPVORN", 3, record);
-    Host& host = v.start();
-    Player& p = host.player(1);
-    p.arrive("KXPVORN", 3);
-    p.clear_screen();
+    v.world.player("KXPVORN", 0, record);
+    Player& p = v.at_menu();
     const std::string shown = p.say("V");
     EXPECT_EQ(p.substate(), 10);
     if (raw != nullptr) *raw = p.screen();
@@ -122,12 +119,10 @@ TEST(StatsScreen, NamesAndTitlesAreDataAndUnterminatedOnesAreCut) {
         record.bytes[i] = "%n%s"[i % 4];
     std::fill(record.bytes.begin() + 135, record.bytes.begin() + 160, '%');
     Visit v;
-    v.world.player("KXPVORN", 3, record);
+    v.world.player("KXPVORN", 0, record);
     v.world.script("A1.LOR", "`4Red %s %n room",
                    {"`2Red", "A1.LOR", "/LABEL", "`2Which door?", "/CHOICE:2", "/1CHOICE"});
-    Host& host = v.start();
-    Player& p = host.player(1);
-    p.arrive("KXPVORN", 3);
+    Player& p = v.at_menu();
     p.say("1");
     ASSERT_EQ(p.substate(), 2);
     const std::vector<uint8_t> before(p.area(), p.area() + 248);

@@ -31,15 +31,6 @@ void roads(World& world) {
                  {"`2The name", "A3.LOR", "`2Who goes there?", "/INPUT:Name", "`2Hello there."});
 }
 
-// The hand-off file as written, the module current in sub-state 0, a line typed.
-void arrive_with(Visit& v, Player& p, const std::string& handoff) {
-    v.world.write("TEMP" + std::to_string(p.channel()) + ".TMP", handoff);
-    p.set_current_module(v.host->module_number());
-    p.set_substate(0);
-    EXPECT_EQ(p.type("whatever was typed"), 1);
-    v.host->pump();
-}
-
 // ---- the road from the hand-over back to the game ----
 
 TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
@@ -160,7 +151,11 @@ TEST(Arrival, EveryHandOffLoadsItsRecordLedgerAndMenu) {
         ASSERT_EQ(first.get(pl::gold), 777);
         Player& p = v.host->player(++channel);
         const host::Counters before = host::counters();
-        arrive_with(v, p, c.handoff);
+        v.world.write("TEMP" + std::to_string(channel) + ".TMP", c.handoff);
+        p.set_current_module(v.host->module_number());
+        p.set_substate(0);
+        EXPECT_EQ(p.type("whatever was typed"), 1);
+        v.host->pump();
         EXPECT_EQ(host::counters().btumil, before.btumil + 1);
         EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
         EXPECT_EQ(p.get(state::game_name), c.game);
