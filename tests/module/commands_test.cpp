@@ -383,10 +383,7 @@ TEST_F(Substitution, TextFieldsWithoutATerminatorAreCutAndLeftAsTheyWere) {
 // The date and time codes at the start of a line keep the rest of it; the
 // scan stops once the output holds more than 240 characters.
 TEST_F(Substitution, CodesThatInsertNothingTextNotScannedAgainDateTimeAndTheCut) {
-    std::tm local{};  // 4 March 2026, 15:07 local time
-    local.tm_year = 126, local.tm_mon = 2, local.tm_mday = 4, local.tm_hour = 15, local.tm_min = 7;
-    local.tm_isdst = -1;
-    set_time(std::mktime(&local));
+    set_local_time(2026, 3, 4, 15, 7);
     set_str(1, "|A");
     set_val(2, 1);
     const std::string shown =

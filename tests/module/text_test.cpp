@@ -101,9 +101,7 @@ using TextFn = char*(const char*);
 TEST(TextUtil, EachExportOnItsCases) {
     World world;
     Host host(world);
-    std::string coded;
-    for (int i = 0; i < 100; ++i)
-        coded += "`2";
+    const std::string coded = times("`2", 100);
     const struct {
         const char* fn;
         std::string in, out;
@@ -162,10 +160,7 @@ TEST(TextUtil, EachExportOnItsCases) {
         {{12, 0}, "12:00 PM"}, {{13, 7}, "1:07 PM"}, {{23, 59}, "11:59 PM"},
     };
     for (const auto& [clock, expected] : clocks) {
-        std::tm tm{};  // 2024-03-07, local time
-        tm.tm_year = 124, tm.tm_mon = 2, tm.tm_mday = 7;
-        tm.tm_hour = clock.first, tm.tm_min = clock.second, tm.tm_isdst = -1;
-        set_time(std::mktime(&tm));
+        set_local_time(2024, 3, 7, clock.first, clock.second);
         EXPECT_STREQ(make_time(), expected) << clock.first << ":" << clock.second;
         EXPECT_STREQ(make_date(), "03/07/24");
     }

@@ -570,10 +570,7 @@ TEST_F(TripLedger, IndexPastTheEndReadsZeroAndATripExtendsTheLedger) {
 }
 
 TEST_F(TripLedger, TripsStartedAcrossMidnightCountAgainstTheFirstDay) {
-    std::tm tm{};  // 2024-03-07 23:59 local time
-    tm.tm_year = 124, tm.tm_mon = 2, tm.tm_mday = 7, tm.tm_hour = 23, tm.tm_min = 59;
-    tm.tm_isdst = -1;
-    set_time(std::mktime(&tm));
+    set_local_time(2024, 3, 7, 23, 59);
     start();
     Player& p = arrive("KXPVORN", 0);
     p.say("1");         // the place

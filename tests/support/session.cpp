@@ -206,18 +206,12 @@ PlayerBytes& PlayerBytes::name(std::string_view n) {
     return name_length(static_cast<uint8_t>(n.size()));
 }
 
-World::World() {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
-    dir_ = make_scratch_dir("farreaches");
-    if (dir_.empty()) return;
-    if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir_;
+World::World() : dir_(make_scratch_dir("farreaches")), previous_(fs::current_path()) {
+    if (!dir_.empty()) fs::current_path(dir_);
 }
 
 World::~World() {
-    if (!previous_.empty() && chdir(previous_.c_str()) != 0) {
-        ADD_FAILURE() << "cannot go back to " << previous_;
-    }
+    fs::current_path(previous_);
     std::error_code ignored;
     if (!dir_.empty()) fs::remove_all(dir_, ignored);
     reset_random_and_time();
@@ -324,6 +318,12 @@ void set_time(std::time_t t) {
     time_fixed = true;
     fixed_time = t;
     host::set_clock(t);
+}
+void set_local_time(int year, int month, int day, int hour, int minute) {
+    std::tm tm{};
+    tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+    tm.tm_hour = hour, tm.tm_min = minute, tm.tm_isdst = -1;
+    set_time(std::mktime(&tm));
 }
 void advance_time(int seconds) {
     set_time(current_time() + seconds);

@@ -50,6 +50,7 @@ void clear_rand();
 unsigned last_srand_seed();
 int srand_calls();
 void set_time(std::time_t t);  // also the host clock (today, now)
+void set_local_time(int year, int month, int day, int hour, int minute);
 void advance_time(int seconds);
 void reset_random_and_time();
 
