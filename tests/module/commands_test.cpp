@@ -120,8 +120,7 @@ TEST_F(ValueCommands, RandomAndRand) {
 using StringCommands = ScriptTest;
 
 TEST_F(StringCommands, StringStoresTheFirst25CleanedCharacters) {
-    set_str(1, "keep");
-    set_str(5, "old");
+    set_strs({"keep", "", "", "", "old"});
     run("/STRING1\n"                                           // too short: nothing
         "/STRING2 0123456789abcdefghijKLMNOPQRSTUVWXYZ!!!!\n"  // 40 characters
         "/STRING3   two blanks each side  \n"
@@ -133,9 +132,7 @@ TEST_F(StringCommands, StringStoresTheFirst25CleanedCharacters) {
 }
 
 TEST_F(StringCommands, CopyNeedsTwoRegisterDigits) {
-    set_str(1, "first");
-    set_str(2, "second");
-    set_str(5, "fifth");
+    set_strs({"first", "second", "", "", "fifth"});
     run("/COPY1->3\n/COPY2  2\n/COPY0->5\n/COPY1->7\n/COPY5xx4\n/COPY1-\n");
     EXPECT_THAT(strs(), ElementsAre("first", "second", "first", "fifth", "fifth", ""));
 }
@@ -154,11 +151,8 @@ TEST_F(StringCommands, MidCutsStringOneFromA1BasedStart) {
 // The four text tests run their block only when they hold, and each skips
 // to its own marker and register character.
 TEST_F(StringCommands, TextTests) {
-    set_str(1, "yes");
-    set_str(2, "Hello World");
-    set_str(3, "string5 follows");  // so STRING3 stands for STRING5 in turn
-    set_str(4, "GOLD");
-    set_str(5, "gold");
+    // STRING3 stands for STRING5 in turn.
+    set_strs({"yes", "Hello World", "string5 follows", "GOLD", "gold"});
     const std::string shown = run(
         "/SAMEAS1 YES\nsame-yes\n/ENDSTRING1\n/SAMEAS1 yes \nsame-no\n/ENDSTRING1\n"  // blank kept
         "/SAMETO2 hello\nbegins-yes\n/ENDSAMETO2\n/SAMETO2 world\nbegins-no\n/ENDSAMETO2\n"
@@ -176,10 +170,7 @@ TEST_F(StringCommands, TextTests) {
 }
 
 TEST_F(StringCommands, ReshapingCommandsApplyTheTextUtilities) {
-    const char* texts[] = {"hELLO wORLD", "hello world", "MiXeD",
-                           "sky and sea", "  padded  ",  "`4red `2green"};
-    for (int n = 1; n <= 6; ++n)
-        set_str(n, texts[n - 1]);
+    set_strs({"hELLO wORLD", "hello world", "MiXeD", "sky and sea", "  padded  ", "`4red `2green"});
     run("/MCASE1\n/UCASE2\n/LCASE3\n/OCASE4\n/ALLTRIM5\n/STRIP6\n"
         "/UCASE\n/UCASE0\n/LCASE7\n/ALLTRIM\n/ALLTRIM9\n/STRIPx\n");  // no register: nothing
     EXPECT_THAT(strs(), ElementsAre("Hello World", "HELLO WORLD", "mixed", "SKY aND Sea", "padded",
@@ -350,9 +341,7 @@ TEST_F(Substitution, EveryCodeOfTheTable) {
     p.set_record(record.hit_points(31).gems(2));
     p.set(zmb::trip::trips_used, 3);
     p.set_age(33);
-    const char* texts[] = {"one", "two", "three", "four", "five", "six"};
-    for (int n = 1; n <= 6; ++n)
-        set_str(n, texts[n - 1]);
+    set_strs({"one", "two", "three", "four", "five", "six"});
     for (int n = 1; n <= 9; ++n)
         set_val(n, n * 11);
     set_val(3, std::numeric_limits<int32_t>::min());

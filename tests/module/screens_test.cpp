@@ -53,60 +53,63 @@ std::string stats_of(const PlayerBytes& record, std::string* raw = nullptr) {
     return shown;
 }
 
-TEST(StatsScreen, ShowsEveryLineWithGroupedNumbersAtEveryWidthAndSign) {
-    PlayerBytes r = PlayerBytes().name("Ardo").experience(1234567).level(12).hit_points(1000);
-    r.max_hit_points(1200).forest_fights(15).player_fights(3).gold(1234567).bank(999);
-    r.weapon("Broad Sword").strength(25).armour("Chain Mail").defence(20).charm(7).gems(2);
-    std::string raw;
-    EXPECT_EQ(stats_of(r, &raw),
-              top({"Ardo", "Far Reaches", "1,234,567", "12", "1,000", "1,200", "15", "3",
-                   "1,234,567", "999", "Broad Sword", "25", "Chain Mail", "20", "7", "2"}) +
-                  kEnd);
+// Every line with grouped numbers at every width and sign (level 100 is
+// wider than its field: the line grows by one); skill lines only for skills
+// the player has, the horse only for horse 1, the interest only for classes
+// 1 to 3.
+TEST(StatsScreen, ShowsEveryLineGroupedNumbersAndTheOptionalLines) {
+    PlayerBytes ardo = PlayerBytes().name("Ardo").experience(1234567).level(12).hit_points(1000);
+    ardo.max_hit_points(1200).forest_fights(15).player_fights(3).gold(1234567).bank(999);
+    ardo.weapon("Broad Sword").strength(25).armour("Chain Mail").defence(20).charm(7).gems(2);
+    PlayerBytes wide = PlayerBytes().level(100).experience(INT32_MAX).gold(-123456);
+    wide.bank(INT32_MIN).hit_points(-123).max_hit_points(-32768).forest_fights(12345);
+    const std::string interest = "  You are currently interested in ";
+    const struct {
+        PlayerBytes record;
+        Shown top;
+        std::string lines;
+    } cases[] = {
+        {ardo,
+         {"Ardo", "Far Reaches", "1,234,567", "12", "1,000", "1,200", "15", "3", "1,234,567", "999",
+          "Broad Sword", "25", "Chain Mail", "20", "7", "2"},
+         ""},
+        {wide.charm(-1234).gems(100),
+         {"Tester", "Far Reaches", "2,147,483,647", "100", "-123", "-32,768", "12,345", "0",
+          "-123,456", "-2,147,483,648", "", "0", "", "0", "-1,234", "100"},
+         ""},
+        {PlayerBytes().uses(4, 5, 6), {}, ""},
+        {PlayerBytes().skills(0, 2, 0).uses(9, 1, 9),
+         {},
+         "  The Mystical Skills: 2         Uses Today: (1)\n\n"},
+        {PlayerBytes().skills(255, 10, 3).uses(0, 200, 1),
+         {},
+         "  Death Knight Skills: 255       Uses Today: (0)\n"
+         "  The Mystical Skills: 10        Uses Today: (200)\n"
+         "  The Thieving Skills: 3         Uses Today: (1)\n\n"},
+        {PlayerBytes().horse(1), {}, "  You have a horse.\n\n"},
+        {PlayerBytes().horse(2), {}, ""},
+        {PlayerBytes().horse(257), {}, ""},
+        {PlayerBytes().player_class(1), {}, interest + "Death Knight skills.\n"},
+        {PlayerBytes().player_class(3), {}, interest + "The Thieving skills.\n"},
+        {PlayerBytes().player_class(4), {}, ""},
+        {PlayerBytes().player_class(2).horse(1).skills(0, 0, 1),
+         {},
+         "  The Thieving Skills: 1         Uses Today: (0)\n\n  You have a horse.\n\n" + interest +
+             "The Mystical skills.\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(stats_of(c.record), top(c.top) + c.lines + kEnd) << c.top.level << c.lines;
+
     // The raw bytes: clear screen first, the title in light cyan after the
     // white of its label, and the sequences of the lines passed through.
+    std::string raw;
+    stats_of(ardo, &raw);
     EXPECT_THAT(raw, StartsWith("\x1b[2J"));
     EXPECT_THAT(raw, HasSubstr("Location: \x1b[1;37;40m\x1b[1;36;40mFar Reaches\n"));
     EXPECT_THAT(raw, HasSubstr("  \x1b[0;32mLevel        : \x1b[1m12                  "
                                "\x1b[0;32mHitPoints          :(\x1b[1m1,000 \x1b[0;32mof "
                                "\x1b[1m1,200\x1b[0;32m)\n"));
     EXPECT_THAT(raw, HasSubstr("\n  Forest Fights: \x1b[1m15   "));
-
-    // Level 100 is wider than its field: the line grows by one.
-    r = PlayerBytes().level(100).experience(INT32_MAX).gold(-123456).bank(INT32_MIN);
-    r.hit_points(-123).max_hit_points(-32768).forest_fights(12345).charm(-1234).gems(100);
-    EXPECT_EQ(stats_of(r),
-              top({"Tester", "Far Reaches", "2,147,483,647", "100", "-123", "-32,768", "12,345",
-                   "0", "-123,456", "-2,147,483,648", "", "0", "", "0", "-1,234", "100"}) +
-                  kEnd);
-}
-
-// Skill lines only for skills the player has, the horse only for horse 1,
-// the interest only for classes 1 to 3.
-TEST(StatsScreen, OptionalLinesAfterTheTop) {
-    const std::string interest = "  You are currently interested in ";
-    const struct {
-        PlayerBytes record;
-        std::string lines;
-    } cases[] = {
-        {PlayerBytes().uses(4, 5, 6), ""},
-        {PlayerBytes().skills(0, 2, 0).uses(9, 1, 9),
-         "  The Mystical Skills: 2         Uses Today: (1)\n\n"},
-        {PlayerBytes().skills(255, 10, 3).uses(0, 200, 1),
-         "  Death Knight Skills: 255       Uses Today: (0)\n"
-         "  The Mystical Skills: 10        Uses Today: (200)\n"
-         "  The Thieving Skills: 3         Uses Today: (1)\n\n"},
-        {PlayerBytes().horse(1), "  You have a horse.\n\n"},
-        {PlayerBytes().horse(2), ""},
-        {PlayerBytes().horse(257), ""},
-        {PlayerBytes().player_class(1), interest + "Death Knight skills.\n"},
-        {PlayerBytes().player_class(3), interest + "The Thieving skills.\n"},
-        {PlayerBytes().player_class(4), ""},
-        {PlayerBytes().player_class(2).horse(1).skills(0, 0, 1),
-         "  The Thieving Skills: 1         Uses Today: (0)\n\n  You have a horse.\n\n" + interest +
-             "The Mystical skills.\n"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(stats_of(c.record), top(Shown{}) + c.lines + kEnd) << c.lines;
 }
 
 // Shown at a question, under the place's title with its colour code rendered.

@@ -32,16 +32,14 @@ std::string sequences(std::string_view shorthand) {
 
 class Colour : public ScriptTest {
   protected:
-    // Runs a script file of these bytes and returns every byte sent.
-    std::string shown(std::string_view bytes) {
-        world.write(kScriptFile, bytes);
+    // Runs a script of these lines and returns every byte sent.
+    std::string shown(std::string_view body) {
         p.clear_screen();
-        p.run_script(kScriptPath);
+        start(body);
         host.pump();
         return p.screen();
     }
 };
-
 // Each row: display lines and what they show, "<0;36;40>" closing a line
 // that leaves a background colour set.
 TEST_F(Colour, EveryCodeBecomesItsSequence) {
@@ -78,11 +76,10 @@ TEST_F(Colour, EveryCodeBecomesItsSequence) {
     };
     queue_rand({0, 4, 14, 29, 13, 8});
     for (const auto& [lines, bytes] : cases)
-        EXPECT_EQ(shown("Vorn IGM Script: Colours\n" + lines + "\n"), sequences(bytes) + kEnd)
-            << lines;
+        EXPECT_EQ(shown(lines + "\n"), sequences(bytes) + kEnd) << lines;
     // A backquote at the very end of the file is dropped.
-    EXPECT_EQ(shown("Vorn IGM Script: C\nabc`"), "abc" + kEnd);
-    EXPECT_EQ(shown("Vorn IGM Script: C\n`"), kEnd);
+    EXPECT_EQ(shown("abc`"), "abc" + kEnd);
+    EXPECT_EQ(shown("`"), kEnd);
 }
 
 // strip_ansi is the lens of every text check in these tests: it must remove

@@ -331,6 +331,11 @@ class ScriptTest : public ::testing::Test {
     }
     std::string str(int n) const { return p.get(state::string(n)); }
     void set_str(int n, std::string_view s) { p.set(state::string(n), s); }
+    void set_strs(std::initializer_list<std::string_view> each) {  // STRING1 onwards
+        int n = 0;
+        for (std::string_view s : each)
+            set_str(++n, s);
+    }
     std::vector<std::string> strs() const {
         std::vector<std::string> all;
         for (int n = 1; n <= 6; ++n)
