@@ -4,7 +4,6 @@
 // block that follows it. An HTML comment before a script sets the player
 // ("<!-- player: level=5 gems=3 -->"; level 1, charm 5, gold 100 by
 // default) and what the player types ("<!-- answers: 2 | hello -->").
-
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -12,7 +11,6 @@
 #include <vector>
 
 #include "checker/checker.h"
-#include "module/data/context.h"
 #include "tests/support/session.h"
 
 namespace {
@@ -70,8 +68,8 @@ std::vector<Example> read_examples() {
                                                        {"gems", &PlayerBytes::gems},
                                                        {"charm", &PlayerBytes::charm},
                                                        {"horse", &PlayerBytes::horse}};
-            for (const std::string& setting : split(line.substr(12, line.size() - 16), ' ')) {
-                if (setting.empty()) continue;
+            std::istringstream settings(line.substr(12, line.size() - 16));
+            for (std::string setting; settings >> setting;) {
                 const size_t eq = setting.find('=');
                 const auto field = fields.find(setting.substr(0, eq));
                 if (eq == std::string::npos || field == fields.end())

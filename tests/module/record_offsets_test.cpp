@@ -3,7 +3,6 @@
 // the layout header the module and the other tests share. A field the
 // module read and wrote at one wrong offset would pass every round trip;
 // here it shows the wrong value or leaves the wrong bytes.
-
 #include <cstring>
 #include <string>
 

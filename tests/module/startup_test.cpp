@@ -2,7 +2,6 @@
 // makes or leaves alone, what it tells the host, how it seeds rand(), the
 // DOS-style names it finds in any case, and the menu of places it writes,
 // ZMBVIGMS.TXT (a script) and ZMBVIGMS.DAT (one file name per place).
-
 #include <cstdio>
 #include <string>
 

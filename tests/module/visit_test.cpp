@@ -3,7 +3,6 @@
 // IGMLIST.DAT, junk typed at every point of the road, and the daily trip
 // ledgers (the count read on arrival under the day rule, the record written
 // when a trip starts).
-
 #include <cstring>
 #include <vector>
 
