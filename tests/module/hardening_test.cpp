@@ -1,7 +1,7 @@
 // Hostile files and names: named pipes where the module's files should be,
 // symlinks out of the world, /LOAD: names that leave the script folder, a
-// title that would split its menu line, a hang-up at a pause, and a kill in
-// the middle of saving the settings.
+// title that would split its menu line, and a kill in the middle of saving
+// the settings.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -235,23 +235,6 @@ TEST(Hardening, MenuLineOfALongTitleIsCutToOneScriptLine) {
             EXPECT_EQ(host.player(1).get(pl::gold), 1250);
             host.player(1).say("X");
         }
-    }
-}
-
-// ---- what a pause shows is on disk while the module waits ----
-
-// A fee is shown; the caller hangs up at the pause, and the module is never
-// called for him again.
-TEST_F(Hardened, AChangeBeforeAPauseIsStoredBeforeTheWait) {
-    const PlayerBytes ardo = PlayerBytes().name("Ardo").gold(1250);
-    for (const char* pause : {"/PAUSE", "/ANYQUIT:Press a key, Q to stop: "}) {
-        world.player("KXPVORN", 0, ardo);
-        p.set_record(ardo);
-        new_visit();
-        run(std::string("/MONEY:-1\nYou paid |G gold.\n") + pause + "\nNever shown.\n");
-        EXPECT_EQ(p.substate(), pause[1] == 'P' ? sub::kPause : sub::kQuitPause);
-        EXPECT_LT(p.get(pl::gold), 1250) << pause;
-        EXPECT_EQ(zmb::get(world.player_record("KXPVORN", 0).data(), pl::gold), p.get(pl::gold));
     }
 }
 

@@ -114,19 +114,25 @@ TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
 
 // ---- other scripts ----
 
+// The header's prefix ignores case; the title follows it.
 TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
-    side("Vorn IGM Script: The Side\nside 1\n/UNLOAD\nnever\n");
+    const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n",
+                      body = "side 1\n/UNLOAD\nnever\n";
+    side(header + body);
     start({"main 1", "/LABEL", "/LOAD:SIDE.LOR", "main 2"});
     const int32_t after_load = static_cast<int32_t>(
         std::string(kHeader).size() + lines({"main 1", "/LABEL", "/LOAD:SIDE.LOR"}).size());
 
     EXPECT_EQ(slice(), "main 1\n");
     EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\SIDE.LOR");
-    EXPECT_EQ(p.get(state::script_title), "The Side");
+    EXPECT_EQ(p.get(state::script_title), "`!Side Quest");
+    EXPECT_EQ(p.get(state::line_offset), static_cast<int32_t>(header.size()));
+    EXPECT_EQ(p.get(state::end_offset), static_cast<int32_t>(header.size() + body.size()));
     EXPECT_EQ(p.get(state::saved_script_file), kScriptPath);
     EXPECT_EQ(p.get(state::saved_line_offset), after_load);
     EXPECT_EQ(p.get(state::saved_loop_offset), after_load - 15);
     EXPECT_EQ(p.get(state::loop_offset), 0);
+    EXPECT_EQ(host.pending(), 1u);
     EXPECT_EQ(p.substate(), sub::kRunning);
 
     EXPECT_EQ(slice(), "side 1\n");
@@ -135,7 +141,7 @@ TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
     EXPECT_EQ(p.get(state::loop_offset), after_load - 15);
     EXPECT_EQ(p.get(state::saved_script_file), "");
     EXPECT_EQ(p.get(state::saved_line_offset), 0);
-    EXPECT_EQ(p.get(state::script_title), "The Side");  // the title is not restored
+    EXPECT_EQ(p.get(state::script_title), "`!Side Quest");  // the title is not restored
 
     EXPECT_EQ(run(), std::string("main 2\n") + kEndText);
     EXPECT_EQ(p.substate(), sub::kAfterScript);
@@ -238,18 +244,8 @@ class Loader : public Interpreter {
     }
 };
 
-TEST_F(Loader, TheHeaderPrefixIgnoresCaseAndTheTitleFollowsItInItsRoom) {
-    const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n";
-    const std::string body = "side 1\nside 2\n";
-    load_side(header + body);
-    EXPECT_EQ(slice(), "");
-    EXPECT_EQ(p.get(state::script_title), "`!Side Quest");
-    EXPECT_EQ(p.get(state::line_offset), static_cast<int32_t>(header.size()));
-    EXPECT_EQ(p.get(state::end_offset), static_cast<int32_t>(header.size() + body.size()));
-    EXPECT_EQ(p.substate(), sub::kRunning);
-    EXPECT_EQ(host.pending(), 1u);
-    EXPECT_EQ(run(), std::string("side 1\nside 2\n") + kEndText);
-
+// The title keeps the room it has.
+TEST_F(Loader, TheTitleFollowsTheHeaderInItsRoom) {
     // 255 characters are read as the header; the other 166 and the line end
     // are the first line the script shows. The title keeps 30 of them.
     load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");

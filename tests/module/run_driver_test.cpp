@@ -158,9 +158,12 @@ class RecordWriteBack : public ScriptTest {
     }
 };
 
-// Written when the script ends, aborts, halts or asks, never at a slice end.
+// Written when the script ends, aborts, halts, asks or pauses (a caller may
+// hang up there and the module never be called for him again), never at a
+// slice end.
 TEST_F(RecordWriteBack, WhenTheScriptEndsOrStopsWithEveryOpaqueByte) {
-    for (const char* stop : {"last", "/ABORT", "/HALT", "/CHOICE:2", "/INPUT"}) {
+    for (const char* stop :
+         {"last", "/ABORT", "/HALT", "/CHOICE:2", "/INPUT", "/PAUSE", "/ANYQUIT:Q to stop: "}) {
         world.player("KXPVORN", 1, before);
         start({"1", "2", "3", "4", "5", "6", stop, "never"});
         slice();

@@ -178,10 +178,6 @@ std::string Host::console() const {
     return out;
 }
 
-void* Host::symbol(const char* name) const {
-    return handle_ ? dlsym(handle_, name) : nullptr;
-}
-
 // Every named field starts at zero; the opaque bytes are 0xA5, so a writer
 // that does not keep them is caught.
 PlayerBytes::PlayerBytes() {

@@ -6,6 +6,7 @@
 // small world of five places for whole visits from the game's hand-over.
 #pragma once
 
+#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
@@ -224,10 +225,9 @@ class Host {
     void record_game_status(int channel, int code) { game_statuses_.emplace_back(channel, code); }
     std::string console() const;  // what the module showed on the host console
 
-    void* symbol(const char* name) const;  // an export of the module, nullptr when missing
-    template <typename F>
+    template <typename F>  // an export of the module, nullptr when missing
     F* fn(const char* name) const {
-        return reinterpret_cast<F*>(symbol(name));
+        return handle_ ? reinterpret_cast<F*>(dlsym(handle_, name)) : nullptr;
     }
 
   private:
