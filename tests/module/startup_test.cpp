@@ -67,15 +67,6 @@ TEST(StartUp, SecondStartAppendsAnotherEntryAndLeavesTheFilesAlone) {
         EXPECT_FALSE(world.exists(name)) << name;
 }
 
-TEST(StartUp, ModuleListThatCannotBeWrittenIsSkipped) {
-    World world;
-    world.mkdir("IGMLIST.DAT");  // neither appendable nor creatable
-    Host host(world);
-    EXPECT_THAT(host.console(), HasSubstr("Initialized Successfully"));
-    EXPECT_EQ(world.read("ZMBVIGMS.CNF"), "SYSOP\n10\n");
-    EXPECT_EQ(world.read("ZMBVIGMS.SV3").size(), 2000u);
-}
-
 // The description is the first 24 characters of the definition name; the
 // module answers only input, status and finish.
 TEST(StartUp, DescriptorNamesTheModuleAndFillsInputStatusAndFinishOnly) {

@@ -290,41 +290,40 @@ TEST(Menu, CommandLettersWorkInEitherCaseForATiredPlayerToo) {
     EXPECT_EQ(v.trips_in_ledger(), 10);  // news and stats cost no trip
 }
 
-TEST(Menu, NumberStartsThatPlaceAndCountsTheTrip) {
+// Words that are no place are refused without a trip; a number starts
+// that place and counts it.
+TEST(Menu, NumberStartsThatPlaceAndCountsTheTripOtherWordsAreRefused) {
     Visit v;
     Player& p = v.at_menu(2);
-    EXPECT_THAT(p.say("3"), HasSubstr("You reach place 3."));
-    EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\P3.LOR");
-    EXPECT_EQ(v.trips_in_ledger(), 3);
-    EXPECT_EQ(p.get(zmb::trip::trips_used), 3);
-    EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
-    EXPECT_EQ(p.get(zmb::state::script_title), "three");
-
-    // Back at the menu the run starts afresh, whatever a load left saved.
-    p.set(zmb::state::saved_script_file, "X");
-    p.set(zmb::state::saved_line_offset, 99);
-    EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
-    EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
-    EXPECT_EQ(p.get(zmb::state::script_title), "`!Far Reaches");
-    EXPECT_EQ(p.get(zmb::state::return_substate), 8);
-    EXPECT_EQ(p.get(zmb::state::saved_script_file), "");
-    EXPECT_EQ(p.get(zmb::state::saved_line_offset), 0);
-    EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
-    EXPECT_EQ(v.trips_in_ledger(), 4);
-}
-
-TEST(Menu, WordsThatAreNoPlaceAreRefusedWithoutATrip) {
-    Visit v;
-    Player& p = v.at_menu();
     for (const char* line : {"0", "6", "hello", "-1", "99999", "S"}) {
         EXPECT_EQ(p.type(line), 1);
         EXPECT_EQ(p.take_text(), std::string(kInvalid) + kPrompt) << line;
         EXPECT_EQ(p.substate(), 1) << line;
     }
     EXPECT_EQ(v.host->pending(), 0u);
+    EXPECT_EQ(v.trips_in_ledger(), 2);
+    EXPECT_THAT(p.say("3"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\P3.LOR");
+    EXPECT_EQ(v.trips_in_ledger(), 3);
+    EXPECT_EQ(p.get(zmb::trip::trips_used), 3);
+    EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
+    EXPECT_EQ(p.get(state::script_title), "three");
+
+    // Back at the menu the run starts afresh, whatever a load left saved.
+    p.set(state::saved_script_file, "X");
+    p.set(state::saved_line_offset, 99);
+    EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
+    EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.get(state::script_title), "`!Far Reaches");
+    EXPECT_EQ(p.get(state::return_substate), 8);
+    EXPECT_EQ(p.get(state::saved_script_file), "");
+    EXPECT_EQ(p.get(state::saved_line_offset), 0);
+    EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(v.trips_in_ledger(), 4);
+    p.say("");
     v.world.write("ZMBVIGMS.DAT", "P1.LOR\nP2.LOR\n");  // a list shorter than the menu
     EXPECT_EQ(p.say("4"), std::string(kInvalid) + kPrompt);
-    EXPECT_EQ(v.trips_in_ledger(), 0);
+    EXPECT_EQ(v.trips_in_ledger(), 4);
     EXPECT_THAT(p.say("2"), HasSubstr("You reach place 2."));
 }
 
