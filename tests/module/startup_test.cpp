@@ -20,10 +20,12 @@ std::string list_entry(int module_number) {
 // 2024-03-07 12:00 UTC: a fixed day for the ledger checks.
 constexpr std::time_t kSomeDay = 1709812800;
 
+// The descriptor's description is the first 24 characters of the
+// definition name; the module answers only input, status and finish.
 TEST(StartUp, FreshFolderGetsModuleListConfigurationAndThreeLedgers) {
     World world;
     set_time(kSomeDay);
-    Host host(world);
+    Host host(world, 8, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
     const uint16_t day = today();
 
     EXPECT_EQ(world.read("IGMLIST.DAT"), list_entry(host.module_number()));
@@ -37,6 +39,15 @@ TEST(StartUp, FreshFolderGetsModuleListConfigurationAndThreeLedgers) {
     EXPECT_THAT(host.console(),
                 HasSubstr("Igm \"Far Reaches\" installed. Initialized Successfully"));
     EXPECT_EQ(host::user_area_size(), 724u);
+    const module_descriptor* d = host::module(host.module_number())->descriptor;
+    EXPECT_STREQ(d->description, "ABCDEFGHIJKLMNOPQRSTUVWX");
+    EXPECT_NE(d->input, nullptr);
+    for (auto* used : {d->status, d->finish})
+        EXPECT_NE(used, nullptr);
+    for (auto* unused : {d->logon, d->injected, d->logoff, d->hangup, d->midnight})
+        EXPECT_EQ(unused, nullptr);
+    EXPECT_EQ(d->delete_account, nullptr);
+    d->finish();  // does nothing, and must not fail
 }
 
 // Hand-made contents a second start must not touch, some under names in
@@ -65,22 +76,6 @@ TEST(StartUp, SecondStartAppendsAnotherEntryAndLeavesTheFilesAlone) {
     EXPECT_EQ(world.read("Zmbvigms.Sv3"), "odd length");
     for (const char* name : {"ZMBVIGMS.CNF", "IGMLIST.DAT", "ZMBVIGMS.SV3"})
         EXPECT_FALSE(world.exists(name)) << name;
-}
-
-// The description is the first 24 characters of the definition name; the
-// module answers only input, status and finish.
-TEST(StartUp, DescriptorNamesTheModuleAndFillsInputStatusAndFinishOnly) {
-    World world;
-    Host host(world, 8, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
-    const module_descriptor* d = host::module(host.module_number())->descriptor;
-    EXPECT_STREQ(d->description, "ABCDEFGHIJKLMNOPQRSTUVWX");
-    EXPECT_NE(d->input, nullptr);
-    EXPECT_NE(d->status, nullptr);
-    EXPECT_NE(d->finish, nullptr);
-    for (auto* unused : {d->logon, d->injected, d->logoff, d->hangup, d->midnight})
-        EXPECT_EQ(unused, nullptr);
-    EXPECT_EQ(d->delete_account, nullptr);
-    d->finish();  // does nothing, and must not fail
 }
 
 TEST(StartUp, SeedsRandFromTheLow16BitsOfTheClockNeverZero) {
