@@ -2,10 +2,8 @@
 // ```script block is checked with the script checker (no errors) and run
 // through the real module, and what the player sees must be the ```screen
 // block that follows it. An HTML comment before a script sets the player
-// ("<!-- player: level=5 gems=3 ... -->") and what the player types
-// ("<!-- answers: 2 | hello -->").
-#include <gtest/gtest.h>
-
+// ("<!-- player: level=5 gems=3 -->"; level 1, charm 5, gold 100 by
+// default) and what the player types ("<!-- answers: 2 | hello -->").
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -13,7 +11,6 @@
 #include <vector>
 
 #include "checker/checker.h"
-#include "module/data/context.h"
 #include "tests/support/session.h"
 
 namespace {
@@ -24,7 +21,7 @@ struct Example {
     int line = 0;  // of the script block in the manual
     std::string script;
     std::string screen;
-    std::map<std::string, std::string> player;  // field -> value
+    PlayerBytes player = PlayerBytes().name("Ardo").gold(100).charm(5);
     std::vector<std::string> answers;
 };
 
@@ -66,33 +63,26 @@ std::vector<Example> read_examples() {
         } else if (line == "```screen") {
             block = &next.screen;
         } else if (line.rfind("<!-- player:", 0) == 0) {
-            for (const std::string& setting : split(line.substr(12, line.size() - 16), ' ')) {
+            using Set = PlayerBytes& (PlayerBytes::*)(int16_t);
+            const std::map<std::string, Set> fields = {{"level", &PlayerBytes::level},
+                                                       {"gems", &PlayerBytes::gems},
+                                                       {"charm", &PlayerBytes::charm},
+                                                       {"horse", &PlayerBytes::horse}};
+            std::istringstream settings(line.substr(12, line.size() - 16));
+            for (std::string setting; settings >> setting;) {
                 const size_t eq = setting.find('=');
-                if (eq != std::string::npos)
-                    next.player[setting.substr(0, eq)] = setting.substr(eq + 1);
+                const auto field = fields.find(setting.substr(0, eq));
+                if (eq == std::string::npos || field == fields.end())
+                    ADD_FAILURE() << "line " << number << ": no player field " << setting;
+                else
+                    (next.player.*
+                     field->second)(static_cast<int16_t>(std::stoi(setting.substr(eq + 1))));
             }
         } else if (line.rfind("<!-- answers:", 0) == 0) {
             next.answers = split(line.substr(13, line.size() - 17), '|');
         }
     }
     return examples;
-}
-
-PlayerBytes player_of(const Example& example) {
-    PlayerBytes bytes;
-    bytes.name("Ardo").level(1).gold(100).hit_points(10).max_hit_points(20).charm(5);
-    for (const auto& [field, value] : example.player) {
-        const int v = std::stoi(value);
-        if (field == "level") bytes.level(static_cast<int16_t>(v));
-        if (field == "gems") bytes.gems(static_cast<int16_t>(v));
-        if (field == "charm") bytes.charm(static_cast<int16_t>(v));
-        if (field == "gold") bytes.gold(v);
-        if (field == "fights") bytes.forest_fights(static_cast<int16_t>(v));
-        if (field == "class") bytes.player_class(static_cast<uint8_t>(v));
-        if (field == "sex") bytes.sex(static_cast<uint8_t>(v));
-        if (field == "horse") bytes.horse(static_cast<int16_t>(v));
-    }
-    return bytes;
 }
 
 // What the player reads: the pause prompt's erase sequence taken out, ANSI
@@ -134,17 +124,17 @@ std::string file_name(const Example& example) {
     return place ? line : "EXAMPLE.TXT";
 }
 
+// Checks the example with the script checker (no errors), then runs it.
 std::string run(const Example& example) {
     World world;
     world.write("QHYVIGMS/" + file_name(example), example.script);
+    for (const auto& f : checker::check_files({world.dir() + "/QHYVIGMS/" + file_name(example)}))
+        EXPECT_NE(f.severity, checker::Severity::error) << checker::format_finding(f);
     Host host(world);
     Player& p = host.player(1);
-    p.set_record(player_of(example));
-    p.set_area_text(zmb::state::player_name.at, zmb::state::player_name.size, "Ardo");
-    if (example.player.count("age") != 0)
-        p.set_age(static_cast<uint8_t>(std::stoi(example.player.at("age"))));
-    else
-        p.set_age(30);
+    p.set_record(example.player);
+    p.set(zmb::state::player_name, "Ardo");
+    p.set_age(30);
     p.run_script("QHYVIGMS\\" + file_name(example));
     host.pump();
     std::string transcript;
@@ -172,14 +162,6 @@ TEST(ScriptingManual, EveryExampleChecksCleanAndShowsWhatTheManualShows) {
     ASSERT_GE(examples.size(), 5u) << "the manual's examples were not found";
     for (const Example& example : examples) {
         SCOPED_TRACE("docs/SCRIPTING.md:" + std::to_string(example.line));
-        {
-            World scratch;
-            scratch.write("QHYVIGMS/" + file_name(example), example.script);
-            const auto findings =
-                checker::check_files({scratch.dir() + "/QHYVIGMS/" + file_name(example)});
-            for (const auto& f : findings)
-                EXPECT_NE(f.severity, checker::Severity::error) << checker::format_finding(f);
-        }
         // The blank after the last prompt is no part of the comparison.
         const auto end_trimmed = [](std::string s) {
             while (!s.empty() && (s.back() == ' ' || s.back() == '\n'))

@@ -1,53 +1,32 @@
 // The interpreter through the real module: what a line is (display,
-// comment, command), skip mode, jumps, subroutines, loading other scripts,
-// pauses and questions, and player text that must never run.
+// comment, command), skip mode, jumps, subroutines, loading other scripts
+// (the header check, the title, the offsets the run starts from, what a
+// failed start leaves behind), pauses, questions and their prompt, player
+// text that must never run, and every keyword of the command table.
+#include <cstring>
 #include <string>
+#include <string_view>
+#include <tuple>
 
-#include "tests/support/module_fixture.h"
+#include "module/script/keywords.h"
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-
-using Interpreter = ScriptTest;
+class Interpreter : public ScriptTest {
+  protected:
+    // QHYVIGMS/SIDE.LOR, the script /LOAD:SIDE.LOR starts.
+    void side(std::string_view bytes) { world.write("QHYVIGMS/SIDE.LOR", bytes); }
+};
 
 // ---- what a line is ----
 
-TEST_F(Interpreter, CommentsVanishIndentationGoesAndBlankLinesStay) {
-    start({";a comment", "  \t`2indented", "    ", "   ;indented comment", "/ENDSEX",
-           "/2CHOICE is no command", "/RANDOMIZE"});
-    EXPECT_EQ(run(), std::string("indented\n\n/2CHOICE is no command\n") + kEndText);
-}
-
+// A keyword is a prefix of the line in any case; /HALT's is in the places'
+// test of visit_test.cpp.
 TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
-    // A halt ends in the halted menu whatever the return sub-state, with the
-    // status that shows the prompt queued.
-    start({"/Halted now", "never"}, sub::kAfterScript);
-    EXPECT_EQ(slice(), "");
-    EXPECT_EQ(p.substate(), sub::kMenuHalted);
-    EXPECT_EQ(host.pending(), 1u);
-    EXPECT_EQ(slice(), "Your Command, Ardo? : ");
-    EXPECT_EQ(p.substate(), sub::kMenuCommand);
-
     start({"/label", "again", "/LOOPING"});
     EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
-}
-
-// A player's text is data: substitution comes before the line is judged,
-// but only a line written with a slash is a command. An expansion that
-// begins with ";" is a comment, as any line that begins with one.
-TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
-    p.set_record(test::PlayerBytes().name("Ardo").gold(50).level(5));
-    set_text(state::string(1), "/MONEY:3");
-    set_text(state::string(2), "/HALT");
-    set_text(state::string(3), ";a comment");
-    start({"|N", "  |O", "|P", "still running"});
-    EXPECT_EQ(run(), std::string("/MONEY:3\n/HALT\nstill running\n") + kEndText);
-    EXPECT_EQ(p.record().gold(), 50);
-    EXPECT_EQ(i16(state::reward_given), 0);
-    EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
 // ---- skip mode ----
@@ -55,69 +34,72 @@ TEST_F(Interpreter, PlayerTextThatLooksLikeACommandIsShownNeverRun) {
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     start({"/GOTO:TARGET", "h1", "h2", "h3", "h4", "h5", "h6", "h7", "TARGET line", "shown"});
     EXPECT_EQ(slice(), "");
-    EXPECT_EQ(i16(state::skip_mode), 1);
-    EXPECT_EQ(text(state::skip_target), "TARGET");
+    EXPECT_EQ(p.get(state::skip_mode), 1);
+    EXPECT_EQ(p.get(state::skip_target), "TARGET");
     EXPECT_EQ(slice(), std::string("shown\n") + kEndText);
-    EXPECT_EQ(i16(state::skip_mode), 0);
+    EXPECT_EQ(p.get(state::skip_mode), 0);
 }
 
 // Scripts that run to their end in one go: what each shows.
-TEST_F(Interpreter, JumpsBlocksAndSubroutinesShowTheRightLines) {
+TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
+    const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
     const struct {
         const char* rule;
-        std::initializer_list<std::string_view> script;
-        const char* shown;
+        std::string body, shown;
     } cases[] = {
+        {"comments vanish, indentation goes, blank lines stay",
+         lines({";a comment", "  \t`2indented", "    ", "   ;indented comment", "/ENDSEX",
+                "/2CHOICE is no command", "/RANDOMIZE"}),
+         "indented\n\n/2CHOICE is no command\n"},
+        // Substitution comes before the line is judged, but only a line
+        // written with a slash is a command; an expansion that begins with
+        // ";" is a comment, as any line that begins with one.
+        {"a player's text is data", lines({"|T", "  |U", "|V", "still running"}),
+         "/MONEY:3\n/HALT\nstill running\n"},
         {"a slash line takes its arguments from the registers",
-         {"/GOTO:|N", "hidden", "PLACE", "shown"},
-         "shown\n"},
+         lines({"/GOTO:|N", "hidden", "PLACE", "shown"}), "shown\n"},
         {"skip targets compare the expanded text",
-         {"/GOTO:DONE", "hidden", "|O here", "shown"},
-         "shown\n"},
+         lines({"/GOTO:DONE", "hidden", "|O here", "shown"}), "shown\n"},
         {"a jump in lower case ends at a later line in capitals",
-         {"/goto:end", "hidden", "   END of the road", "shown"},
-         "shown\n"},
+         lines({"/goto:end", "hidden", "   END of the road", "shown"}), "shown\n"},
         {"labels are cut to twelve characters",
-         {"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"},
-         "shown\n"},
-        {"a jump only looks forward", {"BACK", "/GOTO:BACK", "never", "never again"}, "BACK\n"},
+         lines({"/GOTO:ABCDEFGHIJKLMNOP", "hidden", "ABCDEFGHIJKLzz", "shown"}), "shown\n"},
+        {"a jump only looks forward", lines({"BACK", "/GOTO:BACK", "never", "never again"}),
+         "BACK\n"},
         {"needs runs its block only above command level",
-         {"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block", "/ENDNEED",
-          "after"},
+         lines({"/NEEDS:15", "level 15 block", "/ENDNEED", "/NEEDS:016", "level 16 block",
+                "/ENDNEED", "after"}),
          "level 16 block\nafter\n"},
         {"gosub returns to the line after it",
-         {"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"},
+         lines({"/GOSUB:SUB", "after", "/GOTO:DONE", "SUB", "in sub", "/RETURN", "DONE", "end"}),
          "in sub\nafter\nend\n"},
         {"return goes back after the latest gosub only",
-         {"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END", "TWO",
-          "/RETURN", "END"},
+         lines({"/GOSUB:ONE", "after first", "ONE", "/GOSUB:TWO", "after second", "/GOTO:END",
+                "TWO", "/RETURN", "END"}),
          "after second\n"},
-        {"unload with nothing loaded is ignored", {"/UNLOAD", "next"}, "next\n"},
+        {"unload with nothing loaded is ignored", lines({"/UNLOAD", "next"}), "next\n"},
+        // 257 + 257 + 86 characters, then the next line, all in one slice.
+        {"a line longer than 256 characters runs in pieces", long_line + "\nAfter\n",
+         long_line + "\nAfter\n"},
+        // The 258th character of a longer line starts a piece of its own,
+        // here a comment that shows nothing.
+        {"a piece holds exactly 257 characters, line end included",
+         full + "\n" + cut + ";hidden\nAfter\n", full + "\n" + cut + "After\n"},
+        {"NUL bytes cut their line but not the script", std::string("abc\0def\n\0\nAfter\n", 16),
+         "abcAfter\n"},
+        {"carriage returns, high bytes and a missing final line end are harmless",
+         "one\rtwo\n\xB0\xFE\xFF\nlast", "one\rtwo\n\xB0\xFE\xFF\nlast"},
     };
-    set_text(state::string(1), "PLACE");
-    set_text(state::string(2), "DONE");
+    p.set_record(PlayerBytes().name("Ardo").gold(50).level(5));
+    set_strs({"PLACE", "DONE", "", "/MONEY:3", "/HALT", ";a comment"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
-        start(c.script);
-        EXPECT_EQ(run(), c.shown + std::string(kEndText));
+        start(c.body);
+        EXPECT_EQ(run(), c.shown + kEndText);
         EXPECT_EQ(p.substate(), sub::kAfterScript);
     }
-}
-
-// The worked example of a question with two answers: "?" asks again from
-// the label, and each answer runs its own part and the common end.
-TEST_F(Interpreter, TheWorkedExampleOfAQuestion) {
-    const std::string question = "Fight or flee?\n(12) - Your Command, Ardo? : ";
-    for (const auto& [answer, shown] :
-         {std::pair{"1", "You fight!\n"}, std::pair{"2", "You flee!\n"}}) {
-        start({"/LABEL", "`2Fight or flee?", "/CHOICE:2", "/1CHOICE", "`4You fight!", "/GOTO:;DONE",
-               "/2CHOICE", "`2You flee!", ";DONE", "The end."});
-        EXPECT_EQ(run(), question);
-        EXPECT_EQ(p.substate(), sub::kAnswer);
-        EXPECT_EQ(p.say("?"), question);
-        EXPECT_EQ(p.substate(), sub::kAnswer);
-        EXPECT_EQ(p.say(answer), std::string(shown) + "The end.\n" + kEndText);
-    }
+    EXPECT_EQ(p.get(pl::gold), 50);
+    EXPECT_EQ(p.get(state::reward_given), 0);
 }
 
 // ---- subroutines and loops ----
@@ -125,52 +107,44 @@ TEST_F(Interpreter, TheWorkedExampleOfAQuestion) {
 TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
     start({"first", "/RETURN"});
     EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
-    EXPECT_EQ(i32(state::return_offset), 0);
+    EXPECT_EQ(p.get(state::return_offset), 0);
     start({"first", "/LOOP"});
     EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
 }
 
 // ---- other scripts ----
 
-class LoadingScripts : public Interpreter {
-  protected:
-    void side(std::initializer_list<std::string_view> each) {
-        world.write("QHYVIGMS/SIDE.LOR", "Vorn IGM Script: The Side\n" + lines(each));
-    }
-};
-
-TEST_F(LoadingScripts, LoadRunsTheOtherScriptAndUnloadComesBack) {
-    side({"side 1", "/UNLOAD", "never"});
+// The header's prefix ignores case; the title follows it.
+TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
+    const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n",
+                      body = "side 1\n/UNLOAD\nnever\n";
+    side(header + body);
     start({"main 1", "/LABEL", "/LOAD:SIDE.LOR", "main 2"});
     const int32_t after_load = static_cast<int32_t>(
         std::string(kHeader).size() + lines({"main 1", "/LABEL", "/LOAD:SIDE.LOR"}).size());
 
     EXPECT_EQ(slice(), "main 1\n");
-    EXPECT_EQ(text(state::script_file), "QHYVIGMS\\SIDE.LOR");
-    EXPECT_EQ(text(state::script_title), "The Side");
-    EXPECT_EQ(text(state::saved_script_file), kScriptPath);
-    EXPECT_EQ(i32(state::saved_line_offset), after_load);
-    EXPECT_EQ(i32(state::saved_loop_offset), after_load - 15);
-    EXPECT_EQ(i32(state::loop_offset), 0);
+    EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\SIDE.LOR");
+    EXPECT_EQ(p.get(state::script_title), "`!Side Quest");
+    EXPECT_EQ(p.get(state::line_offset), static_cast<int32_t>(header.size()));
+    EXPECT_EQ(p.get(state::end_offset), static_cast<int32_t>(header.size() + body.size()));
+    EXPECT_EQ(p.get(state::saved_script_file), kScriptPath);
+    EXPECT_EQ(p.get(state::saved_line_offset), after_load);
+    EXPECT_EQ(p.get(state::saved_loop_offset), after_load - 15);
+    EXPECT_EQ(p.get(state::loop_offset), 0);
+    EXPECT_EQ(host.pending(), 1u);
     EXPECT_EQ(p.substate(), sub::kRunning);
 
     EXPECT_EQ(slice(), "side 1\n");
-    EXPECT_EQ(text(state::script_file), kScriptPath);
-    EXPECT_EQ(i32(state::line_offset), after_load);
-    EXPECT_EQ(i32(state::loop_offset), after_load - 15);
-    EXPECT_EQ(text(state::saved_script_file), "");
-    EXPECT_EQ(i32(state::saved_line_offset), 0);
-    EXPECT_EQ(text(state::script_title), "The Side");  // the title is not restored
+    EXPECT_EQ(p.get(state::script_file), kScriptPath);
+    EXPECT_EQ(p.get(state::line_offset), after_load);
+    EXPECT_EQ(p.get(state::loop_offset), after_load - 15);
+    EXPECT_EQ(p.get(state::saved_script_file), "");
+    EXPECT_EQ(p.get(state::saved_line_offset), 0);
+    EXPECT_EQ(p.get(state::script_title), "`!Side Quest");  // the title is not restored
 
     EXPECT_EQ(run(), std::string("main 2\n") + kEndText);
     EXPECT_EQ(p.substate(), sub::kAfterScript);
-}
-
-TEST_F(LoadingScripts, TheEndOfALoadedScriptEndsTheWholeRun) {
-    side({"side 1"});
-    start({"/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
-    EXPECT_EQ(run(), std::string("side 1\n") + kEndText + "Your Command, Ardo? : ");
-    EXPECT_EQ(p.substate(), sub::kMenuCommand);
 }
 
 // ---- pauses and aborts ----
@@ -202,27 +176,53 @@ TEST_F(Interpreter, PausesAndAbortShowTheirText) {
 
 // ---- questions ----
 
-TEST_F(Interpreter, ChoiceReadsOneCharacterAndAllowsOneToNine) {
-    const std::pair<const char*, int32_t> cases[] = {{"/CHOICE:0", 1}, {"/CHOICE:", 1},
-                                                     {"/CHOICE:9", 9}, {"/CHOICE:12", 1},
-                                                     {"/CHOICE:x", 1}, {"/CHOICE:3", 3}};
-    for (const auto& [line, count] : cases) {
-        start({line});
-        slice();
-        EXPECT_EQ(i32(state::choice_count), count) << line;
-        EXPECT_EQ(p.substate(), sub::kAnswer) << line;
-    }
+// The command line carries the name, never as a format, after the sysop
+// hint for a holder of the key.
+TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
+    p.set(state::script_file, "ZMBVIGMS.TXT");  // the menu is the current script
+    const auto halted_menu_prompt = [&] {
+        p.set_substate(sub::kMenuHalted);
+        return status(zmb::kRunStatus);
+    };
+    EXPECT_EQ(halted_menu_prompt(), "Your Command, Ardo? : ");
+    EXPECT_THAT(p.screen(),
+                HasSubstr("\x1b[0;32;40mYour Command, \x1b[1;32;40mArdo\x1b[0;32;40m? : "
+                          "\x1b[1;32;40m"));
+    p.set(state::player_name, "%s%n%d%%");
+    EXPECT_EQ(halted_menu_prompt(), "Your Command, %s%n%d%%? : ");
+    p.grant_key("SYSOP");
+    EXPECT_EQ(halted_menu_prompt(), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
+    p.set_substate(sub::kMenuCommand);
+    EXPECT_EQ(p.say(""), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
 }
 
-TEST_F(Interpreter, InputTakesItsPromptOrTheDefault) {
-    start({"/INPUT"});
-    EXPECT_EQ(slice(), "(INPUT) - Your Command, Ardo? : ");
-    EXPECT_EQ(text(state::input_prompt), "`&INPUT");
-    EXPECT_EQ(i32(state::choice_count), 0);
-
-    start({"/INPUT:Your name, stranger, if you please?"});
-    EXPECT_EQ(slice(), "(Your name, stranger, if y) - Your Command, Ardo? : ");
-    EXPECT_EQ(text(state::input_prompt), "Your name, stranger, if y");
+// A question lists its answers (one digit, 1 to 9 of them), or the input's
+// prompt (25 characters, never a format), before the command line; an empty
+// answer repeats that prompt without the sysop hint.
+TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
+    p.grant_key("SYSOP");
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // line, the list shown, the prompt kept
+        {"/CHOICE:9", "123456789", ""},
+        {"/CHOICE:3", "123", ""},
+        {"/CHOICE:12", "1", ""},
+        {"/CHOICE:0", "1", ""},
+        {"/CHOICE:", "1", ""},
+        {"/CHOICE:x", "1", ""},
+        {"/INPUT", "INPUT", "`&INPUT"},
+        {"/INPUT:Your name, stranger, if you please?", "Your name, stranger, if y",
+         "Your name, stranger, if y"},
+        {"/INPUT:Your %s name?", "Your %s name?", "Your %s name?"},
+    };
+    for (const auto& [line, list, kept] : cases) {
+        p.set(state::input_prompt, "");
+        start({line});
+        const std::string prompt = "(" + std::string(list) + ") - Your Command, Ardo? : ";
+        EXPECT_EQ(slice(), prompt) << line;
+        EXPECT_EQ(p.get(state::input_prompt), kept) << line;
+        EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? strlen(list) : 0) << line;
+        EXPECT_EQ(p.say(""), prompt) << line;
+    }
 }
 
 TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
@@ -231,6 +231,165 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
     slice();
     EXPECT_EQ(host::counters().btuclo, closes + 1);
     EXPECT_THAT(p.screen(), StartsWith("\x1b[2Jfresh\n"));
+}
+
+// ---- starting a script with /LOAD: ----
+
+// A running script that loads SIDE.LOR as its first line.
+class Loader : public Interpreter {
+  protected:
+    void load_side(std::string_view bytes) {
+        side(bytes);
+        start({"/LOAD:SIDE.LOR", "main 2"});
+    }
+};
+
+// The title keeps the room it has.
+TEST_F(Loader, TheTitleFollowsTheHeaderInItsRoom) {
+    // 255 characters are read as the header; the other 166 and the line end
+    // are the first line the script shows. The title keeps 30 of them.
+    load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+    slice();
+    EXPECT_EQ(p.get(state::script_title), "Long" + std::string(26, '='));
+    EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
+
+    load_side("Vorn IGM Script: \nside\n");  // an empty title
+    slice();
+    EXPECT_EQ(p.get(state::script_title), "");
+}
+
+// The file loaded is read-only and the checks are a stranger's; the end of
+// the loaded script ends the whole run.
+TEST_F(Loader, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
+    side("Vorn IGM Script: Side\nside\n");
+    start({"/LABEL", "/GOSUB:X", "X", "/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
+    p.set(state::last_amount, 55);
+    ReadOnlyAsNobody nobody(world, {"QHYVIGMS/SIDE.LOR"});
+    slice();
+    EXPECT_EQ(p.get(state::loop_offset), 0);
+    EXPECT_EQ(p.get(state::return_offset), 0);
+    EXPECT_EQ(p.get(state::last_amount), 0);
+    EXPECT_EQ(p.get(state::skip_mode), 0);
+    EXPECT_EQ(p.get(state::return_substate), sub::kMenuHalted);
+    EXPECT_EQ(run(), std::string("side\n") + kEndText + "Your Command, Ardo? : ");
+}
+
+// A missing or invalid script returns the user without running anything and
+// leaves what the driver saved before it called the loader untouched.
+TEST_F(Loader, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
+    const std::string invalid =
+        "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...";
+    const struct {
+        const char* bytes;  // nullptr: no file
+        std::string shown;
+        int substate;
+    } cases[] = {
+        {nullptr, "\nScript file QHYVIGMS\\SIDE.LOR could not be found!\n\n", sub::kScriptMissing},
+        {"Vorn IGM Script:no blank\nside 1\n", invalid, sub::kAfterScript},
+        {"", invalid, sub::kAfterScript},
+        {"side 1\n", invalid, sub::kAfterScript},
+        {"Vorn IGM\nScript: side 1\n", invalid, sub::kAfterScript},
+    };
+    for (const auto& c : cases) {
+        world.remove("QHYVIGMS/SIDE.LOR");
+        if (c.bytes != nullptr) side(c.bytes);
+        start({"/LABEL", "/LOAD:SIDE.LOR", "never"});
+        EXPECT_EQ(run(), c.shown);
+        EXPECT_EQ(p.substate(), c.substate);
+        EXPECT_EQ(host.pending(), 0u);
+        EXPECT_EQ(p.get(state::saved_script_file), kScriptPath);
+        EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\SIDE.LOR");
+        EXPECT_EQ(p.get(state::line_offset),
+                  static_cast<int32_t>(std::string(kHeader).size() +
+                                       lines({"/LABEL", "/LOAD:SIDE.LOR"}).size()));
+        EXPECT_EQ(p.get(state::loop_offset), static_cast<int32_t>(std::string(kHeader).size() + 7));
+        EXPECT_EQ(p.get(state::script_title), "The Cave");
+    }
+}
+
+// Visits 1 to 6 each take one of the six rewards, then run everything else
+// and end at /ABORT; visit 7 jumps straight to /HALT.
+constexpr std::string_view kEveryCommand =
+    "/IFVAL9>=6\n/GOTO:HALTING\n/ENDVAL9\n/VAL9+1\n"
+    "/IFVAL9=1\n/CHARM:1\n/ENDVAL9\n/IFVAL9=2\n/MONEY:2\n/ENDVAL9\n"
+    "/IFVAL9=3\n/EXPER:3\n/ENDVAL9\n/IFVAL9=4\n/HEALHITS\n/ENDVAL9\n"
+    "/IFVAL9=5\n/FIGHTS:2\n/ENDVAL9\n/IFVAL9=6\n/GIVEGEMS:3\n/ENDVAL9\n"
+    "/WAIT:00\n/CLEAR\n/NEEDS:16\nneeds-block\n/ENDNEED\n"
+    "/GOSUB:SUBROUTINE\n/GOTO:AFTERSUB\nSUBROUTINE\nin-subroutine\n/RETURN\nAFTERSUB\n"
+    "/VAL8=0\n/LABEL\n/VAL8+1\n/IFVAL8<3\n/LOOP\n/ENDVAL8\n"
+    "/RANDOM:2\n/1RANDOM\n/GOTO:;RANDOMDONE\n/2RANDOM\n;RANDOMDONE\n/RAND:6\n"
+    "/STRING1 `4Hello World  \n/STRIP1\n/UCASE1\n/LCASE1\n/MCASE1\n/OCASE1\n/ALLTRIM1\n"
+    "/INSIDE1 LL\n/ENDINSIDE1\n/SAMETO1 H\n/ENDSAMETO1\n/SAMEND1 D\n/ENDSAMEND1\n"
+    "/SAMEAS1 STRING1\n/ENDSTRING1\n/COPY1->2\n/MID2,3\n/COPY1->3\n"
+    "/GIVEHORSE\n/REMOVEHORSE\n/REMOVEFIGHT\n/REMOVEGEM\n"
+    "/HASFIGHTS:1\n/ENDFIGHTS\n/KNIGHT\n/ENDCLASS\n/THIEF\n/ENDCLASS\n/MYSTIC\n/ENDCLASS\n"
+    "/MALE\n/ENDSEX\n/FEMALE\n/ENDSEX\n/ADULT\n/ENDADULT\n/HASCHARM:1\n/ENDCHARM\n"
+    "/HASHORSE:\n/ENDHORSE\n/HASGEMS:1\n/ENDGEMS\n/LEVEL:1\n/ENDLEVEL\n"
+    "/CHOICE:2\n/1CHOICE\n/GOTO:;CHOSEN\n/2CHOICE\n;CHOSEN\n/INPUT:Say something\n"
+    "/PAUSE\n/ANYQUIT\n/LOAD:SUB.LOR\nback-from-sub\nend-of-visit |*\n/ABORT\n"
+    "HALTING\n/HALT\n";
+
+// SUB.LOR, the script that /LOAD: starts.
+constexpr std::string_view kLoaded = "in-the-loaded-script\n/UNLOAD\nnot-after-unload\n";
+
+using EveryCommand = Interpreter;
+
+TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
+    const std::string both = "\n" + std::string(kEveryCommand) + std::string(kLoaded);
+    for (const auto& entry : zmb::script::kKeywords)
+        ASSERT_NE(both.find(std::string("\n").append(entry.text)), std::string::npos) << entry.text;
+    world.write("QHYVIGMS/SUB.LOR", std::string("Vorn IGM Script: Sub\n").append(kLoaded));
+    world.write("QHYVIGMS/ALL.LOR", std::string("Vorn IGM Script: All\n").append(kEveryCommand));
+    p.set_record(PlayerBytes().level(3).gold(10).forest_fights(2).gems(2).charm(2).horse(1));
+    p.set_age(20);
+    for (int visit = 1; visit <= 6; ++visit) {
+        new_visit();
+        p.clear_screen();
+        p.run_script("QHYVIGMS\\ALL.LOR");
+        host.pump();
+        // /CHOICE:2, /INPUT:, /PAUSE and /ANYQUIT wait in turn.
+        const int waits[] = {sub::kAnswer, sub::kAnswer, sub::kPause, sub::kQuitPause};
+        const char* typed[] = {"2", "some words", "", ""};
+        for (int i = 0; i < 4; ++i) {
+            ASSERT_EQ(p.substate(), waits[i]) << "visit " << visit << ", wait " << i;
+            p.say(typed[i]);
+        }
+        EXPECT_THAT(p.take_text(),
+                    AllOf(HasSubstr("needs-block"), HasSubstr("in-subroutine"),
+                          HasSubstr("in-the-loaded-script"), Not(HasSubstr("not-after-unload")),
+                          HasSubstr("back-from-sub"),
+                          HasSubstr("end-of-visit 3")));  // /LOOP ran three times
+        EXPECT_EQ(p.substate(), zmb::sub::kAfterScript) << "visit " << visit;
+        EXPECT_EQ(val(9), visit);
+    }
+    EXPECT_THAT(strs(), ElementsAre("some words", "HeLLo WoRLD", "eLL", "", "", ""));
+    EXPECT_EQ(p.get(pl::horse), 0);
+
+    p.run_script("QHYVIGMS\\ALL.LOR");  // visit 7: straight to /HALT, then the command prompt
+    host.pump();
+    EXPECT_EQ(p.substate(), zmb::sub::kMenuCommand);
+}
+
+// Each keyword with no argument, with register texts that fill the line
+// past its cut, with long runs of junk and with numbers far out of range.
+// /RETURN and /LOOP are left out: as the first line of a file they restart
+// it for ever, which is what they are for.
+TEST_F(EveryCommand, HostileArgumentsKeepEveryFieldWithinItsSize) {
+    for (int n = 1; n <= 6; ++n)
+        set_str(n, "|A`4|N~~~~~~~~~~~~~~~~~~~");
+    for (const auto& entry : zmb::script::kKeywords) {
+        const std::string_view keyword = entry.text;
+        if (keyword == "/RETURN" || keyword == "/LOOP") continue;
+        const std::string k(keyword);
+        new_visit();
+        run(k + "\n" + k + "|N|O|P|T|U|V|A|I|J|N|O|P|T|U|V\n" + k + std::string(240, '~') + "\n" +
+            k + "-1,-99999999999\n" + k + "\t\x01\x1b" + std::string(240, '\x7f') + "\n");
+        for (int n = 1; n <= 6; ++n)
+            EXPECT_LE(str(n).size(), 25u) << keyword << " STRING" << n;
+        EXPECT_LE(p.get(zmb::state::skip_target).size(), 15u) << keyword;
+        EXPECT_LE(p.get(zmb::state::input_prompt).size(), 25u) << keyword;
+        EXPECT_LE(p.get(zmb::state::script_file).size(), 39u) << keyword;
+    }
 }
 
 }  // namespace

@@ -3,16 +3,10 @@
 // the layout header the module and the other tests share. A field the
 // module read and wrote at one wrong offset would pass every round trip;
 // here it shows the wrong value or leaves the wrong bytes.
-#include <gmock/gmock.h>
-
 #include <cstring>
 #include <string>
 
-#include "server/core/host_core.h"
 #include "tests/support/session.h"
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace test {
 namespace {

@@ -1,35 +1,34 @@
 // The run driver as a player meets it: scripts run in slices of six lines
 // per status 240, wait on the clock, stop for the user, end with the
-// press-Enter text, survive damaged files and write the player back.
+// press-Enter text, survive damaged files and write the player back; and
+// the per-user swap that keeps several users' runs apart.
 #include <string>
+#include <vector>
 
-#include "tests/support/module_fixture.h"
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
 
-using ::testing::HasSubstr;
-
 using RunDriver = ScriptTest;
 
-std::string numbered_lines(int count) {
-    std::string body;
-    for (int n = 1; n <= count; ++n)
-        body += "Line " + std::to_string(n) + "\n";
-    return body;
+// "Line 1\nLine 2\n" for ("Line ", 1, 2).
+std::string numbered(const std::string& x, int from, int to) {
+    std::string out;
+    for (int n = from; n <= to; ++n)
+        out += x + std::to_string(n) + "\n";
+    return out;
 }
 
 // ---- slices ----
 
 TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
-    start(numbered_lines(13));
-
-    EXPECT_EQ(slice(), "Line 1\nLine 2\nLine 3\nLine 4\nLine 5\nLine 6\n");
-    EXPECT_EQ(p.substate(), sub::kRunning);
-    EXPECT_EQ(host.pending(), 1u);
-
-    EXPECT_EQ(slice(), "Line 7\nLine 8\nLine 9\nLine 10\nLine 11\nLine 12\n");
-    EXPECT_EQ(host.pending(), 1u);
+    start(numbered("Line ", 1, 13));
+    for (int first : {1, 7}) {
+        EXPECT_EQ(slice(), numbered("Line ", first, first + 5));
+        EXPECT_EQ(p.substate(), sub::kRunning);
+        EXPECT_EQ(host.pending(), 1u);
+    }
 
     EXPECT_EQ(slice(), std::string("Line 13\n") + kEndText);
     EXPECT_EQ(p.substate(), sub::kAfterScript);
@@ -45,8 +44,8 @@ TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
 // waiting for a line goes to the host's default; a halted menu shows the
 // command prompt once.
 TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
-    start(numbered_lines(3));
-    const int32_t offset = i32(state::line_offset);
+    start(numbered("Line ", 1, 3));
+    const int32_t offset = p.get(state::line_offset);
     for (int substate : {sub::kRunning, sub::kPause, sub::kAnswer, sub::kQuitPause,
                          sub::kMenuHalted, sub::kAfterScript, sub::kMenuCommand}) {
         p.set_substate(substate);
@@ -59,7 +58,7 @@ TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
         EXPECT_EQ(host::counters().dfsthn, defaults + 1) << substate;
         EXPECT_EQ(p.substate(), substate);
     }
-    EXPECT_EQ(i32(state::line_offset), offset);
+    EXPECT_EQ(p.get(state::line_offset), offset);
 
     const size_t queued = host.pending();  // the start's own status
     p.set_substate(sub::kMenuHalted);
@@ -77,7 +76,7 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
     test::set_time(1'000'000);
     start({"Before", "/WAIT:5", "After"});
     EXPECT_EQ(slice(), "Before\n");
-    EXPECT_EQ(i32(state::wait_until), 1'000'005);
+    EXPECT_EQ(p.get(state::wait_until), 1'000'005);
     for (int second = 1; second <= 4; ++second) {
         test::advance_time(1);
         EXPECT_EQ(slice(), "") << "after " << second << " s";
@@ -86,11 +85,11 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
     }
     test::advance_time(1);
     EXPECT_EQ(slice(), std::string("After\n") + kEndText);
-    EXPECT_EQ(i32(state::wait_until), 0);
+    EXPECT_EQ(p.get(state::wait_until), 0);
 
     start({"1", "2", "3", "4", "5", "/WAIT:3", "After"});
     EXPECT_EQ(slice(), "1\n2\n3\n4\n5\n");
-    EXPECT_EQ(i32(state::wait_until), 1'000'008);
+    EXPECT_EQ(p.get(state::wait_until), 1'000'008);
     test::advance_time(2);
     EXPECT_EQ(slice(), "");
     test::advance_time(1);
@@ -98,77 +97,35 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
 
     start({"/WAIT:120", "Twelve", "/WAIT:-5", "Next"});
     EXPECT_EQ(slice(), "");
-    EXPECT_EQ(i32(state::wait_until), 1'000'020);
+    EXPECT_EQ(p.get(state::wait_until), 1'000'020);
     test::advance_time(12);
     EXPECT_EQ(slice(), "Twelve\n");
-    EXPECT_EQ(i32(state::wait_until), 1'000'020 - 5);
+    EXPECT_EQ(p.get(state::wait_until), 1'000'020 - 5);
     EXPECT_THAT(slice(), HasSubstr("Next\n"));  // no time has passed
 }
 
 // ---- damaged scripts ----
 
-TEST_F(RunDriver, AScriptDeletedBetweenSlicesIsReportedAndLeftAsItWas) {
-    start(numbered_lines(8));
+// A script deleted is reported and its position left as it was; one cut
+// short ends at its new end.
+TEST_F(RunDriver, AScriptDeletedOrTruncatedBetweenSlices) {
+    start(numbered("Line ", 1, 8));
     slice();
-    const int32_t offset = i32(state::line_offset);
+    const int32_t offset = p.get(state::line_offset);
     world.remove(kScriptFile);
-
-    const std::string shown = p.screen();
-    host.pump_one();
-    EXPECT_EQ(p.screen().substr(shown.size()),
+    EXPECT_EQ(slice(),
               "The IGM file \"QHYVIGMS\\CAVE.LOR\" could not be used!\n"
               "Please notify your sysop of this message.\n"
               "After writing down this message, press <Enter>\n");
     EXPECT_EQ(p.substate(), sub::kScriptMissing);
     EXPECT_EQ(host.pending(), 0u);
-    EXPECT_EQ(i32(state::line_offset), offset);
-}
+    EXPECT_EQ(p.get(state::line_offset), offset);
 
-TEST_F(RunDriver, AScriptTruncatedBetweenSlicesEndsAtItsNewEnd) {
-    start(numbered_lines(10));
+    start(numbered("Line ", 1, 10));
     slice();
-    world.write(kScriptFile, std::string(kHeader) + numbered_lines(7));
+    world.write(kScriptFile, std::string(kHeader) + numbered("Line ", 1, 7));
     EXPECT_EQ(slice(), std::string("Line 7\n") + kEndText);
     EXPECT_EQ(p.substate(), sub::kAfterScript);
-}
-
-TEST_F(RunDriver, AReadOnlyScriptStillRuns) {
-    start(numbered_lines(2));
-    make_read_only(world.dir() + "/" + kScriptFile);
-    std::string shown;
-    {
-        FileChecksAsNobody nobody(world.dir());
-        shown = slice();
-    }
-    EXPECT_EQ(shown, std::string("Line 1\nLine 2\n") + kEndText);
-}
-
-// ---- hostile lines ----
-
-TEST_F(RunDriver, HostileLinesAreShownPieceByPieceAndTheScriptGoesOn) {
-    const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
-    const struct {
-        const char* rule;
-        std::string body, shown;
-    } cases[] = {
-        // 257 + 257 + 86 characters, then the next line, all in one slice.
-        {"a line longer than 256 characters runs in pieces", long_line + "\nAfter\n",
-         long_line + "\nAfter\n"},
-        // The 258th character of a longer line starts a piece of its own,
-        // here a comment that shows nothing.
-        {"a piece holds exactly 257 characters, line end included",
-         full + "\n" + cut + ";hidden\nAfter\n", full + "\n" + cut + "After\n"},
-        {"NUL bytes cut their line but not the script", std::string("abc\0def\n\0\nAfter\n", 16),
-         "abcAfter\n"},
-        {"carriage returns, high bytes and a missing final line end are harmless",
-         "one\rtwo\n\xB0\xFE\xFF\nlast", "one\rtwo\n\xB0\xFE\xFF\nlast"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        start(c.body);
-        EXPECT_EQ(run(), c.shown + kEndText);
-        EXPECT_EQ(p.substate(), sub::kAfterScript);
-    }
 }
 
 // ---- the player record goes back to PLAYER.DAT ----
@@ -183,7 +140,7 @@ class RecordWriteBack : public ScriptTest {
         world.player("KXPVORN", 0, neighbour);
         world.player("KXPVORN", 1, before);
         world.player("KXPVORN", 2, neighbour);
-        set_i16(state::player_index, 1);
+        p.set(state::player_index, 1);
         test::PlayerBytes changed = before;
         changed.gold(777);
         p.set_record(changed);
@@ -201,22 +158,19 @@ class RecordWriteBack : public ScriptTest {
     }
 };
 
-TEST_F(RecordWriteBack, AtTheEndOfTheScriptWithEveryOpaqueByte) {
-    start(numbered_lines(7));
-    slice();
-    EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << "written at a slice end";
-    slice();
-    ASSERT_TRUE(stored());
-    EXPECT_EQ(test::PlayerView{world.player_record("KXPVORN", 1).data()}.gold(), 777);
-    expect_neighbours_untouched();
-}
-
-TEST_F(RecordWriteBack, WhenTheScriptAbortsHaltsOrAsks) {
-    for (const char* stop : {"/ABORT", "/HALT", "/CHOICE:2", "/INPUT"}) {
+// Written when the script ends, aborts, halts, asks or pauses (a caller may
+// hang up there and the module never be called for him again), never at a
+// slice end.
+TEST_F(RecordWriteBack, WhenTheScriptEndsOrStopsWithEveryOpaqueByte) {
+    for (const char* stop :
+         {"last", "/ABORT", "/HALT", "/CHOICE:2", "/INPUT", "/PAUSE", "/ANYQUIT:Q to stop: "}) {
         world.player("KXPVORN", 1, before);
-        start({"text", stop, "never"});
+        start({"1", "2", "3", "4", "5", "6", stop, "never"});
+        slice();
+        EXPECT_EQ(world.player_record("KXPVORN", 1), before.bytes) << stop;
         slice();
         EXPECT_TRUE(stored()) << stop;
+        EXPECT_EQ(zmb::get(world.player_record("KXPVORN", 1).data(), pl::gold), 777);
         expect_neighbours_untouched();
     }
 }
@@ -224,7 +178,7 @@ TEST_F(RecordWriteBack, WhenTheScriptAbortsHaltsOrAsks) {
 TEST_F(RecordWriteBack, GoesToTheNamedGameWhateverEndsItsLine) {
     for (const char* game_line : {"KXPVORN2\n", "KXPVORN2\r\n", "KXPVORN2"}) {
         world.player("KXPVORN2", 1, before);
-        set_text(state::game_name, game_line);
+        p.set(state::game_name, game_line);
         start({"text"});
         run();
         EXPECT_EQ(world.player_record("KXPVORN2", 1), area_record()) << game_line;
@@ -249,7 +203,7 @@ TEST_F(RecordWriteBack, NoRecordOfThePlayersOwnIsWritten) {
         SCOPED_TRACE(c.rule);
         world.remove("KXPVORN");
         if (!c.file.empty()) world.write("KXPVORN/PLAYER.DAT", c.file);
-        set_i16(state::player_index, c.index);
+        p.set(state::player_index, c.index);
         start({"/CHOICE:2"});
         EXPECT_THAT(slice(), HasSubstr("(12)"));  // a stop that writes the record back
         EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), c.file);
@@ -257,17 +211,86 @@ TEST_F(RecordWriteBack, NoRecordOfThePlayersOwnIsWritten) {
     }
 }
 
-TEST_F(RecordWriteBack, AReadOnlyPlayerFileIsSilentlyLeftAlone) {
+// A read-only script runs, and a read-only player file is silently left alone.
+TEST_F(RecordWriteBack, ReadOnlyScriptAndPlayerFile) {
     const std::string whole = world.read("KXPVORN/PLAYER.DAT");
-    make_read_only(world.dir() + "/KXPVORN/PLAYER.DAT");
     start({"text"});
     std::string shown;
     {
-        FileChecksAsNobody nobody(world.dir());
+        ReadOnlyAsNobody nobody(world, {kScriptFile, "KXPVORN/PLAYER.DAT"});
         shown = run();
     }
     EXPECT_EQ(shown, std::string("text\n") + kEndText);
     EXPECT_EQ(world.read("KXPVORN/PLAYER.DAT"), whole);
+}
+
+// ---- several users at once ----
+
+// Eight lines, a pause, four more (two slices before the pause), for A and B.
+void write_a_and_b(World& world) {
+    for (const std::string x : {"A", "B"})
+        world.write("QHYVIGMS/" + x + ".LOR",
+                    kHeader + numbered(x, 1, 8) + "/PAUSE\n" + numbered(x, 9, 12));
+}
+
+using UserContext = ScriptTest;
+
+TEST_F(UserContext, TwoUsersInterleavedKeepTheirOwnState) {
+    write_a_and_b(world);
+    Player* users[] = {&host.player(1), &host.player(2)};
+    const std::string names[] = {"A", "B"};
+    for (int i : {0, 1}) {
+        users[i]->set_record(PlayerBytes().name(names[i]).gold(111 * (i + 1)));
+        users[i]->set(state::value(1), 1001 * (i + 1));
+        users[i]->set(zmb::trip::trips_used, 3 + 4 * i);
+        users[i]->run_script("QHYVIGMS\\" + names[i] + ".LOR");
+    }
+    host.pump();  // statuses alternate between the two channels
+    for (int i : {0, 1}) {
+        EXPECT_EQ(users[i]->substate(), sub::kPause);
+        const std::string shown = users[i]->take_text();
+        EXPECT_THAT(shown, StartsWith(numbered(names[i], 1, 8)));
+        EXPECT_THAT(shown, Not(HasSubstr(names[1 - i])));
+    }
+    users[1]->say("");  // resumed in the other order
+    users[0]->say("");
+    for (int i : {0, 1}) {
+        const Player& u = *users[i];
+        EXPECT_THAT(u.text(), HasSubstr(numbered(names[i], 9, 12)));
+        EXPECT_THAT(u.text(), Not(HasSubstr(names[1 - i] + "1")));
+        EXPECT_EQ(u.get(state::script_file), "QHYVIGMS\\" + names[i] + ".LOR");
+        EXPECT_EQ(u.get(pl::gold), 111 * (i + 1));
+        EXPECT_EQ(u.get(state::value(1)), 1001 * (i + 1));
+        EXPECT_EQ(u.get(zmb::trip::trips_used), 3 + 4 * i);
+    }
+}
+
+// A status that reaches the module for a user who already belongs to the
+// game: the run driver works on whatever the working copy holds, but nothing
+// is loaded from or saved into that user's area.
+TEST_F(UserContext, AreaOfAUserOfAnotherModuleIsNeverWritten) {
+    write_a_and_b(world);
+    Player& b = host.player(2);
+    p.run_script("QHYVIGMS\\A.LOR");
+    host.pump();  // p waits at the pause; the working copy is p's
+    ASSERT_EQ(p.substate(), sub::kPause);
+
+    b.set_record(PlayerBytes().name("Bryn").gold(222));
+    b.set(state::script_file, "QHYVIGMS\\B.LOR");
+    b.set(state::line_offset, 5);
+    b.set_current_module(host.game_module_number());
+    b.set_substate(sub::kRunning);
+    const std::vector<uint8_t> a_before(p.area(), p.area() + zmb::kUserContextSize);
+    const std::vector<uint8_t> b_before(b.area(), b.area() + zmb::kUserContextSize);
+    host::select_channel(2);
+    ::status = zmb::kRunStatus;
+    host::module(host.module_number())->descriptor->status();
+
+    EXPECT_EQ(std::vector<uint8_t>(b.area(), b.area() + zmb::kUserContextSize), b_before);
+    EXPECT_EQ(std::vector<uint8_t>(p.area(), p.area() + zmb::kUserContextSize), a_before);
+    EXPECT_THAT(b.text(), Not(HasSubstr("B9")));  // the run was p's working copy
+    // p's own area still says where p stands: the lines after the pause, once.
+    EXPECT_THAT(p.say(""), HasSubstr("A9\nA10\nA11\nA12\n"));
 }
 
 }  // namespace

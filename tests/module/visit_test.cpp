@@ -1,33 +1,21 @@
 // Whole visits through the real module: the game's hand-over, the menu of
 // places, the waits scripts set up (answers, pauses), the hand-back through
-// IGMLIST.DAT, and junk typed at every point of the road.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
+// IGMLIST.DAT, junk typed at every point of the road, and the daily trip
+// ledgers (the count read on arrival under the day rule, the record written
+// when a trip starts).
 #include <cstring>
 #include <vector>
 
-#include "server/core/host_core.h"
-#include "tests/support/module_fixture.h"
-
-using ::testing::EndsWith;
-using ::testing::ExitedWithCode;
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "tests/support/session.h"
 
 namespace test {
 namespace {
 
-using zmb::state::game_name;
-using zmb::state::ledger_file;
-using zmb::state::player_index;
-using zmb::state::player_name;
-
 constexpr const char* kInvalid = "That isn't a valid option. Try something else.\n";
 constexpr const char* kPrompt = "Your Command, Ardo? : ";
 
-// Places 1 to 3 before the five of every Visit: a crossroads (a name, a
-// pause, a question, a pause Q can end), a quiz of three answers, a name.
+// Places 1 and 2 before the five of every Visit: a crossroads (a name, a
+// pause, a question, a pause Q can end) and a quiz of three answers.
 void roads(World& world) {
     world.script(
         "A1.LOR", "Crossroads",
@@ -38,17 +26,6 @@ void roads(World& world) {
                  {"`2The quiz", "A2.LOR", "/LABEL", "`2Fight or flee or hide?", "/CHOICE:3",
                   "/1CHOICE", "`4You fight!", "/GOTO:;DONE", "/2CHOICE", "`2You flee!",
                   "/GOTO:;DONE", "/3CHOICE", "`2You hide!", ";DONE", "`2After the question."});
-    world.script("A3.LOR", "Name",
-                 {"`2The name", "A3.LOR", "`2Who goes there?", "/INPUT:Name", "`2Hello there."});
-}
-
-// The hand-off file as written, the module current in sub-state 0, a line typed.
-void arrive_with(Visit& v, Player& p, const std::string& handoff) {
-    v.world.write("TEMP" + std::to_string(p.channel()) + ".TMP", handoff);
-    p.set_current_module(v.host->module_number());
-    p.set_substate(0);
-    EXPECT_EQ(p.type("whatever was typed"), 1);
-    v.host->pump();
 }
 
 // ---- the road from the hand-over back to the game ----
@@ -59,24 +36,31 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     const auto stored = PlayerBytes().name("Ardo").gold(500).level(3);
     v.world.player("KXPVORN", 0, stored);
     Player& p = v.at_menu();
-    EXPECT_THAT(p.say("?"), EndsWith("(1) The crossroads\n    (2) The quiz\n    (3) The name\n"
-                                     "    (4) Place one\n    (5) Place two\n    (6) Place three\n"
-                                     "    (7) Place four\n    (8) Place five\n\n" +
+    EXPECT_THAT(p.say("?"), EndsWith("(1) The crossroads\n    (2) The quiz\n    (3) Place one\n"
+                                     "    (4) Place two\n    (5) Place three\n"
+                                     "    (6) Place four\n    (7) Place five\n\n" +
                                      std::string(kPrompt)));
     EXPECT_THAT(p.say("1"), HasSubstr("A stranger waves."));
     EXPECT_EQ(p.substate(), 2);
-    EXPECT_THAT(p.say("Ardo the Bold"), HasSubstr("First part done."));
+    EXPECT_EQ(p.say(""), "(Name) - Your Command, Ardo? : ");
+    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));  // the stats at an input, then back
+    p.say("");
+    const std::string forty = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+    EXPECT_THAT(p.say(forty), HasSubstr("First part done."));
     EXPECT_EQ(p.substate(), 5);
-    EXPECT_THAT(p.say(""), HasSubstr("Left or right?"));
+    const size_t before = p.screen().size();
+    EXPECT_THAT(p.say("q"), HasSubstr("Left or right?"));  // an ordinary pause: Q is any line
+    EXPECT_THAT(p.screen().substr(before),
+                HasSubstr("\x1b[A" + std::string(73, ' ') + "\n\x1b[A"));  // the prompt erased
     EXPECT_THAT(p.say("V"), HasSubstr("Location: Crossroads"));
     EXPECT_THAT(p.say(""), HasSubstr("Left or right?"));
     const std::string right = p.say("2");
     EXPECT_THAT(right, HasSubstr("You go right."));
     EXPECT_THAT(right, Not(HasSubstr("You go left.")));
     EXPECT_EQ(p.substate(), 6);
-    EXPECT_THAT(p.say(""), HasSubstr("The road goes on."));
+    EXPECT_THAT(p.say("q now"), HasSubstr("The road goes on."));  // only a one-word Q stops
     EXPECT_EQ(p.substate(), 7);
-    EXPECT_EQ(string1(p), "Ardo the Bold");
+    EXPECT_EQ(p.get(state::string(1)), forty.substr(0, 25));
     EXPECT_EQ(v.trips_in_ledger(), 1);
 
     EXPECT_THAT(p.say(""), HasSubstr("You have already used 1 of your 10 trips"));
@@ -93,8 +77,15 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     p.clear_screen();
     p.arrive();
     EXPECT_EQ(p.substate(), 1);
-    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
     EXPECT_THAT(p.text(), HasSubstr("You have already used 1 of your 10 trips"));
+    for (const char* line : {"1", "x", "", "1"})
+        p.say(line);
+    ASSERT_EQ(p.substate(), 6);
+    const std::string stopped = p.say("q");
+    EXPECT_THAT(stopped, HasSubstr("\nScript Halted: Please press <enter> to continue: "));
+    EXPECT_THAT(stopped, Not(HasSubstr("The road goes on.")));
+    EXPECT_EQ(p.substate(), 7);
 }
 
 // ---- the arrival ----
@@ -118,8 +109,7 @@ TEST(Arrival, EveryHandOffLoadsItsRecordLedgerAndMenu) {
         v.world.player("KXPVORN3", i, PlayerBytes().name("Player" + std::to_string(i)).gold(9));
     const std::string short_file = v.world.read("KXPVORN3/PLAYER.DAT").substr(0, 4 * 248 + 100);
     v.world.write("KXPVORN3/PLAYER.DAT", short_file);
-    v.host = std::make_unique<Host>(v.world, 32);
-    v.host->register_game_entry("KXPVORN");
+    v.start(32);
     const struct {
         std::string handoff, game;
         int16_t index;     // -2: not checked (a number out of range is converted)
@@ -157,37 +147,41 @@ TEST(Arrival, EveryHandOffLoadsItsRecordLedgerAndMenu) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.handoff.substr(0, 20));
         first.arrive("KXPVORN", 0);
-        ASSERT_EQ(first.record().gold(), 777);
+        ASSERT_EQ(first.get(pl::gold), 777);
         Player& p = v.host->player(++channel);
         const host::Counters before = host::counters();
-        arrive_with(v, p, c.handoff);
+        v.world.write("TEMP" + std::to_string(channel) + ".TMP", c.handoff);
+        p.set_current_module(v.host->module_number());
+        p.set_substate(0);
+        EXPECT_EQ(p.type("whatever was typed"), 1);
+        v.host->pump();
         EXPECT_EQ(host::counters().btumil, before.btumil + 1);
         EXPECT_EQ(host::counters().btuxnf, before.btuxnf + 1);
-        EXPECT_EQ(p.area_text(game_name.at), c.game);
+        EXPECT_EQ(p.get(state::game_name), c.game);
         if (c.index != -2) {
-            EXPECT_EQ(p.area_i16(player_index.at), c.index);
+            EXPECT_EQ(p.get(state::player_index), c.index);
         }
         if (c.name != nullptr) {
-            EXPECT_EQ(p.area_text(player_name.at), c.name);
+            EXPECT_EQ(p.get(state::player_name), c.name);
         }
         if (c.name != nullptr && *c.name == '\0') {
-            EXPECT_EQ(p.record().gems(), 0);
+            EXPECT_EQ(p.get(pl::gems), 0);
         }
-        EXPECT_EQ(p.area_text(ledger_file.at), c.ledger);
+        EXPECT_EQ(p.get(state::ledger_file), c.ledger);
         EXPECT_EQ(p.substate(), 1);
         EXPECT_FALSE(v.world.exists("TEMP" + std::to_string(channel) + ".TMP"));
         EXPECT_THAT(p.text(), Not(HasSubstr("rror")));
-        EXPECT_THAT(p.text(), EndsWith("Your Command, " + p.area_text(player_name.at) + "? : "));
+        EXPECT_THAT(p.text(), EndsWith("Your Command, " + p.get(state::player_name) + "? : "));
     }
     // Record 7 is bytes 1736..1983 of the file, every opaque byte included.
     Player& seventh = v.host->player(2);
     EXPECT_EQ(std::memcmp(seventh.area(), v.world.read("KXPVORN2/PLAYER.DAT").data() + 1736, 248),
               0);
     EXPECT_THAT(seventh.text(), HasSubstr("(1) Place one"));
-    EXPECT_EQ(script_file(seventh), "ZMBVIGMS.TXT");
+    EXPECT_EQ(seventh.get(state::script_file), "ZMBVIGMS.TXT");
     EXPECT_FALSE(v.world.exists("NOGAME") || v.world.exists("OOO.DAT"));
-    EXPECT_EQ(PlayerView{v.world.player_record("A/B", 0).data()}.gold(), 42);
-    EXPECT_EQ(PlayerView{v.world.player_record("KXPVORN", 0).data()}.gold(), 777);
+    EXPECT_EQ(zmb::get(v.world.player_record("A/B", 0).data(), pl::gold), 42);
+    EXPECT_EQ(zmb::get(v.world.player_record("KXPVORN", 0).data(), pl::gold), 777);
     EXPECT_EQ(v.world.read("KXPVORN3/PLAYER.DAT"), short_file);
 }
 
@@ -196,7 +190,7 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
     Host& host = v.start();
     Player& p = host.player(2);
     p.set_current_module(host.module_number());
-    p.set_area_text(player_name.at, player_name.size, "Earlier");
+    p.set(state::player_name, "Earlier");
     p.set_substate(0);
     EXPECT_EQ(p.type(""), 0);
     EXPECT_EQ(host.pending(), 0u);
@@ -205,7 +199,7 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
               "  This module cannot be run directly, K-VORN must call it.\n"
               "  K-VORN V1.22+ contains an IGM Manager internally, use it to install this!\n\n");
     EXPECT_EQ(p.substate(), 1);
-    EXPECT_EQ(p.area_text(player_name.at), "Earlier");  // nothing saved
+    EXPECT_EQ(p.get(state::player_name), "Earlier");  // nothing saved
 }
 
 // ---- the hand-back ----
@@ -259,10 +253,15 @@ TEST(HandBack, FollowsTheModuleListOrKeepsTheUserAndSaysWhy) {
 
 // ---- commands at the command prompt ----
 
-TEST(Menu, CommandLettersWorkInEitherCase) {
+// A tired player reads no place list and spends no trip, but the letters
+// work, in either case.
+TEST(Menu, CommandLettersWorkInEitherCaseForATiredPlayerToo) {
     Visit v;
-    v.world.script_at("ZMB_VORN.NEW", "News", {"`2Nothing new in the valley."});
-    Player& p = v.at_menu(1);
+    v.world.write("ZMB_VORN.NEW", "Vorn IGM Script: News\n`2Nothing new in the valley.\n");
+    Player& p = v.at_menu(10);
+    v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
+    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
+                              std::string(kPrompt));
     const struct {
         const char* line;
         int substate;
@@ -288,59 +287,44 @@ TEST(Menu, CommandLettersWorkInEitherCase) {
         p.arrive();
     }
     EXPECT_EQ(v.host->game_statuses().size(), 6u);
-    EXPECT_EQ(v.trips_in_ledger(), 1);  // news and stats cost no trip
+    EXPECT_EQ(v.trips_in_ledger(), 10);  // news and stats cost no trip
 }
 
-TEST(Menu, NumberStartsThatPlaceAndCountsTheTrip) {
+// Words that are no place are refused without a trip; a number starts
+// that place and counts it.
+TEST(Menu, NumberStartsThatPlaceAndCountsTheTripOtherWordsAreRefused) {
     Visit v;
     Player& p = v.at_menu(2);
-    EXPECT_THAT(p.say("3"), HasSubstr("You reach place 3."));
-    EXPECT_EQ(script_file(p), "QHYVIGMS\\P3.LOR");
-    EXPECT_EQ(v.trips_in_ledger(), 3);
-    EXPECT_EQ(trips_used(p), 3);
-    EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
-    EXPECT_EQ(p.area_text(zmb::state::script_title.at), "three");
-
-    // Back at the menu the run starts afresh, whatever a load left saved.
-    p.set_area_text(zmb::state::saved_script_file.at, zmb::state::saved_script_file.size, "X");
-    p.set_area_i32(zmb::state::saved_line_offset.at, 99);
-    EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
-    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
-    EXPECT_EQ(p.area_text(zmb::state::script_title.at), "`!Far Reaches");
-    EXPECT_EQ(p.area_i16(zmb::state::return_substate.at), 8);
-    EXPECT_EQ(p.area_text(zmb::state::saved_script_file.at), "");
-    EXPECT_EQ(p.area_i32(zmb::state::saved_line_offset.at), 0);
-    EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
-    EXPECT_EQ(v.trips_in_ledger(), 4);
-}
-
-TEST(Menu, WordsThatAreNoPlaceAreRefusedWithoutATrip) {
-    Visit v;
-    Player& p = v.at_menu();
     for (const char* line : {"0", "6", "hello", "-1", "99999", "S"}) {
         EXPECT_EQ(p.type(line), 1);
         EXPECT_EQ(p.take_text(), std::string(kInvalid) + kPrompt) << line;
         EXPECT_EQ(p.substate(), 1) << line;
     }
     EXPECT_EQ(v.host->pending(), 0u);
+    EXPECT_EQ(v.trips_in_ledger(), 2);
+    EXPECT_THAT(p.say("3"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\P3.LOR");
+    EXPECT_EQ(v.trips_in_ledger(), 3);
+    EXPECT_EQ(p.get(zmb::trip::trips_used), 3);
+    EXPECT_EQ(p.substate(), 7);  // the end of the place waits for a line
+    EXPECT_EQ(p.get(state::script_title), "three");
+
+    // Back at the menu the run starts afresh, whatever a load left saved.
+    p.set(state::saved_script_file, "X");
+    p.set(state::saved_line_offset, 99);
+    EXPECT_THAT(p.say(""), HasSubstr("(5) Place five"));
+    EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.get(state::script_title), "`!Far Reaches");
+    EXPECT_EQ(p.get(state::return_substate), 8);
+    EXPECT_EQ(p.get(state::saved_script_file), "");
+    EXPECT_EQ(p.get(state::saved_line_offset), 0);
+    EXPECT_THAT(p.say("3x"), HasSubstr("You reach place 3."));
+    EXPECT_EQ(v.trips_in_ledger(), 4);
+    p.say("");
     v.world.write("ZMBVIGMS.DAT", "P1.LOR\nP2.LOR\n");  // a list shorter than the menu
     EXPECT_EQ(p.say("4"), std::string(kInvalid) + kPrompt);
-    EXPECT_EQ(v.trips_in_ledger(), 0);
+    EXPECT_EQ(v.trips_in_ledger(), 4);
     EXPECT_THAT(p.say("2"), HasSubstr("You reach place 2."));
-}
-
-TEST(Menu, TiredPlayerReadsNoListAndSpendsNoTripButCanStillLook) {
-    Visit v;
-    v.world.script_at("ZMB_VORN.NEW", "News", {"`2Nothing new."});
-    Player& p = v.at_menu(10);
-    v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
-    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
-                              std::string(kPrompt));
-    EXPECT_EQ(v.trips_in_ledger(), 10);
-    EXPECT_EQ(p.substate(), 1);
-    EXPECT_THAT(p.say("I"), HasSubstr("Nothing new."));
-    p.say("");
-    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));
 }
 
 TEST(MenuDeath, MissingPlaceListStopsTheHost) {
@@ -366,7 +350,7 @@ TEST(Menu, MissingScriptsAreReportedAndTheNextLineLeadsBack) {
         v.world.remove("QHYVIGMS/P2.LOR");
         EXPECT_EQ(p.say(c.line), c.shown);
         EXPECT_EQ(p.substate(), 3);
-        EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+        EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
         EXPECT_EQ(v.trips_in_ledger(), c.trips);
         EXPECT_THAT(p.say("anything"), HasSubstr("(1) Place one"));
         EXPECT_EQ(p.substate(), 1);
@@ -376,13 +360,15 @@ TEST(Menu, MissingScriptsAreReportedAndTheNextLineLeadsBack) {
 
 TEST(Menu, PlaceThatHaltsLeavesTheNextLineToTheMenu) {
     Visit v;
-    v.world.script("P6.LOR", "Six", {"`2Place six", "P6.LOR", "`2A halting place.", "/HALT"});
+    v.world.script("P6.LOR", "Six",
+                   {"`2Place six", "P6.LOR", "`2A halting place.", "/Halted now", "never"});
     Player& p = v.at_menu();
-    EXPECT_THAT(p.say("6"), HasSubstr("A halting place."));
+    const std::string halted = p.say("6");  // whatever the return sub-state of a place
+    EXPECT_THAT(halted, EndsWith("A halting place.\n" + std::string(kPrompt)));
     EXPECT_EQ(p.substate(), 1);
     // The command prompt is up, but not for the menu: "1" is not a place here.
     EXPECT_THAT(p.say("1"), HasSubstr("Through distant fields"));
-    EXPECT_EQ(script_file(p), "ZMBVIGMS.TXT");
+    EXPECT_EQ(p.get(state::script_file), "ZMBVIGMS.TXT");
     EXPECT_EQ(v.trips_in_ledger(), 1);
 }
 
@@ -398,7 +384,7 @@ TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
         EXPECT_THAT(shown, HasSubstr(kInvalid)) << answer;
         EXPECT_THAT(shown, EndsWith("(123) - Your Command, Ardo? : ")) << answer;
         EXPECT_EQ(p.substate(), 2) << answer;
-        EXPECT_EQ(p.area_i16(zmb::state::skip_mode.at), 0) << answer;
+        EXPECT_EQ(p.get(zmb::state::skip_mode), 0) << answer;
     }
     EXPECT_EQ(p.say(""), "(123) - Your Command, Ardo? : ");
     EXPECT_THAT(p.say("?"), HasSubstr("Fight or flee or hide?"));
@@ -411,51 +397,6 @@ TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
     const std::string after = p.say("2 please");       // the first character decides
     EXPECT_THAT(after, HasSubstr("You flee!\nAfter the question."));
     EXPECT_THAT(after, Not(HasSubstr("You fight!")));
-    EXPECT_EQ(p.substate(), 7);
-}
-
-TEST(Answer, InputAnswerBecomesTheFirstStringCutToTwentyFiveCharacters) {
-    Visit v;
-    roads(v.world);
-    Player& p = v.at_menu();
-    EXPECT_THAT(p.say("3"), HasSubstr("Who goes there?"));
-    EXPECT_EQ(p.area_i32(zmb::state::choice_count.at), 0);
-    EXPECT_EQ(p.say(""), "(Name) - Your Command, Ardo? : ");
-    EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));
-    p.say("");
-    EXPECT_THAT(p.say("hello  world"), HasSubstr("Hello there."));
-    EXPECT_EQ(string1(p), "hello  world");
-    p.say("");
-    p.say("3");
-    const std::string forty = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
-    p.say(forty);
-    EXPECT_EQ(string1(p), forty.substr(0, 25));
-}
-
-TEST(Pause, AnyLineGoesOnAfterErasingThePromptAndOnlyAOneWordQStops) {
-    Visit v;
-    roads(v.world);
-    Player& p = v.at_menu();
-    p.say("1");
-    EXPECT_THAT(p.say("x"), HasSubstr("First part done."));
-    EXPECT_EQ(p.substate(), 5);
-    p.clear_screen();
-    p.say("q");  // an ordinary pause: Q is any line
-    EXPECT_THAT(p.screen(), HasSubstr("\x1b[A" + std::string(73, ' ') + "\n\x1b[A"));
-    EXPECT_THAT(p.text(), HasSubstr("Left or right?"));
-    p.say("1");
-    ASSERT_EQ(p.substate(), 6);
-    EXPECT_THAT(p.say("q now"), HasSubstr("The road goes on."));
-
-    p.say("");
-    p.say("1");
-    p.say("x");
-    p.say("");
-    p.say("1");
-    ASSERT_EQ(p.substate(), 6);
-    const std::string stopped = p.say("q");
-    EXPECT_THAT(stopped, HasSubstr("\nScript Halted: Please press <enter> to continue: "));
-    EXPECT_THAT(stopped, Not(HasSubstr("The road goes on.")));
     EXPECT_EQ(p.substate(), 7);
 }
 
@@ -534,15 +475,15 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
             EXPECT_EQ(p.type(junk), 1);
             v.host->pump();
             EXPECT_THAT(p.text(), Not(HasSubstr("(null)")));
-            EXPECT_EQ(p.area_text(player_name.at), "Ardo");
-            EXPECT_LE(string1(p).size(), 25u);
+            EXPECT_EQ(p.get(state::player_name), "Ardo");
+            EXPECT_LE(p.get(state::string(1)).size(), 25u);
             EXPECT_LE(v.trips_in_ledger(), 1);
 
             // Whatever happened, the player finds the way back to the game.
             for (int i = 0; i < 8 && p.substate() != 32000; ++i) {
                 if (p.substate() == 9)
                     p.say("a");
-                else if (p.substate() == 1 && script_file(p) == "ZMBVIGMS.TXT")
+                else if (p.substate() == 1 && p.get(state::script_file) == "ZMBVIGMS.TXT")
                     p.say("q");
                 else if (p.substate() == 2)
                     p.say("1");
@@ -552,6 +493,89 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
             EXPECT_EQ(p.substate(), 32000);
         }
     }
+}
+
+// ---- the daily trip ledgers ----
+
+// Visit's world; start() notes the day value of today.
+struct TripLedger : ::testing::Test, Visit {
+    void start() {
+        Visit::start();
+        today_value = today();
+    }
+    Player& arrive(std::string_view game, int index) {
+        Player& p = host->player(1);
+        p.arrive(game, index);
+        return p;
+    }
+    static std::pair<int16_t, uint16_t> area_trips(const Player& p) {
+        return {p.get(zmb::trip::trips_used), p.get(zmb::trip::trip_day)};
+    }
+    uint16_t today_value = 0;
+};
+
+// An earlier day starts afresh and is written at once; today and a later
+// day keep their count, and reading them writes nothing.
+TEST_F(TripLedger, OnlyADayBeforeTodayOrAShortRecordStartsTheCountAfresh) {
+    start();
+    const struct {
+        int day_offset;
+        int16_t trips, trips_after;
+    } cases[] = {{-1, 4, 0}, {0, 4, 4}, {2, 5, 5}};
+    for (const auto& c : cases) {
+        const auto day = static_cast<uint16_t>(today_value + c.day_offset);
+        world.ledger_record("ZMBVIGMS.SV1", 3, c.trips, day);
+        const std::string file = world.read("ZMBVIGMS.SV1");
+        const auto expected = std::make_pair(c.trips_after, c.day_offset < 0 ? today_value : day);
+        EXPECT_EQ(area_trips(arrive("KXPVORN", 3)), expected) << c.day_offset;
+        EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), expected) << c.day_offset;
+        if (c.day_offset >= 0) {
+            EXPECT_EQ(world.read("ZMBVIGMS.SV1"), file) << c.day_offset;
+        }
+    }
+    // A record cut short by the end of the file reads as no trips today.
+    world.write("ZMBVIGMS.SV1", std::string("\x05\x00\x01", 3) + std::string(10, '\x07'));
+    EXPECT_EQ(area_trips(arrive("KXPVORN", 3)), std::make_pair(int16_t{0}, today_value));
+}
+
+// An index past the end of the ledger or a game without one reads no trips,
+// whatever the visit before left in the working copy; a trip extends the
+// ledger, and an unknown game's trip creates none.
+TEST_F(TripLedger, PastTheEndOrUnknownGameCountsFromZero) {
+    start();
+    world.ledger_record("ZMBVIGMS.SV1", 0, 9, today_value);
+    Player& p = arrive("KXPVORN", 0);
+    ASSERT_EQ(area_trips(p).first, 9);
+    p.say("Q");
+    p.arrive("KXPVORN", 600);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(world.read("ZMBVIGMS.SV1").size(), 2000u);  // reading does not grow it
+    EXPECT_THAT(p.say("1"), HasSubstr("You reach place 1."));
+    const std::string ledger = world.read("ZMBVIGMS.SV1");
+    ASSERT_EQ(ledger.size(), 601u * 4);
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 600), std::make_pair(int16_t{1}, today_value));
+    // The records between the old end and the new one are empty.
+    EXPECT_EQ(ledger.substr(2000, 400), std::string(400, '\0'));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 499), std::make_pair(int16_t{0}, today_value));
+
+    p.say("");
+    p.say("Q");
+    p.arrive("MYGAME", 0);
+    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_THAT(p.say("1"), HasSubstr("You reach place 1."));
+    EXPECT_FALSE(world.exists("OOO.DAT"));
+    EXPECT_EQ(p.get(zmb::trip::trips_used), 1);
+}
+
+TEST_F(TripLedger, TripsStartedAcrossMidnightCountAgainstTheFirstDay) {
+    set_local_time(2024, 3, 7, 23, 59);
+    start();
+    Player& p = arrive("KXPVORN", 0);
+    p.say("1");         // the place
+    p.say("");          // back to the menu
+    advance_time(120);  // 00:01 the next day
+    p.say("1");
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0), std::make_pair(int16_t{2}, today_value));
 }
 
 }  // namespace

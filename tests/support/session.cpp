@@ -1,12 +1,15 @@
 // The test host: the host core with a stand-in game and the real plug-in,
 // players on channels, the scratch world folder, player records built field
-// by field, and the rand, srand and time the module binds to (the binary
-// exports them with -rdynamic).
+// by field, and the rand, srand, time, write and rename the module binds to
+// (the binary exports them with -rdynamic).
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,129 +27,69 @@ namespace fs = std::filesystem;
 namespace test {
 namespace {
 
-constexpr int kRunStatus = 240;
-constexpr int kRunningSubstate = 4;
-constexpr size_t kHeaderPrefix = 17;  // "Vorn IGM Script: "
-constexpr size_t kTitleMax = 30;
-
 // The Host whose stand-in game receives statuses (one at a time).
 Host* current_host = nullptr;
 
-int game_input() {
-    return 1;
-}
-void game_status();
-module_descriptor game_descriptor = {"KXPVORN test game",
-                                     nullptr,
-                                     game_input,
-                                     game_status,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr};
+module_descriptor game_descriptor = [] {
+    module_descriptor d{};
+    std::strcpy(d.description, "KXPVORN test game");
+    d.input = [] { return 1; };
+    d.status = [] {
+        if (current_host) current_host->record_game_status(usrnum, status);
+    };
+    return d;
+}();
 
 // A zeroed stand-in for a per-user area the module never declared, so a
 // test reads zeros and fails on its own checks instead of crashing.
 uint8_t missing_area[zmb::kUserContextSize];
 
-// A DOS-style relative path as a path of this file system.
-std::string map_path(std::string_view dos) {
-    std::string path(dos);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
 }  // namespace
 
 // ---- Player ----
 
-Player::Player(Host& host, int channel) : host_(host), channel_(channel) {}
-
-void Player::hand_over(std::string_view game, int index) {
-    std::string file = "TEMP" + std::to_string(channel_) + ".TMP";
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << game << "\n" << index << "\n";
+void Player::arrive(std::string_view game, int index) {
+    std::ofstream("TEMP" + std::to_string(channel_) + ".TMP", std::ios::binary | std::ios::trunc)
+        << game << "\n"
+        << index << "\n";
     set_current_module(host_.module_number());
     set_substate(0);
-}
-
-void Player::arrive(std::string_view game, int index) {
-    hand_over(game, index);
     type("");
     host_.pump();
 }
 
 void Player::run_script(std::string_view path, int return_substate) {
-    std::ifstream in(map_path(path), std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "run_script: cannot open " << path;
-        return;
-    }
-    std::string header;
-    std::getline(in, header);
-    bool had_line_end = !in.eof();
-    in.clear();
-    in.seekg(0, std::ios::end);
-    auto end = static_cast<int32_t>(in.tellg());
-    auto line_offset = static_cast<int32_t>(header.size() + (had_line_end ? 1 : 0));
+    std::string file(path);
+    std::replace(file.begin(), file.end(), '\\', '/');
+    std::ifstream in(file, std::ios::binary);
+    if (!in) ADD_FAILURE() << "run_script: cannot open " << path;
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    const size_t header_end = std::min(bytes.find('\n'), bytes.size());
+    std::string title;  // after "Vorn IGM Script: ", control characters left out
+    for (size_t i = 17; i < header_end && title.size() < 30; ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 32) title += bytes[i];
 
-    std::string title;
-    for (size_t i = kHeaderPrefix; i < header.size() && title.size() < kTitleMax; ++i) {
-        if (static_cast<unsigned char>(header[i]) >= 32) title += header[i];
-    }
-
-    using namespace zmb::state;
-    set_area_i16(zmb::state::return_substate.at, static_cast<int16_t>(return_substate));
-    set_area_text(script_file.at, script_file.size, path);
-    set_area_text(script_title.at, script_title.size, title);
-    set_area_i32(last_amount.at, 0);
-    set_area_i32(loop_offset.at, 0);
-    set_area_i16(skip_mode.at, 0);
-    set_area_i32(return_offset.at, 0);
-    set_area_i32(end_offset.at, end);
-    set_area_i32(zmb::state::line_offset.at, line_offset);
-    set_area_i32(wait_until.at, 0);
+    set(state::return_substate, static_cast<int16_t>(return_substate));
+    set(state::script_file, path);
+    set(state::script_title, title);
+    for (auto f : {state::last_amount, state::loop_offset, state::return_offset, state::wait_until})
+        set(f, 0);
+    set(state::skip_mode, int16_t{0});
+    set(state::end_offset, static_cast<int32_t>(bytes.size()));
+    set(state::line_offset, static_cast<int32_t>(std::min(header_end + 1, bytes.size())));
     set_current_module(host_.module_number());
-    set_substate(kRunningSubstate);
-    btuinj(channel_, kRunStatus);
+    set_substate(zmb::sub::kRunning);
+    btuinj(channel_, zmb::kRunStatus);
 }
 
 void Player::set_record(const PlayerBytes& record) {
-    if (host::user_area_size() < record.bytes.size()) {
-        ADD_FAILURE() << "set_record: the per-user area is " << host::user_area_size()
-                      << " bytes; did the module declare it?";
-        return;
-    }
-    std::memcpy(host::user_area(channel_), record.bytes.data(), record.bytes.size());
+    std::memcpy(area(), record.bytes.data(), record.bytes.size());
 }
 
-namespace {
-bool area_fits(size_t offset, size_t size) {
-    if (offset + size <= host::user_area_size()) return true;
-    ADD_FAILURE() << "per-user area access at " << offset << "+" << size << " past its "
-                  << host::user_area_size() << " bytes (did the module declare it?)";
-    return false;
-}
-}  // namespace
-
-void Player::set_area_i16(size_t offset, int16_t v) {
-    if (area_fits(offset, 2))
-        zmb::store_i16le(reinterpret_cast<uint8_t*>(host::user_area(channel_)) + offset, v);
-}
-void Player::set_area_i32(size_t offset, int32_t v) {
-    if (area_fits(offset, 4))
-        zmb::store_i32le(reinterpret_cast<uint8_t*>(host::user_area(channel_)) + offset, v);
-}
-void Player::set_area_text(size_t offset, size_t size, std::string_view s) {
-    if (size == 0 || !area_fits(offset, size)) return;
-    char* p = host::user_area(channel_) + offset;
-    std::memset(p, 0, size);
-    std::memcpy(p, s.data(), std::min(s.size(), size - 1));
-}
-
-int Player::type(std::string_view line) {
-    return host::type_line(channel_, line);
+void Player::set(zmb::TextField f, std::string_view s) {
+    uint8_t* at = area() + f.at;
+    std::memset(at, 0, f.size);
+    std::memcpy(at, s.data(), std::min(s.size(), f.size - 1));
 }
 
 std::string Player::say(std::string_view line) {
@@ -156,55 +99,21 @@ std::string Player::say(std::string_view line) {
     return strip_ansi(std::string_view(screen_).substr(before));
 }
 
-int Player::substate() const {
-    return host::user(channel_).shared.substate;
-}
-void Player::set_substate(int s) {
-    host::user(channel_).shared.substate = s;
-}
-int Player::current_module() const {
-    return host::user(channel_).shared.current_module;
-}
-void Player::set_current_module(int m) {
-    host::user(channel_).shared.current_module = m;
-}
-void Player::set_age(uint8_t age) {
-    host::account(channel_).shared.age = age;
-}
-void Player::grant_key(std::string_view key) {
-    host::account(channel_).keys.emplace_back(key);
-}
-
-const uint8_t* Player::area() const {
+uint8_t* Player::area() const {
     if (host::user_area_size() < zmb::kUserContextSize) {
         ADD_FAILURE() << "the per-user area is " << host::user_area_size() << " bytes, not "
                       << zmb::kUserContextSize << " (did the module declare it?)";
         return missing_area;
     }
-    return reinterpret_cast<const uint8_t*>(host::user_area(channel_));
+    return reinterpret_cast<uint8_t*>(host::user_area(channel_));
 }
 
-int16_t Player::area_i16(size_t offset) const {
-    if (!area_fits(offset, 2)) return 0;
-    return zmb::load_i16le(reinterpret_cast<const uint8_t*>(host::user_area(channel_)) + offset);
-}
-int32_t Player::area_i32(size_t offset) const {
-    if (!area_fits(offset, 4)) return 0;
-    return zmb::load_i32le(reinterpret_cast<const uint8_t*>(host::user_area(channel_)) + offset);
-}
-std::string Player::area_text(size_t offset) const {
-    if (!area_fits(offset, 1)) return "";
-    const char* p = host::user_area(channel_) + offset;
-    return std::string(p, strnlen(p, host::user_area_size() - offset));
+std::string Player::get(zmb::TextField f) const {
+    const auto* at = reinterpret_cast<const char*>(area() + f.at);
+    return std::string(at, strnlen(at, zmb::kUserContextSize - f.at));
 }
 
 // ---- Host ----
-
-namespace {
-void game_status() {
-    if (current_host) current_host->record_game_status(usrnum, status);
-}
-}  // namespace
 
 Host::Host(World& world, int channels, std::string_view module_name) : world_(world) {
     current_host = this;
@@ -261,21 +170,6 @@ void Host::register_game_entry(std::string_view name) {
                   std::string(name) + "\n" + std::to_string(game_number_) + "\nA test game\n");
 }
 
-bool Host::pump_one() {
-    return host::deliver_next_status();
-}
-
-int Host::pump(int limit) {
-    int delivered = 0;
-    while (delivered < limit && host::deliver_next_status())
-        ++delivered;
-    return delivered;
-}
-
-size_t Host::pending() const {
-    return host::pending_statuses();
-}
-
 std::string Host::console() const {
     std::string out;
     const auto& lines = host::counters().console;
@@ -284,100 +178,55 @@ std::string Host::console() const {
     return out;
 }
 
-void* Host::symbol(const char* name) const {
-    return handle_ ? dlsym(handle_, name) : nullptr;
-}
-
-namespace {
-
-constexpr uint8_t kOpaque = 0xA5;
-constexpr size_t kNameBytes = 71;  // name text at 1, opaque after name_length
-
-// The bytes a (possibly growing) binary file gets at `offset`.
-void write_at(const std::string& path, size_t offset, const uint8_t* bytes, size_t size) {
-    fs::path p(path);
-    if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::string data;
-    {
-        std::ifstream in(path, std::ios::binary);
-        data.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    if (data.size() < offset + size) data.resize(offset + size, '\0');
-    std::memcpy(data.data() + offset, bytes, size);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-std::string script_text(std::string_view title, std::initializer_list<std::string_view> lines) {
-    std::string text = "Vorn IGM Script: ";
-    text.append(title);
-    text += '\n';
-    for (auto line : lines) {
-        text.append(line);
-        text += '\n';
-    }
-    return text;
-}
-
-}  // namespace
-
+// Every named field starts at zero; the opaque bytes are 0xA5, so a writer
+// that does not keep them is caught.
 PlayerBytes::PlayerBytes() {
-    namespace pl = zmb::player;
-    bytes.fill(kOpaque);
-    // Every named field starts at zero; the opaque bytes stay 0xA5 so a
-    // writer that does not keep them is caught.
+    bytes.fill(0xA5);
     for (auto f : {pl::hit_points, pl::max_hit_points, pl::forest_fights, pl::player_fights,
-                   pl::defence, pl::strength, pl::charm, pl::level, pl::gems, pl::horse}) {
+                   pl::defence, pl::strength, pl::charm, pl::level, pl::gems, pl::horse})
         put(f, int16_t{0});
-    }
     for (auto f : {pl::gold, pl::bank, pl::experience})
         put(f, int32_t{0});
     put(pl::weapon_name, std::string_view{}).put(pl::armour_name, std::string_view{});
-    for (auto f :
-         {pl::sex, pl::player_class, pl::death_knight_skill, pl::mystical_skill, pl::thieving_skill,
-          pl::death_knight_uses, pl::mystical_uses, pl::thieving_uses}) {
-        bytes[f.at] = 0;
-    }
+    for (auto f : {pl::sex, pl::player_class, pl::death_knight_skill, pl::mystical_skill,
+                   pl::thieving_skill, pl::death_knight_uses, pl::mystical_uses, pl::thieving_uses})
+        put(f, uint8_t{0});
     name("Tester").level(1).hit_points(10).max_hit_points(20);
 }
 
+// The name's 70 bytes from offset 1: the name, then opaque bytes.
 PlayerBytes& PlayerBytes::name(std::string_view n) {
-    n = n.substr(0, kNameBytes - 1);
-    std::memset(&bytes[zmb::player::name], kOpaque, kNameBytes - 1);
-    std::memcpy(&bytes[zmb::player::name], n.data(), n.size());
+    n = n.substr(0, 70);
+    std::memset(&bytes[pl::name], 0xA5, 70);
+    std::memcpy(&bytes[pl::name], n.data(), n.size());
     return name_length(static_cast<uint8_t>(n.size()));
 }
-World::World() {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
-    dir_ = make_scratch_dir("farreaches");
-    if (dir_.empty()) return;
-    if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir_;
+
+World::World() : dir_(make_scratch_dir("farreaches")), previous_(fs::current_path()) {
+    if (!dir_.empty()) fs::current_path(dir_);
 }
 
 World::~World() {
-    if (!previous_.empty() && chdir(previous_.c_str()) != 0) {
-        ADD_FAILURE() << "cannot go back to " << previous_;
-    }
+    fs::current_path(previous_);
     std::error_code ignored;
     if (!dir_.empty()) fs::remove_all(dir_, ignored);
     reset_random_and_time();
 }
 
-void World::write(std::string_view rel, std::string_view bytes) {
+void World::write(std::string_view rel, std::string_view bytes, bool append) {
     fs::path p{std::string(rel)};
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    std::ofstream out(p, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) ADD_FAILURE() << "cannot write " << rel;
 }
 
-void World::append(std::string_view rel, std::string_view bytes) {
-    fs::path p{std::string(rel)};
-    if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::app);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) ADD_FAILURE() << "cannot append to " << rel;
+// The bytes a (possibly growing) file gets at `offset`.
+void World::write_at(std::string_view rel, size_t offset, const uint8_t* bytes, size_t size) {
+    std::string data = read(rel);
+    if (data.size() < offset + size) data.resize(offset + size, '\0');
+    std::memcpy(data.data() + offset, bytes, size);
+    write(rel, data);
 }
 
 std::string World::read(std::string_view rel) const {
@@ -385,27 +234,17 @@ std::string World::read(std::string_view rel) const {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool World::exists(std::string_view rel) const {
-    return fs::exists(fs::path{std::string(rel)});
-}
-
-void World::remove(std::string_view rel) {
-    std::error_code ignored;
-    fs::remove_all(fs::path{std::string(rel)}, ignored);
-}
-
-void World::mkdir(std::string_view rel) {
-    fs::create_directories(fs::path{std::string(rel)});
-}
-
 void World::script(std::string_view name, std::string_view title,
-                   std::initializer_list<std::string_view> lines) {
-    write("QHYVIGMS/" + std::string(name), script_text(title, lines));
+                   std::initializer_list<std::string_view> each) {
+    write(std::string("QHYVIGMS/").append(name),
+          std::string("Vorn IGM Script: ").append(title).append("\n").append(lines(each)));
 }
 
-void World::script_at(std::string_view rel, std::string_view title,
-                      std::initializer_list<std::string_view> lines) {
-    write(rel, script_text(title, lines));
+std::string lines(std::initializer_list<std::string_view> each) {
+    std::string out;
+    for (std::string_view line : each)
+        out.append(line).append("\n");
+    return out;
 }
 
 void World::player(std::string_view game, int index, const PlayerBytes& record) {
@@ -426,7 +265,7 @@ void World::ledger_record(std::string_view ledger, int index, int16_t trips, uin
     uint8_t bytes[4];
     zmb::store_i16le(bytes, trips);
     zmb::store_u16le(bytes + 2, day);
-    write_at(std::string(ledger), static_cast<size_t>(index) * 4, bytes, 4);
+    write_at(ledger, static_cast<size_t>(index) * 4, bytes, 4);
 }
 
 std::pair<int16_t, uint16_t> World::ledger_record(std::string_view ledger, int index) const {
@@ -445,6 +284,17 @@ unsigned seed = 0;
 int seed_calls = 0;
 bool time_fixed = false;
 std::time_t fixed_time = 0;
+FileCall armed_call = FileCall::kWrite;
+int calls_to_kill = 0;  // calls of the armed kind until the kill, that one included
+
+std::time_t current_time() {
+    timespec now{};
+    if (!time_fixed) clock_gettime(CLOCK_REALTIME, &now);
+    return time_fixed ? fixed_time : now.tv_sec;
+}
+void maybe_kill(FileCall call) {
+    if (calls_to_kill > 0 && armed_call == call && --calls_to_kill == 0) raise(SIGKILL);
+}
 
 }  // namespace
 
@@ -465,13 +315,14 @@ void set_time(std::time_t t) {
     fixed_time = t;
     host::set_clock(t);
 }
+void set_local_time(int year, int month, int day, int hour, int minute) {
+    std::tm tm{};
+    tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+    tm.tm_hour = hour, tm.tm_min = minute, tm.tm_isdst = -1;
+    set_time(std::mktime(&tm));
+}
 void advance_time(int seconds) {
     set_time(current_time() + seconds);
-}
-std::time_t current_time() {
-    timespec now{};
-    if (!time_fixed) clock_gettime(CLOCK_REALTIME, &now);
-    return time_fixed ? fixed_time : now.tv_sec;
 }
 void reset_random_and_time() {
     queued.clear();
@@ -479,6 +330,10 @@ void reset_random_and_time() {
     seed_calls = 0;
     time_fixed = false;
     host::clear_clock();
+}
+void kill_at(FileCall call, int nth) {
+    armed_call = call;
+    calls_to_kill = nth;
 }
 
 }  // namespace test
@@ -506,6 +361,16 @@ time_t time(time_t* out) noexcept {
     const std::time_t t = test::current_time();
     if (out) *out = t;
     return t;
+}
+
+ssize_t write(int fd, const void* bytes, size_t size) {
+    test::maybe_kill(test::FileCall::kWrite);
+    return syscall(SYS_write, fd, bytes, size);
+}
+
+int rename(const char* from, const char* to) noexcept {
+    test::maybe_kill(test::FileCall::kRename);
+    return renameat(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 }  // extern "C"

@@ -1,25 +1,48 @@
 // Test support that reads like a player's session: a scratch world folder,
 // the host core with the real zmb_vorn.so loaded, and players on channels
-// who are handed over, type, and look at their screen.
+// who are handed over, type, and look at their screen; and the fixtures of
+// the module's scenario tests: ScriptTest, the player Ardo on channel 1 to
+// whom scripts are handed straight through the run driver, and Visit, a
+// small world of five places for whole visits from the game's hand-over.
 #pragma once
+
+#include <dlfcn.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/fsuid.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "include/host_interface.h"
 #include "include/record_layout.h"
+#include "module/data/module_state.h"
+#include "server/core/host_core.h"
 #include "tests/support/shared.h"
 
 namespace test {
+
+namespace pl = zmb::player;
+namespace state = zmb::state;
+namespace sub = zmb::sub;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::ExitedWithCode;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 // The module's rand, srand and time land here: queued values first, then a
 // fixed generator; a World's end resets all of it.
@@ -28,9 +51,18 @@ void clear_rand();
 unsigned last_srand_seed();
 int srand_calls();
 void set_time(std::time_t t);  // also the host clock (today, now)
+void set_local_time(int year, int month, int day, int hour, int minute);
 void advance_time(int seconds);
-std::time_t current_time();
 void reset_random_and_time();
+
+// The binary's own write and rename: once armed, the n-th such call (1: the
+// next) kills the process with SIGKILL before it takes effect, as kill -9
+// or a power cut at that moment would.
+enum class FileCall { kWrite, kRename };
+void kill_at(FileCall call, int nth);
+
+// Lines joined, each with its line end.
+std::string lines(std::initializer_list<std::string_view> each);
 
 // A 248-byte player record built field by field (offsets pinned by
 // record_offsets_test.cpp).
@@ -38,32 +70,30 @@ class PlayerBytes {
   public:
     PlayerBytes();  // name "Tester", level 1, 10/20 hit points, opaque bytes 0xA5
     PlayerBytes& name(std::string_view n);  // sets name_length too
-    PlayerBytes& name_length(uint8_t n) { return put(zmb::player::name_length, n); }
-    PlayerBytes& hit_points(int16_t v) { return put(zmb::player::hit_points, v); }
-    PlayerBytes& max_hit_points(int16_t v) { return put(zmb::player::max_hit_points, v); }
-    PlayerBytes& weapon(std::string_view s) { return put(zmb::player::weapon_name, s); }
-    PlayerBytes& armour(std::string_view s) { return put(zmb::player::armour_name, s); }
-    PlayerBytes& forest_fights(int16_t v) { return put(zmb::player::forest_fights, v); }
-    PlayerBytes& player_fights(int16_t v) { return put(zmb::player::player_fights, v); }
-    PlayerBytes& gold(int32_t v) { return put(zmb::player::gold, v); }
-    PlayerBytes& bank(int32_t v) { return put(zmb::player::bank, v); }
-    PlayerBytes& defence(int16_t v) { return put(zmb::player::defence, v); }
-    PlayerBytes& strength(int16_t v) { return put(zmb::player::strength, v); }
-    PlayerBytes& charm(int16_t v) { return put(zmb::player::charm, v); }
-    PlayerBytes& level(int16_t v) { return put(zmb::player::level, v); }
-    PlayerBytes& gems(int16_t v) { return put(zmb::player::gems, v); }
-    PlayerBytes& experience(int32_t v) { return put(zmb::player::experience, v); }
-    PlayerBytes& sex(uint8_t v) { return put(zmb::player::sex, v); }
-    PlayerBytes& player_class(uint8_t v) { return put(zmb::player::player_class, v); }
-    PlayerBytes& horse(int16_t v) { return put(zmb::player::horse, v); }
+    PlayerBytes& name_length(uint8_t n) { return put(pl::name_length, n); }
+    PlayerBytes& hit_points(int16_t v) { return put(pl::hit_points, v); }
+    PlayerBytes& max_hit_points(int16_t v) { return put(pl::max_hit_points, v); }
+    PlayerBytes& weapon(std::string_view s) { return put(pl::weapon_name, s); }
+    PlayerBytes& armour(std::string_view s) { return put(pl::armour_name, s); }
+    PlayerBytes& forest_fights(int16_t v) { return put(pl::forest_fights, v); }
+    PlayerBytes& player_fights(int16_t v) { return put(pl::player_fights, v); }
+    PlayerBytes& gold(int32_t v) { return put(pl::gold, v); }
+    PlayerBytes& bank(int32_t v) { return put(pl::bank, v); }
+    PlayerBytes& defence(int16_t v) { return put(pl::defence, v); }
+    PlayerBytes& strength(int16_t v) { return put(pl::strength, v); }
+    PlayerBytes& charm(int16_t v) { return put(pl::charm, v); }
+    PlayerBytes& level(int16_t v) { return put(pl::level, v); }
+    PlayerBytes& gems(int16_t v) { return put(pl::gems, v); }
+    PlayerBytes& experience(int32_t v) { return put(pl::experience, v); }
+    PlayerBytes& sex(uint8_t v) { return put(pl::sex, v); }
+    PlayerBytes& player_class(uint8_t v) { return put(pl::player_class, v); }
+    PlayerBytes& horse(int16_t v) { return put(pl::horse, v); }
     PlayerBytes& skills(uint8_t dk, uint8_t my, uint8_t th) {
-        namespace pl = zmb::player;
         return put(pl::death_knight_skill, dk)
             .put(pl::mystical_skill, my)
             .put(pl::thieving_skill, th);
     }
     PlayerBytes& uses(uint8_t dk, uint8_t my, uint8_t th) {
-        namespace pl = zmb::player;
         return put(pl::death_knight_uses, dk).put(pl::mystical_uses, my).put(pl::thieving_uses, th);
     }
     std::array<uint8_t, 248> bytes{};
@@ -80,19 +110,6 @@ class PlayerBytes {
         return *this;
     }
 };
-// Reads fields back from 248 bytes (a PLAYER.DAT record or the per-user area).
-struct PlayerView {
-    const uint8_t* p;
-    int16_t hit_points() const { return zmb::get(p, zmb::player::hit_points); }
-    int16_t forest_fights() const { return zmb::get(p, zmb::player::forest_fights); }
-    int32_t gold() const { return zmb::get(p, zmb::player::gold); }
-    int32_t bank() const { return zmb::get(p, zmb::player::bank); }
-    int16_t charm() const { return zmb::get(p, zmb::player::charm); }
-    int16_t level() const { return zmb::get(p, zmb::player::level); }
-    int16_t gems() const { return zmb::get(p, zmb::player::gems); }
-    int32_t experience() const { return zmb::get(p, zmb::player::experience); }
-    int16_t horse() const { return zmb::get(p, zmb::player::horse); }
-};
 
 // A scratch folder the module runs in.
 class World {
@@ -103,19 +120,16 @@ class World {
     World& operator=(const World&) = delete;
 
     const std::string& dir() const { return dir_; }
-    void write(std::string_view rel, std::string_view bytes);
-    void append(std::string_view rel, std::string_view bytes);
+    void write(std::string_view rel, std::string_view bytes, bool append = false);
+    void append(std::string_view rel, std::string_view bytes) { write(rel, bytes, true); }
     std::string read(std::string_view rel) const;  // "" when missing
-    bool exists(std::string_view rel) const;
-    void remove(std::string_view rel);
-    void mkdir(std::string_view rel);
+    bool exists(std::string_view rel) const { return std::filesystem::exists(std::string(rel)); }
+    void remove(std::string_view rel) { std::filesystem::remove_all(std::string(rel)); }
+    void mkdir(std::string_view rel) { std::filesystem::create_directories(std::string(rel)); }
 
-    // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then each line and "\n".
+    // QHYVIGMS/<name>: "Vorn IGM Script: <title>\n", then the lines.
     void script(std::string_view name, std::string_view title,
-                std::initializer_list<std::string_view> lines);
-    // A script file in the working directory itself (e.g. "ZMB_VORN.NEW").
-    void script_at(std::string_view rel, std::string_view title,
-                   std::initializer_list<std::string_view> lines);
+                std::initializer_list<std::string_view> each);
     // Writes record `index` of <game>/PLAYER.DAT (the file grows as needed).
     void player(std::string_view game, int index, const PlayerBytes& record);
     std::array<uint8_t, 248> player_record(std::string_view game, int index) const;
@@ -124,6 +138,7 @@ class World {
     std::pair<int16_t, uint16_t> ledger_record(std::string_view ledger, int index) const;
 
   private:
+    void write_at(std::string_view rel, size_t offset, const uint8_t* bytes, size_t size);
     std::string dir_;
     std::string previous_;
 };
@@ -133,23 +148,18 @@ class Host;
 // One user on one channel.
 class Player {
   public:
-    Player(Host& host, int channel);
+    Player(Host& host, int channel) : host_(host), channel_(channel) {}
     int channel() const { return channel_; }
 
-    // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0.
-    void hand_over(std::string_view game = "KXPVORN", int index = 0);
-    // hand_over, type the first line (the arrival), pump until quiet.
+    // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0, the
+    // first line typed (the arrival), pumped until quiet.
     void arrive(std::string_view game = "KXPVORN", int index = 0);
-
     // Hands a script to the run driver as the loader leaves it (sub-state 4,
     // status 240 queued, nothing pumped).
     void run_script(std::string_view path, int return_substate = 7);
     void set_record(const PlayerBytes& record);
-    void set_area_i16(size_t offset, int16_t v);
-    void set_area_i32(size_t offset, int32_t v);
-    void set_area_text(size_t offset, size_t size, std::string_view s);
 
-    int type(std::string_view line);  // the input routine's result
+    int type(std::string_view line) { return host::type_line(channel_, line); }  // input's result
     // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
     std::string say(std::string_view line);
 
@@ -158,22 +168,30 @@ class Player {
     std::string take() { return std::exchange(screen_, {}); }  // screen, then forget it
     std::string take_text() { return strip_ansi(take()); }
     void clear_screen() { screen_.clear(); }
-    // Where the host's output sink puts the bytes sent to this channel.
-    void receive(std::string_view bytes) { screen_.append(bytes); }
+    void receive(std::string_view bytes) { screen_.append(bytes); }  // the host's output sink
 
-    int substate() const;
-    void set_substate(int s);
-    int current_module() const;
-    void set_current_module(int m);
-    void set_age(uint8_t age);
-    void grant_key(std::string_view key);
+    int substate() const { return host::user(channel_).shared.substate; }
+    void set_substate(int s) { host::user(channel_).shared.substate = s; }
+    int current_module() const { return host::user(channel_).shared.current_module; }
+    void set_current_module(int m) { host::user(channel_).shared.current_module = m; }
+    void set_age(uint8_t age) { host::account(channel_).shared.age = age; }
+    void grant_key(std::string_view key) { host::account(channel_).keys.emplace_back(key); }
 
-    const uint8_t* area() const;  // the per-user area (724 bytes)
-    PlayerView record() const { return PlayerView{area()}; }
-    // Offsets are those of module/data/context.h (e.g. state::line_offset.at).
-    int16_t area_i16(size_t offset) const;
-    int32_t area_i32(size_t offset) const;
-    std::string area_text(size_t offset) const;
+    // The per-user area (724 bytes) and its fields (record_layout.h). A
+    // text is read up to its NUL even past its field, so an overrun shows.
+    uint8_t* area() const;
+    template <typename Field>
+    auto get(Field f) const {
+        return zmb::get(area(), f);
+    }
+    std::string get(zmb::TextField f) const;
+    template <typename Field, typename Value>
+    requires(!std::is_same_v<Field, zmb::TextField>) void set(Field f, Value v) {
+        zmb::set(area(), f, v);
+    }
+    void set(zmb::TextField f, std::string_view s);  // the whole field cleared first
+    int32_t area_i32(size_t offset) const { return get(zmb::I32Field{offset}); }
+    void set_area_i32(size_t offset, int32_t v) { set(zmb::I32Field{offset}, v); }
 
   private:
     Host& host_;
@@ -194,19 +212,22 @@ class Host {
     // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
     void register_game_entry(std::string_view name = "KXPVORN");
 
-    bool pump_one();              // delivers one status; false when none was queued
-    int pump(int limit = 10000);  // until none is queued; returns how many delivered
-    size_t pending() const;
+    bool pump_one() { return host::deliver_next_status(); }  // false when none was queued
+    // Until none is queued (at most 10000, so that a runaway script ends).
+    void pump() {
+        for (int n = 0; n < 10000 && host::deliver_next_status(); ++n) {
+        }
+    }
+    size_t pending() const { return host::pending_statuses(); }
 
     // Statuses the stand-in game received: (channel, code).
     const std::vector<std::pair<int, int>>& game_statuses() const { return game_statuses_; }
     void record_game_status(int channel, int code) { game_statuses_.emplace_back(channel, code); }
     std::string console() const;  // what the module showed on the host console
 
-    void* symbol(const char* name) const;
-    template <typename F>
+    template <typename F>  // an export of the module, nullptr when missing
     F* fn(const char* name) const {
-        return reinterpret_cast<F*>(symbol(name));
+        return handle_ ? reinterpret_cast<F*>(dlsym(handle_, name)) : nullptr;
     }
 
   private:
@@ -214,9 +235,174 @@ class Host {
     void* handle_ = nullptr;
     int module_number_ = -1;
     int game_number_ = -1;
-    size_t console_start_ = 0;  // shocst lines before this Host are not its own
+    size_t console_start_ = 0;  // console lines before this Host are not its own
     std::vector<std::pair<int, int>> game_statuses_;
     std::map<int, std::unique_ptr<Player>> players_;
+};
+
+// ---- the fixtures ----
+
+inline constexpr int kChannel = 1;
+inline constexpr const char* kScriptPath = "QHYVIGMS\\CAVE.LOR";
+inline constexpr const char* kScriptFile = "QHYVIGMS/CAVE.LOR";
+inline constexpr const char* kHeader = "Vorn IGM Script: The Cave\n";
+inline constexpr const char* kEndText = "\nPlease press <enter> to continue: ";
+
+// While one lives, the files named are read-only and file checks are made
+// as "nobody" (root ignores modes), the world's folders opened for reading.
+class ReadOnlyAsNobody {
+  public:
+    ReadOnlyAsNobody(const World& world, std::initializer_list<std::string_view> files) {
+        namespace fs = std::filesystem;
+        for (std::string_view file : files)
+            fs::permissions(world.dir() + "/" + std::string(file),
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const auto open_up = [](const fs::path& p) {
+            fs::permissions(p, fs::perms::others_read | fs::perms::others_exec,
+                            fs::perm_options::add);
+        };
+        for (const auto& entry : fs::recursive_directory_iterator(world.dir()))
+            if (entry.is_directory()) open_up(entry.path());
+        open_up(world.dir());
+        previous_group_ = setfsgid(kNobody);
+        previous_ = setfsuid(kNobody);
+    }
+    ~ReadOnlyAsNobody() {
+        setfsuid(previous_);
+        setfsgid(previous_group_);
+    }
+    ReadOnlyAsNobody(const ReadOnlyAsNobody&) = delete;
+    ReadOnlyAsNobody& operator=(const ReadOnlyAsNobody&) = delete;
+
+  private:
+    static constexpr int kNobody = 65534;
+    int previous_ = 0;
+    int previous_group_ = 0;
+};
+
+// Ardo on channel 1, inside the module as a player of KXPVORN record 0.
+class ScriptTest : public ::testing::Test {
+  protected:
+    World world;
+    Host host{world};
+    Player& p = host.player(kChannel);
+
+    void SetUp() override {
+        p.set_current_module(host.module_number());
+        p.set(state::game_name, "KXPVORN\n");
+        p.set(state::player_index, 0);
+        p.set(state::player_name, "Ardo");
+    }
+
+    // QHYVIGMS/CAVE.LOR (header, then `body`) handed to the run driver.
+    void start(std::string_view body, int return_substate = sub::kAfterScript) {
+        world.write(kScriptFile, std::string(kHeader).append(body));
+        p.run_script(kScriptPath, return_substate);
+    }
+    void start(std::initializer_list<std::string_view> each,
+               int return_substate = sub::kAfterScript) {
+        start(lines(each), return_substate);
+    }
+    // start(body), then every status until none is queued; the text shown.
+    std::string run(std::string_view body) {
+        start(body);
+        return run();
+    }
+
+    // One status / every queued status / one status of `code` now: the text.
+    std::string slice() {
+        return shown_by([&] { host.pump_one(); });
+    }
+    std::string run() {
+        return shown_by([&] { host.pump(); });
+    }
+    std::string status(int code) {
+        return shown_by([&] { host::call_status(kChannel, code); });
+    }
+
+    // The registers: VAL1..VAL9 and STRING1..STRING6.
+    int32_t val(int n) const { return p.get(state::value(n)); }
+    void set_val(int n, int32_t v) { p.set(state::value(n), v); }
+    std::vector<int32_t> vals() const {
+        std::vector<int32_t> all;
+        for (int n = 1; n <= 9; ++n)
+            all.push_back(val(n));
+        return all;
+    }
+    std::string str(int n) const { return p.get(state::string(n)); }
+    void set_str(int n, std::string_view s) { p.set(state::string(n), s); }
+    void set_strs(std::initializer_list<std::string_view> each) {  // STRING1 onwards
+        int n = 0;
+        for (std::string_view s : each)
+            set_str(++n, s);
+    }
+    std::vector<std::string> strs() const {
+        std::vector<std::string> all;
+        for (int n = 1; n <= 6; ++n)
+            all.push_back(str(n));
+        return all;
+    }
+    // A new visit: the one-reward-per-visit flag is down again.
+    void new_visit() { p.set(state::reward_given, 0); }
+
+  private:
+    template <typename Deliver>
+    std::string shown_by(Deliver deliver) {
+        const size_t before = p.screen().size();
+        deliver();
+        return strip_ansi(std::string_view(p.screen()).substr(before));
+    }
+};
+
+// ---- whole visits ----
+
+inline constexpr std::time_t kClock = 1700000000;  // a fixed mid-November day
+
+// Five places P1.LOR..P5.LOR on the menu (in that order), the player Ardo at
+// record 0 of KXPVORN, a fixed clock; the host starts with start().
+struct Visit {
+    World world;
+    std::unique_ptr<Host> host;
+
+    Visit() {
+        set_time(kClock);
+        const char* names[] = {"one", "two", "three", "four", "five"};
+        for (int n = 1; n <= 5; ++n) {
+            const std::string file = std::string("P").append(std::to_string(n)).append(".LOR");
+            world.script(file, names[n - 1],
+                         {std::string("`2Place ") + names[n - 1], file,
+                          std::string("`2You reach place ").append(std::to_string(n)).append(".")});
+        }
+        world.player("KXPVORN", 0, PlayerBytes().name("Ardo").gold(500));
+    }
+    // The module loaded, the game's entry after its own in IGMLIST.DAT.
+    Host& start(int channels = 8) {
+        host = std::make_unique<Host>(world, channels);
+        host->register_game_entry("KXPVORN");
+        return *host;
+    }
+    // start(), `used` trips today, Ardo (holding `key`) arrived on channel 1.
+    Player& at_menu(int16_t used = 0, std::string_view key = "") {
+        start();
+        world.ledger_record("ZMBVIGMS.SV1", 0, used, today());
+        Player& p = host->player(1);
+        if (!key.empty()) p.grant_key(key);
+        p.arrive();
+        p.clear_screen();
+        return p;
+    }
+    // at_menu(0, key), then into the sysop menu with "S".
+    Player& at_sysop_menu(std::string_view key = "SYSOP") {
+        Player& p = at_menu(0, key);
+        p.say("S");
+        EXPECT_EQ(p.substate(), sub::kSysopMenu);
+        return p;
+    }
+    // The day value the module uses today: a fresh ledger holds it.
+    uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
+    int16_t trips_in_ledger(int index = 0) const {
+        return world.ledger_record("ZMBVIGMS.SV1", index).first;
+    }
 };
 
 }  // namespace test
