@@ -502,6 +502,10 @@ void Server::read_from(Session& s) {
         hang_up(channel, reason);
         return;
     }
+    if (c.take_interrupt() && s.signed_on()) {
+        s.ask_stop();
+        if (s.wants_server_stop()) stopping_ = true;
+    }
     if (c.typed_bytes() != s.typed_seen) {
         s.typed_seen = c.typed_bytes();
         s.last_input = rules::now();

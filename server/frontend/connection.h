@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "server/frontend/line_editor.h"
 
@@ -78,6 +79,9 @@ class Connection {
     // Called whenever bytes are queued for the terminal, so that the
     // server's loop visits only connections with something to send.
     void set_output_hook(std::function<void()> hook) { output_hook_ = std::move(hook); }
+    // True once after the user pressed Ctrl-C where it is a command rather
+    // than a key (an attached console: there it asks to stop igmhost).
+    bool take_interrupt() { return std::exchange(interrupted_, false); }
 
   protected:
     // Feeds typed bytes to the editor, echoes when `echo`, bounds the queue.
@@ -100,6 +104,7 @@ class Connection {
     size_t typed_bytes_ = 0;
     bool hidden_ = false;
     bool input_ended_ = false;
+    bool interrupted_ = false;
 
   private:
     enum class Escape { none, started, csi };

@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -79,7 +80,11 @@ bool AttachedConsole::read_input() {
     ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0) return errno == EAGAIN || errno == EINTR;
     if (n == 0) return false;
-    take_typed(std::string_view(buffer, static_cast<size_t>(n)), true);
+    // `igmhost console` passes Ctrl-C on as a byte: it is the console's
+    // interrupt, as the signal is at the built-in console, and no key.
+    char* end = std::remove(buffer, buffer + n, '\x03');
+    if (end != buffer + n) interrupted_ = true;
+    take_typed(std::string_view(buffer, static_cast<size_t>(end - buffer)), true);
     return true;
 }
 
