@@ -105,11 +105,11 @@ TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
 // ---- subroutines and loops ----
 
 TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
-    start({"first", "/RETURN"});
-    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
-    EXPECT_EQ(p.get(state::return_offset), 0);
-    start({"first", "/LOOP"});
-    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
+    for (const char* back : {"/RETURN", "/LOOP"}) {
+        start({"first", back});
+        EXPECT_EQ(slice(), "first\n" + std::string(kHeader) + "first\n" + kHeader) << back;
+        EXPECT_EQ(p.get(state::return_offset), 0);
+    }
 }
 
 // ---- other scripts ----
@@ -184,7 +184,7 @@ TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
         p.set_substate(sub::kMenuHalted);
         return status(zmb::kRunStatus);
     };
-    EXPECT_EQ(halted_menu_prompt(), "Your Command, Ardo? : ");
+    EXPECT_EQ(halted_menu_prompt(), kPrompt);
     EXPECT_THAT(p.screen(),
                 HasSubstr("\x1b[0;32;40mYour Command, \x1b[1;32;40mArdo\x1b[0;32;40m? : "
                           "\x1b[1;32;40m"));
@@ -217,7 +217,7 @@ TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
     for (const auto& [line, list, kept] : cases) {
         p.set(state::input_prompt, "");
         start({line});
-        const std::string prompt = "(" + std::string(list) + ") - Your Command, Ardo? : ";
+        const std::string prompt = "(" + std::string(list) + ") - " + kPrompt;
         EXPECT_EQ(slice(), prompt) << line;
         EXPECT_EQ(p.get(state::input_prompt), kept) << line;
         EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? strlen(list) : 0) << line;
@@ -235,32 +235,24 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
 
 // ---- starting a script with /LOAD: ----
 
-// A running script that loads SIDE.LOR as its first line.
-class Loader : public Interpreter {
-  protected:
-    void load_side(std::string_view bytes) {
-        side(bytes);
-        start({"/LOAD:SIDE.LOR", "main 2"});
-    }
-};
-
-// The title keeps the room it has.
-TEST_F(Loader, TheTitleFollowsTheHeaderInItsRoom) {
-    // 255 characters are read as the header; the other 166 and the line end
-    // are the first line the script shows. The title keeps 30 of them.
-    load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+// 255 characters are read as the header; the other 166 and the line end are
+// the first line the script shows. The title keeps 30 of them.
+TEST_F(Interpreter, TheLoadedTitleFollowsTheHeaderInItsRoom) {
+    side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+    start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "Long" + std::string(26, '='));
     EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
 
-    load_side("Vorn IGM Script: \nside\n");  // an empty title
+    side("Vorn IGM Script: \nside\n");  // an empty title
+    start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "");
 }
 
 // The file loaded is read-only and the checks are a stranger's; the end of
 // the loaded script ends the whole run.
-TEST_F(Loader, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
+TEST_F(Interpreter, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
     side("Vorn IGM Script: Side\nside\n");
     start({"/LABEL", "/GOSUB:X", "X", "/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
     p.set(state::last_amount, 55);
@@ -271,12 +263,12 @@ TEST_F(Loader, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
     EXPECT_EQ(p.get(state::last_amount), 0);
     EXPECT_EQ(p.get(state::skip_mode), 0);
     EXPECT_EQ(p.get(state::return_substate), sub::kMenuHalted);
-    EXPECT_EQ(run(), std::string("side\n") + kEndText + "Your Command, Ardo? : ");
+    EXPECT_EQ(run(), std::string("side\n") + kEndText + kPrompt);
 }
 
 // A missing or invalid script returns the user without running anything and
 // leaves what the driver saved before it called the loader untouched.
-TEST_F(Loader, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
+TEST_F(Interpreter, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
     const std::string invalid =
         "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...";
     const struct {

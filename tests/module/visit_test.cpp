@@ -11,9 +11,6 @@
 namespace test {
 namespace {
 
-constexpr const char* kInvalid = "That isn't a valid option. Try something else.\n";
-constexpr const char* kPrompt = "Your Command, Ardo? : ";
-
 // Places 1 and 2 before the five of every Visit: a crossroads (a name, a
 // pause, a question, a pause Q can end) and a quiz of three answers.
 void roads(World& world) {
@@ -39,7 +36,7 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     EXPECT_THAT(p.say("?"), EndsWith("(1) The crossroads\n    (2) The quiz\n    (3) Place one\n"
                                      "    (4) Place two\n    (5) Place three\n"
                                      "    (6) Place four\n    (7) Place five\n\n" +
-                                     std::string(kPrompt)));
+                                     kPrompt));
     EXPECT_THAT(p.say("1"), HasSubstr("A stranger waves."));
     EXPECT_EQ(p.substate(), 2);
     EXPECT_EQ(p.say(""), "(Name) - Your Command, Ardo? : ");
@@ -260,8 +257,8 @@ TEST(Menu, CommandLettersWorkInEitherCaseForATiredPlayerToo) {
     v.world.write("ZMB_VORN.NEW", "Vorn IGM Script: News\n`2Nothing new in the valley.\n");
     Player& p = v.at_menu(10);
     v.world.remove("ZMBVIGMS.DAT");  // reading the place list now would stop the host
-    EXPECT_EQ(p.say("1"), "You are too tired to visit any more places. Come back tomorrow...\n" +
-                              std::string(kPrompt));
+    EXPECT_EQ(p.say("1"),
+              "You are too tired to visit any more places. Come back tomorrow...\n" + kPrompt);
     const struct {
         const char* line;
         int substate;
@@ -297,7 +294,7 @@ TEST(Menu, NumberStartsThatPlaceAndCountsTheTripOtherWordsAreRefused) {
     Player& p = v.at_menu(2);
     for (const char* line : {"0", "6", "hello", "-1", "99999", "S"}) {
         EXPECT_EQ(p.type(line), 1);
-        EXPECT_EQ(p.take_text(), std::string(kInvalid) + kPrompt) << line;
+        EXPECT_EQ(p.take_text(), kInvalid + kPrompt) << line;
         EXPECT_EQ(p.substate(), 1) << line;
     }
     EXPECT_EQ(v.host->pending(), 0u);
@@ -322,7 +319,7 @@ TEST(Menu, NumberStartsThatPlaceAndCountsTheTripOtherWordsAreRefused) {
     EXPECT_EQ(v.trips_in_ledger(), 4);
     p.say("");
     v.world.write("ZMBVIGMS.DAT", "P1.LOR\nP2.LOR\n");  // a list shorter than the menu
-    EXPECT_EQ(p.say("4"), std::string(kInvalid) + kPrompt);
+    EXPECT_EQ(p.say("4"), kInvalid + kPrompt);
     EXPECT_EQ(v.trips_in_ledger(), 4);
     EXPECT_THAT(p.say("2"), HasSubstr("You reach place 2."));
 }
@@ -364,7 +361,7 @@ TEST(Menu, PlaceThatHaltsLeavesTheNextLineToTheMenu) {
                    {"`2Place six", "P6.LOR", "`2A halting place.", "/Halted now", "never"});
     Player& p = v.at_menu();
     const std::string halted = p.say("6");  // whatever the return sub-state of a place
-    EXPECT_THAT(halted, EndsWith("A halting place.\n" + std::string(kPrompt)));
+    EXPECT_THAT(halted, EndsWith("A halting place.\n" + kPrompt));
     EXPECT_EQ(p.substate(), 1);
     // The command prompt is up, but not for the menu: "1" is not a place here.
     EXPECT_THAT(p.say("1"), HasSubstr("Through distant fields"));
@@ -497,21 +494,13 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
 
 // ---- the daily trip ledgers ----
 
-// Visit's world; start() notes the day value of today.
+// Visit's world; Ardo arrives on channel 1 with the trips the area then holds.
 struct TripLedger : ::testing::Test, Visit {
-    void start() {
-        Visit::start();
-        today_value = today();
-    }
-    Player& arrive(std::string_view game, int index) {
+    std::pair<int16_t, uint16_t> trips_on_arrival(std::string_view game, int index) {
         Player& p = host->player(1);
         p.arrive(game, index);
-        return p;
-    }
-    static std::pair<int16_t, uint16_t> area_trips(const Player& p) {
         return {p.get(zmb::trip::trips_used), p.get(zmb::trip::trip_day)};
     }
-    uint16_t today_value = 0;
 };
 
 // An earlier day starts afresh and is written at once; today and a later
@@ -523,11 +512,11 @@ TEST_F(TripLedger, OnlyADayBeforeTodayOrAShortRecordStartsTheCountAfresh) {
         int16_t trips, trips_after;
     } cases[] = {{-1, 4, 0}, {0, 4, 4}, {2, 5, 5}};
     for (const auto& c : cases) {
-        const auto day = static_cast<uint16_t>(today_value + c.day_offset);
+        const auto day = static_cast<uint16_t>(today() + c.day_offset);
         world.ledger_record("ZMBVIGMS.SV1", 3, c.trips, day);
         const std::string file = world.read("ZMBVIGMS.SV1");
-        const auto expected = std::make_pair(c.trips_after, c.day_offset < 0 ? today_value : day);
-        EXPECT_EQ(area_trips(arrive("KXPVORN", 3)), expected) << c.day_offset;
+        const auto expected = std::make_pair(c.trips_after, c.day_offset < 0 ? today() : day);
+        EXPECT_EQ(trips_on_arrival("KXPVORN", 3), expected) << c.day_offset;
         EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 3), expected) << c.day_offset;
         if (c.day_offset >= 0) {
             EXPECT_EQ(world.read("ZMBVIGMS.SV1"), file) << c.day_offset;
@@ -535,7 +524,7 @@ TEST_F(TripLedger, OnlyADayBeforeTodayOrAShortRecordStartsTheCountAfresh) {
     }
     // A record cut short by the end of the file reads as no trips today.
     world.write("ZMBVIGMS.SV1", std::string("\x05\x00\x01", 3) + std::string(10, '\x07'));
-    EXPECT_EQ(area_trips(arrive("KXPVORN", 3)), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(trips_on_arrival("KXPVORN", 3), std::make_pair(int16_t{0}, today()));
 }
 
 // An index past the end of the ledger or a game without one reads no trips,
@@ -543,25 +532,23 @@ TEST_F(TripLedger, OnlyADayBeforeTodayOrAShortRecordStartsTheCountAfresh) {
 // ledger, and an unknown game's trip creates none.
 TEST_F(TripLedger, PastTheEndOrUnknownGameCountsFromZero) {
     start();
-    world.ledger_record("ZMBVIGMS.SV1", 0, 9, today_value);
-    Player& p = arrive("KXPVORN", 0);
-    ASSERT_EQ(area_trips(p).first, 9);
+    world.ledger_record("ZMBVIGMS.SV1", 0, 9, today());
+    ASSERT_EQ(trips_on_arrival("KXPVORN", 0).first, 9);
+    Player& p = host->player(1);
     p.say("Q");
-    p.arrive("KXPVORN", 600);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(trips_on_arrival("KXPVORN", 600), std::make_pair(int16_t{0}, today()));
     EXPECT_EQ(world.read("ZMBVIGMS.SV1").size(), 2000u);  // reading does not grow it
     EXPECT_THAT(p.say("1"), HasSubstr("You reach place 1."));
     const std::string ledger = world.read("ZMBVIGMS.SV1");
     ASSERT_EQ(ledger.size(), 601u * 4);
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 600), std::make_pair(int16_t{1}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 600), std::make_pair(int16_t{1}, today()));
     // The records between the old end and the new one are empty.
     EXPECT_EQ(ledger.substr(2000, 400), std::string(400, '\0'));
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 499), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 499), std::make_pair(int16_t{0}, today()));
 
     p.say("");
     p.say("Q");
-    p.arrive("MYGAME", 0);
-    EXPECT_EQ(area_trips(p), std::make_pair(int16_t{0}, today_value));
+    EXPECT_EQ(trips_on_arrival("MYGAME", 0), std::make_pair(int16_t{0}, today()));
     EXPECT_THAT(p.say("1"), HasSubstr("You reach place 1."));
     EXPECT_FALSE(world.exists("OOO.DAT"));
     EXPECT_EQ(p.get(zmb::trip::trips_used), 1);
@@ -570,12 +557,14 @@ TEST_F(TripLedger, PastTheEndOrUnknownGameCountsFromZero) {
 TEST_F(TripLedger, TripsStartedAcrossMidnightCountAgainstTheFirstDay) {
     set_local_time(2024, 3, 7, 23, 59);
     start();
-    Player& p = arrive("KXPVORN", 0);
+    const uint16_t first_day = today();
+    trips_on_arrival("KXPVORN", 0);
+    Player& p = host->player(1);
     p.say("1");         // the place
     p.say("");          // back to the menu
     advance_time(120);  // 00:01 the next day
     p.say("1");
-    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0), std::make_pair(int16_t{2}, today_value));
+    EXPECT_EQ(world.ledger_record("ZMBVIGMS.SV1", 0), std::make_pair(int16_t{2}, first_day));
 }
 
 }  // namespace

@@ -166,8 +166,8 @@ Player& Host::player(int channel) {
 }
 
 void Host::register_game_entry(std::string_view name) {
-    world_.append("IGMLIST.DAT",
-                  std::string(name) + "\n" + std::to_string(game_number_) + "\nA test game\n");
+    world_.write("IGMLIST.DAT", world_.read("IGMLIST.DAT") + std::string(name) + "\n" +
+                                    std::to_string(game_number_) + "\nA test game\n");
 }
 
 std::string Host::console() const {
@@ -213,10 +213,10 @@ World::~World() {
     reset_random_and_time();
 }
 
-void World::write(std::string_view rel, std::string_view bytes, bool append) {
+void World::write(std::string_view rel, std::string_view bytes) {
     fs::path p{std::string(rel)};
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) ADD_FAILURE() << "cannot write " << rel;
 }

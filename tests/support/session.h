@@ -120,8 +120,7 @@ class World {
     World& operator=(const World&) = delete;
 
     const std::string& dir() const { return dir_; }
-    void write(std::string_view rel, std::string_view bytes, bool append = false);
-    void append(std::string_view rel, std::string_view bytes) { write(rel, bytes, true); }
+    void write(std::string_view rel, std::string_view bytes);
     std::string read(std::string_view rel) const;  // "" when missing
     bool exists(std::string_view rel) const { return std::filesystem::exists(std::string(rel)); }
     void remove(std::string_view rel) { std::filesystem::remove_all(std::string(rel)); }
@@ -247,6 +246,8 @@ inline constexpr const char* kScriptPath = "QHYVIGMS\\CAVE.LOR";
 inline constexpr const char* kScriptFile = "QHYVIGMS/CAVE.LOR";
 inline constexpr const char* kHeader = "Vorn IGM Script: The Cave\n";
 inline constexpr const char* kEndText = "\nPlease press <enter> to continue: ";
+inline const std::string kPrompt = "Your Command, Ardo? : ";
+inline const std::string kInvalid = "That isn't a valid option. Try something else.\n";
 
 // While one lives, the files named are read-only and file checks are made
 // as "nobody" (root ignores modes), the world's folders opened for reading.
