@@ -20,7 +20,9 @@ constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
 using ValueCommands = ScriptTest;
 
-TEST_F(ValueCommands, Arithmetic) {
+// Arithmetic, CONVERT, lines that name no register or operator, division
+// by zero and overflow, each script on registers set before it.
+TEST_F(ValueCommands, ArithmeticConvertAndMalformedLines) {
     run("/VAL1=7\n/VAL1/2\n"      // 3
         "/VAL2=-7\n/VAL2/2\n"     // truncated toward zero: -3
         "/VAL3=21\n/VAL3+VAL3\n"  // 42
@@ -31,25 +33,15 @@ TEST_F(ValueCommands, Arithmetic) {
         "/VAL8=5\n/VAL8+VALx\n"   // no register x: + 0
         "/VAL9=99999999999\n");   // held to the 32-bit range
     EXPECT_THAT(vals(), ElementsAre(3, -3, 42, -42, -5, 12, 41, 5, kMax));
-}
 
-TEST_F(ValueCommands, ConvertAndMalformedLines) {
     set_str(2, "42 apples");
-    set_val(1, 100);
-    set_val(3, 11);
-    set_val(4, 8);
+    set_vals({100, 0, 11, 8, 0, 0, 0, 0, 0});
     run("/VAL1+CONVERT2\n"  // a set whatever the operator: 42, not 142
         "/VAL4+CONVERT7\n"  // no register 7: nothing at all
         "/VAL0=5\n/VALx=5\n/VAL3?5\n/VAL3\n/VAL3%5\n/VAL2\n");
     EXPECT_THAT(vals(), ElementsAre(42, 0, 11, 8, 0, 0, 0, 0, 0));
-}
 
-TEST_F(ValueCommands, DivisionByZeroKeepsTheTargetAndOverflowWraps) {
-    for (int n : {1, 2, 6})
-        set_val(n, kMax);
-    for (int n : {3, 4, 7})
-        set_val(n, kMin);
-    set_val(5, 9);
+    set_vals({kMax, kMax, kMin, kMin, 9, kMax, kMin, 0, 0});
     run("/VAL5/0\n/VAL5/VAL9\n/VAL5/none\n"  // by zero: unchanged
         "/VAL4/-1\n"                         // the one quotient that overflows: unchanged
         "/VAL1+1\n/VAL3-1\n/VAL2*2\n/VAL7*-1\n/VAL6*65536\n/VAL8=65536\n/VAL8*65536\n");
@@ -57,9 +49,7 @@ TEST_F(ValueCommands, DivisionByZeroKeepsTheTargetAndOverflowWraps) {
 }
 
 TEST_F(ValueCommands, IfvalComparisons) {
-    set_val(1, 5);
-    set_val(2, 5);
-    set_val(3, -1);
+    set_vals({5, 5, -1});
     const struct {
         const char* test;
         bool holds;
@@ -342,9 +332,7 @@ TEST_F(Substitution, EveryCodeOfTheTable) {
     p.set(zmb::trip::trips_used, 3);
     p.set_age(33);
     set_strs({"one", "two", "three", "four", "five", "six"});
-    for (int n = 1; n <= 9; ++n)
-        set_val(n, n * 11);
-    set_val(3, std::numeric_limits<int32_t>::min());
+    set_vals({11, 22, kMin, 44, 55, 66, 77, 88, 99});
     queue_rand({1});  // /FIGHTS:1 gives 1 + 1 rem 2 = 2, for |C
     const std::string shown =
         run("/FIGHTS:1\nA=|A B=|B C=|C D=|D E=|E F=|F G=|G H=|H I=|I J=|J K=|K L=|L M=|M\n"
@@ -374,7 +362,7 @@ TEST_F(Substitution, TextFieldsWithoutATerminatorAreCutAndLeftAsTheyWere) {
 TEST_F(Substitution, CodesThatInsertNothingTextNotScannedAgainDateTimeAndTheCut) {
     set_local_time(2026, 3, 4, 15, 7);
     set_str(1, "|A");
-    set_val(2, 1);
+    set_vals({0, 1});
     const std::string shown =
         run("a|Sb|5c||d|sE|-F\n[|N]\n|Y is the date of today\n|z is the time\n"
             "/IFVAL1=5\nhidden\n/ENDVAL|@\n"  // the end marker is compared after expansion

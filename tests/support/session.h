@@ -323,7 +323,11 @@ class ScriptTest : public ::testing::Test {
 
     // The registers: VAL1..VAL9 and STRING1..STRING6.
     int32_t val(int n) const { return p.get(state::value(n)); }
-    void set_val(int n, int32_t v) { p.set(state::value(n), v); }
+    void set_vals(std::initializer_list<int32_t> each) {  // VAL1 onwards
+        int n = 0;
+        for (int32_t v : each)
+            p.set(state::value(++n), v);
+    }
     std::vector<int32_t> vals() const {
         std::vector<int32_t> all;
         for (int n = 1; n <= 9; ++n)
