@@ -199,9 +199,8 @@ TEST_F(Hardened, LoadOutOfTheScriptFolderIsAScriptThatCannotBeFound) {
     for (const char* line :
          {"/LOAD:..\\..\\..\\E.L\n", "/LOAD:..\\E.L\n", "/LOAD:SUB\\E.L\n", "/LOAD:\\E.L\n",
           "/LOAD:../E.L\n", "/STRING1=..\\E.L\n/LOAD:|N\n"}) {  // the last from a bar code
-        const std::string shown = run(line);
-        EXPECT_THAT(shown, HasSubstr("could not be found!")) << line;
-        EXPECT_THAT(shown, Not(HasSubstr("ESCAPED"))) << line;
+        EXPECT_THAT(run(line), AllOf(HasSubstr("could not be found!"), Not(HasSubstr("ESCAPED"))))
+            << line;
         EXPECT_EQ(p.substate(), sub::kScriptMissing) << line;
     }
     EXPECT_THAT(host.console(), HasSubstr("refused QHYVIGMS\\"));

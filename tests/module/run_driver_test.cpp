@@ -245,9 +245,8 @@ TEST_F(UserContext, TwoUsersInterleavedKeepTheirOwnState) {
     host.pump();  // statuses alternate between the two channels
     for (int i : {0, 1}) {
         EXPECT_EQ(users[i]->substate(), sub::kPause);
-        const std::string shown = users[i]->take_text();
-        EXPECT_THAT(shown, StartsWith(numbered(names[i], 1, 8)));
-        EXPECT_THAT(shown, Not(HasSubstr(names[1 - i])));
+        EXPECT_THAT(users[i]->take_text(),
+                    AllOf(StartsWith(numbered(names[i], 1, 8)), Not(HasSubstr(names[1 - i]))));
     }
     users[1]->say("");  // resumed in the other order
     users[0]->say("");

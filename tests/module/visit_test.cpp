@@ -39,7 +39,7 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
                                      kPrompt));
     EXPECT_THAT(p.say("1"), HasSubstr("A stranger waves."));
     EXPECT_EQ(p.substate(), 2);
-    EXPECT_EQ(p.say(""), "(Name) - Your Command, Ardo? : ");
+    EXPECT_EQ(p.say(""), "(Name) - " + kPrompt);
     EXPECT_THAT(p.say("V"), HasSubstr("Ardo's Stats..."));  // the stats at an input, then back
     p.say("");
     const std::string forty = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
@@ -51,9 +51,7 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
                 HasSubstr("\x1b[A" + std::string(73, ' ') + "\n\x1b[A"));  // the prompt erased
     EXPECT_THAT(p.say("V"), HasSubstr("Location: Crossroads"));
     EXPECT_THAT(p.say(""), HasSubstr("Left or right?"));
-    const std::string right = p.say("2");
-    EXPECT_THAT(right, HasSubstr("You go right."));
-    EXPECT_THAT(right, Not(HasSubstr("You go left.")));
+    EXPECT_THAT(p.say("2"), AllOf(HasSubstr("You go right."), Not(HasSubstr("You go left."))));
     EXPECT_EQ(p.substate(), 6);
     EXPECT_THAT(p.say("q now"), HasSubstr("The road goes on."));  // only a one-word Q stops
     EXPECT_EQ(p.substate(), 7);
@@ -79,9 +77,8 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     for (const char* line : {"1", "x", "", "1"})
         p.say(line);
     ASSERT_EQ(p.substate(), 6);
-    const std::string stopped = p.say("q");
-    EXPECT_THAT(stopped, HasSubstr("\nScript Halted: Please press <enter> to continue: "));
-    EXPECT_THAT(stopped, Not(HasSubstr("The road goes on.")));
+    EXPECT_THAT(p.say("q"), AllOf(HasSubstr("\nScript Halted: Please press <enter> to continue: "),
+                                  Not(HasSubstr("The road goes on."))));
     EXPECT_EQ(p.substate(), 7);
 }
 
@@ -377,23 +374,21 @@ TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
     Player& p = v.at_menu();
     p.say("2");
     for (const char* answer : {"4", "22", "0", "x", "-1", "12", "2x", "02", "+1"}) {
-        const std::string shown = p.say(answer);
-        EXPECT_THAT(shown, HasSubstr(kInvalid)) << answer;
-        EXPECT_THAT(shown, EndsWith("(123) - Your Command, Ardo? : ")) << answer;
+        EXPECT_THAT(p.say(answer), AllOf(HasSubstr(kInvalid), EndsWith("(123) - " + kPrompt)))
+            << answer;
         EXPECT_EQ(p.substate(), 2) << answer;
         EXPECT_EQ(p.get(zmb::state::skip_mode), 0) << answer;
     }
-    EXPECT_EQ(p.say(""), "(123) - Your Command, Ardo? : ");
+    EXPECT_EQ(p.say(""), "(123) - " + kPrompt);
     EXPECT_THAT(p.say("?"), HasSubstr("Fight or flee or hide?"));
     EXPECT_EQ(p.substate(), 2);
     EXPECT_THAT(p.say("v"), HasSubstr("Ardo's Stats..."));
     EXPECT_EQ(p.substate(), 11);
-    const std::string resumed = p.say("whatever");
-    EXPECT_THAT(resumed, HasSubstr("Fight or flee or hide?"));
-    EXPECT_THAT(resumed, Not(HasSubstr("The quiz")));  // from the label, not the top
-    const std::string after = p.say("2 please");       // the first character decides
-    EXPECT_THAT(after, HasSubstr("You flee!\nAfter the question."));
-    EXPECT_THAT(after, Not(HasSubstr("You fight!")));
+    // From the label, not the top; then the first character of the answer decides.
+    EXPECT_THAT(p.say("whatever"),
+                AllOf(HasSubstr("Fight or flee or hide?"), Not(HasSubstr("The quiz"))));
+    EXPECT_THAT(p.say("2 please"),
+                AllOf(HasSubstr("You flee!\nAfter the question."), Not(HasSubstr("You fight!"))));
     EXPECT_EQ(p.substate(), 7);
 }
 

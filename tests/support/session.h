@@ -148,7 +148,6 @@ class Host;
 class Player {
   public:
     Player(Host& host, int channel) : host_(host), channel_(channel) {}
-    int channel() const { return channel_; }
 
     // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0, the
     // first line typed (the arrival), pumped until quiet.
