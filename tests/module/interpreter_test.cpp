@@ -14,11 +14,8 @@
 namespace test {
 namespace {
 
-class Interpreter : public ScriptTest {
-  protected:
-    // QHYVIGMS/SIDE.LOR, the script /LOAD:SIDE.LOR starts.
-    void side(std::string_view bytes) { world.write("QHYVIGMS/SIDE.LOR", bytes); }
-};
+using Interpreter = ScriptTest;
+constexpr const char* kSide = "QHYVIGMS/SIDE.LOR";  // the script /LOAD:SIDE.LOR starts
 
 // ---- what a line is ----
 
@@ -118,7 +115,7 @@ TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
 TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
     const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n",
                       body = "side 1\n/UNLOAD\nnever\n";
-    side(header + body);
+    world.write(kSide, header + body);
     start({"main 1", "/LABEL", "/LOAD:SIDE.LOR", "main 2"});
     const int32_t after_load = static_cast<int32_t>(
         std::string(kHeader).size() + lines({"main 1", "/LABEL", "/LOAD:SIDE.LOR"}).size());
@@ -238,13 +235,13 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
 // 255 characters are read as the header; the other 166 and the line end are
 // the first line the script shows. The title keeps 30 of them.
 TEST_F(Interpreter, TheLoadedTitleFollowsTheHeaderInItsRoom) {
-    side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+    world.write(kSide, "Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
     start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "Long" + std::string(26, '='));
     EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
 
-    side("Vorn IGM Script: \nside\n");  // an empty title
+    world.write(kSide, "Vorn IGM Script: \nside\n");  // an empty title
     start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "");
@@ -253,10 +250,10 @@ TEST_F(Interpreter, TheLoadedTitleFollowsTheHeaderInItsRoom) {
 // The file loaded is read-only and the checks are a stranger's; the end of
 // the loaded script ends the whole run.
 TEST_F(Interpreter, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
-    side("Vorn IGM Script: Side\nside\n");
+    world.write(kSide, "Vorn IGM Script: Side\nside\n");
     start({"/LABEL", "/GOSUB:X", "X", "/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
     p.set(state::last_amount, 55);
-    ReadOnlyAsNobody nobody(world, {"QHYVIGMS/SIDE.LOR"});
+    ReadOnlyAsNobody nobody(world, {kSide});
     slice();
     EXPECT_EQ(p.get(state::loop_offset), 0);
     EXPECT_EQ(p.get(state::return_offset), 0);
@@ -283,8 +280,8 @@ TEST_F(Interpreter, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
         {"Vorn IGM\nScript: side 1\n", invalid, sub::kAfterScript},
     };
     for (const auto& c : cases) {
-        world.remove("QHYVIGMS/SIDE.LOR");
-        if (c.bytes != nullptr) side(c.bytes);
+        world.remove(kSide);
+        if (c.bytes != nullptr) world.write(kSide, c.bytes);
         start({"/LABEL", "/LOAD:SIDE.LOR", "never"});
         EXPECT_EQ(run(), c.shown);
         EXPECT_EQ(p.substate(), c.substate);

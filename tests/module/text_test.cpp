@@ -30,16 +30,8 @@ std::string sequences(std::string_view shorthand) {
     return out;
 }
 
-class Colour : public ScriptTest {
-  protected:
-    // Runs a script of these lines and returns every byte sent.
-    std::string shown(std::string_view body) {
-        p.clear_screen();
-        start(body);
-        host.pump();
-        return p.screen();
-    }
-};
+using Colour = ScriptTest;
+
 // Each row: display lines and what they show, "<0;36;40>" closing a line
 // that leaves a background colour set.
 TEST_F(Colour, EveryCodeBecomesItsSequence) {
@@ -73,6 +65,11 @@ TEST_F(Colour, EveryCodeBecomesItsSequence) {
         // Random codes draw foregrounds 1 to 15 and backgrounds 0 to 7.
         {"`&a`&b`&c`&d\n`ia`Ib",
          "<0;34;40>a<0;35;40>b<1;37;40>c<1;37;40>d\n<0;30;45>a<0;30;40>b\n<0;36;40>"},
+    };
+    const auto shown = [&](std::string_view body) {  // every byte the script sends
+        start(body);
+        host.pump();
+        return p.take();
     };
     queue_rand({0, 4, 14, 29, 13, 8});
     for (const auto& [lines, bytes] : cases)

@@ -93,10 +93,10 @@ void Player::set(zmb::TextField f, std::string_view s) {
 }
 
 std::string Player::say(std::string_view line) {
-    size_t before = screen_.size();
-    type(line);
-    host_.pump();
-    return strip_ansi(std::string_view(screen_).substr(before));
+    return shown_by([&] {
+        type(line);
+        host_.pump();
+    });
 }
 
 uint8_t* Player::area() const {

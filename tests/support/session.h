@@ -158,8 +158,13 @@ class Player {
     void set_record(const PlayerBytes& record);
 
     int type(std::string_view line) { return host::type_line(channel_, line); }  // input's result
-    // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
-    std::string say(std::string_view line);
+    std::string say(std::string_view line);  // shown_by(type, then pump until quiet)
+    template <typename Deliver>  // runs `deliver`; the text (ANSI removed) shown meanwhile
+    std::string shown_by(Deliver deliver) {
+        const size_t before = screen_.size();
+        deliver();
+        return strip_ansi(std::string_view(screen_).substr(before));
+    }
 
     std::string screen() const { return screen_; }  // every byte sent so far
     std::string text() const { return strip_ansi(screen_); }
@@ -311,13 +316,13 @@ class ScriptTest : public ::testing::Test {
 
     // One status / every queued status / one status of `code` now: the text.
     std::string slice() {
-        return shown_by([&] { host.pump_one(); });
+        return p.shown_by([&] { host.pump_one(); });
     }
     std::string run() {
-        return shown_by([&] { host.pump(); });
+        return p.shown_by([&] { host.pump(); });
     }
     std::string status(int code) {
-        return shown_by([&] { host::call_status(kChannel, code); });
+        return p.shown_by([&] { host::call_status(kChannel, code); });
     }
 
     // The registers: VAL1..VAL9 and STRING1..STRING6.
@@ -348,14 +353,6 @@ class ScriptTest : public ::testing::Test {
     }
     // A new visit: the one-reward-per-visit flag is down again.
     void new_visit() { p.set(state::reward_given, 0); }
-
-  private:
-    template <typename Deliver>
-    std::string shown_by(Deliver deliver) {
-        const size_t before = p.screen().size();
-        deliver();
-        return strip_ansi(std::string_view(p.screen()).substr(before));
-    }
 };
 
 // ---- whole visits ----
