@@ -1,7 +1,5 @@
-// Commands through the real module: the registers (/VAL, /IFVAL, /RANDOM:,
-// /RAND:, /STRING, /COPY, /MID, the four text tests and the reshaping
-// commands), the rewards with rand() under the test's control and the
-// condition blocks, and the bar codes that put values into text.
+// Commands through the real module: the registers, the rewards (rand() under
+// the test's control), the condition blocks and the bar codes.
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -105,8 +103,6 @@ TEST_F(ValueCommands, RandomAndRand) {
     EXPECT_THAT(vals(), ElementsAre(5, 3, 1, 1, 537, 4465, 0, 0, 0));
 }
 
-// ---- string registers ----
-
 using StringCommands = ScriptTest;
 
 TEST_F(StringCommands, StringStoresTheFirst25CleanedCharacters) {
@@ -166,8 +162,6 @@ TEST_F(StringCommands, ReshapingCommandsApplyTheTextUtilities) {
     EXPECT_THAT(strs(), ElementsAre("Hello World", "HELLO WORLD", "mixed", "SKY aND Sea", "padded",
                                     "red green"));
 }
-
-// ---- rewards ----
 
 using Rewards = ScriptTest;
 
@@ -272,8 +266,6 @@ TEST_F(Rewards, AdditionsStopAtTheTopOfEachField) {
     EXPECT_EQ(p.get(pl::gems), 32767);
 }
 
-// ---- condition blocks ----
-
 using Conditions = ScriptTest;
 
 TEST_F(Conditions, RunOnlyForThePlayersTheyName) {
@@ -320,8 +312,6 @@ TEST_F(Conditions, RunOnlyForThePlayersTheyName) {
             << c.test << " age " << int{c.age};
     }
 }
-
-// ---- bar codes ----
 
 using Substitution = ScriptTest;  // Ardo: the fixture names the player
 

@@ -1,8 +1,5 @@
-// The interpreter through the real module: what a line is (display,
-// comment, command), skip mode, jumps, subroutines, loading other scripts
-// (the header check, the title, the offsets the run starts from, what a
-// failed start leaves behind), pauses, questions and their prompt, player
-// text that must never run, and every keyword of the command table.
+// The interpreter through the real module: lines, skips, jumps, loading other
+// scripts, pauses and questions, and every keyword of the command table.
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -17,16 +14,12 @@ namespace {
 using Interpreter = ScriptTest;
 constexpr const char* kSide = "QHYVIGMS/SIDE.LOR";  // the script /LOAD:SIDE.LOR starts
 
-// ---- what a line is ----
-
 // A keyword is a prefix of the line in any case; /HALT's is in the places'
 // test of visit_test.cpp.
 TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
     start({"/label", "again", "/LOOPING"});
     EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
 }
-
-// ---- skip mode ----
 
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     start({"/GOTO:TARGET", "h1", "h2", "h3", "h4", "h5", "h6", "h7", "TARGET line", "shown"});
@@ -37,7 +30,6 @@ TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     EXPECT_EQ(p.get(state::skip_mode), 0);
 }
 
-// Scripts that run to their end in one go: what each shows.
 TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
     const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
     const struct {
@@ -99,8 +91,6 @@ TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
     EXPECT_EQ(p.get(state::reward_given), 0);
 }
 
-// ---- subroutines and loops ----
-
 TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
     for (const char* back : {"/RETURN", "/LOOP"}) {
         start({"first", back});
@@ -108,8 +98,6 @@ TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
         EXPECT_EQ(p.get(state::return_offset), 0);
     }
 }
-
-// ---- other scripts ----
 
 // The header's prefix ignores case; the title follows it.
 TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
@@ -144,9 +132,6 @@ TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
     EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
-// ---- pauses and aborts ----
-
-// Pauses wait with nothing queued; an abort ends the script with its text.
 TEST_F(Interpreter, PausesAndAbortShowTheirText) {
     const struct {
         const char* line;
@@ -170,8 +155,6 @@ TEST_F(Interpreter, PausesAndAbortShowTheirText) {
         EXPECT_EQ(host.pending(), c.pending);
     }
 }
-
-// ---- questions ----
 
 // The command line carries the name, never as a format, after the sysop
 // hint for a holder of the key.
@@ -229,8 +212,6 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
     EXPECT_EQ(host::counters().btuclo, closes + 1);
     EXPECT_THAT(p.screen(), StartsWith("\x1b[2Jfresh\n"));
 }
-
-// ---- starting a script with /LOAD: ----
 
 // 255 characters are read as the header; the other 166 and the line end are
 // the first line the script shows. The title keeps 30 of them.

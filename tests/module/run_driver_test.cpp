@@ -1,7 +1,5 @@
-// The run driver as a player meets it: scripts run in slices of six lines
-// per status 240, wait on the clock, stop for the user, end with the
-// press-Enter text, survive damaged files and write the player back; and
-// the per-user swap that keeps several users' runs apart.
+// The run driver as a player meets it: slices, waits, damaged scripts, the
+// record written back, and several users' runs kept apart.
 #include <string>
 #include <vector>
 
@@ -19,8 +17,6 @@ std::string numbered(const std::string& x, int from, int to) {
         out += x + std::to_string(n) + "\n";
     return out;
 }
-
-// ---- slices ----
 
 TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
     start(numbered("Line ", 1, 13));
@@ -68,8 +64,6 @@ TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
     EXPECT_EQ(host.pending(), queued);
 }
 
-// ---- waiting on the clock ----
-
 // A wait reads two characters; it holds the next line until the clock has
 // moved, also when it is the sixth line of a slice; a negative wait is over.
 TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
@@ -103,8 +97,6 @@ TEST_F(RunDriver, WaitHoldsTheNextLineUntilTheClockHasMoved) {
     EXPECT_EQ(p.get(state::wait_until), 1'000'020 - 5);
     EXPECT_THAT(slice(), HasSubstr("Next\n"));  // no time has passed
 }
-
-// ---- damaged scripts ----
 
 // A script deleted is reported and its position left as it was; one cut
 // short ends at its new end.

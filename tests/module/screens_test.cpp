@@ -1,7 +1,5 @@
-// The screens besides the scripts: the stats screen, shown with "V" from the
-// menu or at a question (its lines byte for byte, the grouped numbers and the
-// optional lines), and the sysop settings: ZMBVIGMS.CNF as the module reads
-// it at start-up, and the menu that shows, takes, saves or discards them.
+// The stats screen ("V" from the menu or at a question), and the sysop
+// settings: ZMBVIGMS.CNF as read at start-up and the menu that changes them.
 #include <algorithm>
 #include <climits>
 #include <string>

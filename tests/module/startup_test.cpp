@@ -1,7 +1,5 @@
-// Start-up of the module in a fresh or used working directory: the files it
-// makes or leaves alone, what it tells the host, how it seeds rand(), the
-// DOS-style names it finds in any case, and the menu of places it writes,
-// ZMBVIGMS.TXT (a script) and ZMBVIGMS.DAT (one file name per place).
+// Start-up in a fresh or used folder: the files made or left alone, what the
+// host is told, rand()'s seed, names in any case, and the menu of places.
 #include <cstdio>
 #include <string>
 
@@ -87,8 +85,6 @@ TEST(StartUp, SeedsRandFromTheLow16BitsOfTheClockNeverZero) {
         EXPECT_EQ(last_srand_seed(), seed);
     }
 }
-
-// ---- file names in any case ----
 
 // The menu asks for QHYVIGMS\CAVE.LOR and KXPVORN\PLAYER.DAT; the files are
 // qhyvigms/cave.lor and kxpvorn/player.dat. The places are listed by name,

@@ -1,7 +1,5 @@
-// Text as a player receives it: colour codes in display lines compared byte
-// for byte with the ANSI sequences sent, and the exported text utilities,
-// called the way another module of the host calls them (looked up by name in
-// the loaded zmb_vorn.so).
+// Colour codes against the ANSI bytes sent, and the exported text utilities
+// looked up by name in the loaded zmb_vorn.so.
 #include <ctime>
 #include <string>
 #include <tuple>

@@ -1,8 +1,5 @@
-// Whole visits through the real module: the game's hand-over, the menu of
-// places, the waits scripts set up (answers, pauses), the hand-back through
-// IGMLIST.DAT, junk typed at every point of the road, and the daily trip
-// ledgers (the count read on arrival under the day rule, the record written
-// when a trip starts).
+// Whole visits from the game's hand-over: the menu, answers and pauses, the
+// hand-back, junk typed anywhere, and the daily trip ledgers.
 #include <cstring>
 #include <vector>
 
@@ -24,8 +21,6 @@ void roads(World& world) {
                   "/1CHOICE", "`4You fight!", "/GOTO:;DONE", "/2CHOICE", "`2You flee!",
                   "/GOTO:;DONE", "/3CHOICE", "`2You hide!", ";DONE", "`2After the question."});
 }
-
-// ---- the road from the hand-over back to the game ----
 
 TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
     Visit v;
@@ -81,8 +76,6 @@ TEST(Visit, FromTheHandOverBackToTheGameAndBackAgain) {
                                   Not(HasSubstr("The road goes on."))));
     EXPECT_EQ(p.substate(), 7);
 }
-
-// ---- the arrival ----
 
 // Every hand-off file, sound or damaged, on a fresh channel right after
 // Ardo (gold 777) arrived on channel 1: what lands in the per-user area. A
@@ -196,8 +189,6 @@ TEST(Arrival, WithoutHandOffFileShowsTheThreeLinesAndGivesTheUserUp) {
     EXPECT_EQ(p.get(state::player_name), "Earlier");  // nothing saved
 }
 
-// ---- the hand-back ----
-
 // The game named after this module's entry of IGMLIST.DAT gets the user
 // back; a list or entry that is missing keeps the user and says why.
 TEST(HandBack, FollowsTheModuleListOrKeepsTheUserAndSaysWhy) {
@@ -284,8 +275,6 @@ TEST(Menu, CommandLettersWorkInEitherCaseForATiredPlayerToo) {
     EXPECT_EQ(v.trips_in_ledger(), 10);  // news and stats cost no trip
 }
 
-// Words that are no place are refused without a trip; a number starts
-// that place and counts it.
 TEST(Menu, NumberStartsThatPlaceAndCountsTheTripOtherWordsAreRefused) {
     Visit v;
     Player& p = v.at_menu(2);
@@ -366,8 +355,6 @@ TEST(Menu, PlaceThatHaltsLeavesTheNextLineToTheMenu) {
     EXPECT_EQ(v.trips_in_ledger(), 1);
 }
 
-// ---- answers to questions, pauses ----
-
 TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
     Visit v;
     roads(v.world);
@@ -391,8 +378,6 @@ TEST(Answer, OtherAnswersAreRefusedTheQuestionStaysAndStatsResumeAtTheLabel) {
                 AllOf(HasSubstr("You flee!\nAfter the question."), Not(HasSubstr("You fight!"))));
     EXPECT_EQ(p.substate(), 7);
 }
-
-// ---- lines typed while nothing waits for them ----
 
 TEST(Ignored, LinesWhileTheScriptRunsOrThePromptIsDueChangeNothing) {
     Visit v;
@@ -419,8 +404,6 @@ TEST(Ignored, LinesWhileTheScriptRunsOrThePromptIsDueChangeNothing) {
     EXPECT_EQ(p.substate(), 1);
     EXPECT_EQ(v.trips_in_ledger(), 1);
 }
-
-// ---- junk typed wherever the player is ----
 
 TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
     // Format directives, colour and bar codes, control bytes and a NUL; a
@@ -486,8 +469,6 @@ TEST(Junk, AnyLineAnywhereIsDataAndBreaksNothing) {
         }
     }
 }
-
-// ---- the daily trip ledgers ----
 
 // Visit's world; Ardo arrives on channel 1 with the trips the area then holds.
 struct TripLedger : ::testing::Test, Visit {

@@ -1,7 +1,5 @@
-// The test host: the host core with a stand-in game and the real plug-in,
-// players on channels, the scratch world folder, player records built field
-// by field, and the rand, srand, time, write and rename the module binds to
-// (the binary exports them with -rdynamic).
+// The test host: the host core with a stand-in game and the real plug-in, and
+// the rand, srand, time, write and rename the module binds to (-rdynamic).
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,6 @@
-// Test support that reads like a player's session: a scratch world folder,
-// the host core with the real zmb_vorn.so loaded, and players on channels
-// who are handed over, type, and look at their screen; and the fixtures of
-// the module's scenario tests: ScriptTest, the player Ardo on channel 1 to
-// whom scripts are handed straight through the run driver, and Visit, a
-// small world of five places for whole visits from the game's hand-over.
+// Test support that reads like a player's session (a world folder, the host
+// with the real zmb_vorn.so, players on channels), and the fixtures ScriptTest
+// (scripts handed straight to the run driver) and Visit (whole visits).
 #pragma once
 
 #include <dlfcn.h>
