@@ -14,13 +14,6 @@ namespace {
 using Interpreter = ScriptTest;
 constexpr const char* kSide = "QHYVIGMS/SIDE.LOR";  // the script /LOAD:SIDE.LOR starts
 
-// A keyword is a prefix of the line in any case; /HALT's is in the places'
-// test of visit_test.cpp.
-TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
-    start({"/label", "again", "/LOOPING"});
-    EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
-}
-
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     start({"/GOTO:TARGET", "h1", "h2", "h3", "h4", "h5", "h6", "h7", "TARGET line", "shown"});
     EXPECT_EQ(slice(), "");
@@ -156,8 +149,8 @@ TEST_F(Interpreter, PausesAndAbortShowTheirText) {
     }
 }
 
-// The command line carries the name, never as a format, after the sysop
-// hint for a holder of the key.
+// A halted menu shows the command line once, queueing nothing: the name,
+// never as a format, after the sysop hint for a holder of the key.
 TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
     p.set(state::script_file, "ZMBVIGMS.TXT");  // the menu is the current script
     const auto halted_menu_prompt = [&] {
@@ -165,6 +158,8 @@ TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
         return status(zmb::kRunStatus);
     };
     EXPECT_EQ(halted_menu_prompt(), kPrompt);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);  // where a 240 shows nothing
+    EXPECT_EQ(host.pending(), 0u);
     EXPECT_THAT(p.screen(),
                 HasSubstr("\x1b[0;32;40mYour Command, \x1b[1;32;40mArdo\x1b[0;32;40m? : "
                           "\x1b[1;32;40m"));
@@ -172,7 +167,6 @@ TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
     EXPECT_EQ(halted_menu_prompt(), "Your Command, %s%n%d%%? : ");
     p.grant_key("SYSOP");
     EXPECT_EQ(halted_menu_prompt(), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
-    p.set_substate(sub::kMenuCommand);
     EXPECT_EQ(p.say(""), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
 }
 
@@ -269,10 +263,8 @@ TEST_F(Interpreter, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
         EXPECT_EQ(host.pending(), 0u);
         EXPECT_EQ(p.get(state::saved_script_file), kScriptPath);
         EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\SIDE.LOR");
-        EXPECT_EQ(p.get(state::line_offset),
-                  static_cast<int32_t>(std::string(kHeader).size() +
-                                       lines({"/LABEL", "/LOAD:SIDE.LOR"}).size()));
-        EXPECT_EQ(p.get(state::loop_offset), static_cast<int32_t>(std::string(kHeader).size() + 7));
+        EXPECT_EQ(p.get(state::line_offset), 26 + 7 + 15);  // the header, /LABEL, /LOAD:
+        EXPECT_EQ(p.get(state::loop_offset), 26 + 7);
         EXPECT_EQ(p.get(state::script_title), "The Cave");
     }
 }

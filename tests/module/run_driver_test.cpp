@@ -37,8 +37,7 @@ TEST_F(RunDriver, ThirteenLinesRunAsSixSixAndTheLastWithTheEndText) {
 }
 
 // Statuses other than 240 are ignored everywhere; a 240 while the user is
-// waiting for a line goes to the host's default; a halted menu shows the
-// command prompt once.
+// waiting for a line goes to the host's default.
 TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
     start(numbered("Line ", 1, 3));
     const int32_t offset = p.get(state::line_offset);
@@ -55,13 +54,6 @@ TEST_F(RunDriver, StatusesThatAreNotItsOwnTurnChangeNothing) {
         EXPECT_EQ(p.substate(), substate);
     }
     EXPECT_EQ(p.get(state::line_offset), offset);
-
-    const size_t queued = host.pending();  // the start's own status
-    p.set_substate(sub::kMenuHalted);
-    EXPECT_EQ(status(zmb::kRunStatus), kPrompt);
-    EXPECT_EQ(p.substate(), sub::kMenuCommand);
-    EXPECT_EQ(status(zmb::kRunStatus), "");
-    EXPECT_EQ(host.pending(), queued);
 }
 
 // A wait reads two characters; it holds the next line until the clock has
