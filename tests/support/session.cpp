@@ -84,12 +84,6 @@ void Player::set_record(const PlayerBytes& record) {
     std::memcpy(area(), record.bytes.data(), record.bytes.size());
 }
 
-void Player::set(zmb::TextField f, std::string_view s) {
-    uint8_t* at = area() + f.at;
-    std::memset(at, 0, f.size);
-    std::memcpy(at, s.data(), std::min(s.size(), f.size - 1));
-}
-
 std::string Player::say(std::string_view line) {
     return shown_by([&] {
         type(line);

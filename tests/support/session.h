@@ -189,7 +189,10 @@ class Player {
     requires(!std::is_same_v<Field, zmb::TextField>) void set(Field f, Value v) {
         zmb::set(area(), f, v);
     }
-    void set(zmb::TextField f, std::string_view s);  // the whole field cleared first
+    void set(zmb::TextField f, std::string_view s) {  // the whole field cleared first
+        std::fill_n(area() + f.at, f.size, uint8_t{0});
+        zmb::set_text(area(), f, s);
+    }
     int32_t area_i32(size_t offset) const { return get(zmb::I32Field{offset}); }
     void set_area_i32(size_t offset, int32_t v) { set(zmb::I32Field{offset}, v); }
 
