@@ -200,8 +200,7 @@ TEST_F(Rewards, EachRewardChangesItsFieldAndASecondEndsTheScript) {
         p.set_record(PlayerBytes().level(c.level).charm(2).forest_fights(1).gems(1).gold(50));
         new_visit();
         clear_rand();
-        for (int draw : c.draws)
-            queue_rand({draw});
+        queue_rand(c.draws);
         queue_rand({6});
         const std::string second = c.line[1] == 'M' ? "/CHARM:1" : "/MONEY:3";
         EXPECT_THAT(run(std::string(c.line) + "\n/RAND:10\n" + second + "\nnot-reached\n"),

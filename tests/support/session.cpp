@@ -157,8 +157,8 @@ Player& Host::player(int channel) {
     return *slot;
 }
 
-void Host::register_game_entry(std::string_view name) {
-    world_.write("IGMLIST.DAT", world_.read("IGMLIST.DAT") + std::string(name) + "\n" +
+void Host::register_game_entry() {
+    world_.write("IGMLIST.DAT", world_.read("IGMLIST.DAT") + "KXPVORN\n" +
                                     std::to_string(game_number_) + "\nA test game\n");
 }
 
@@ -272,8 +272,7 @@ namespace {
 
 std::deque<int> queued;
 uint64_t generator_state = 0x853c49e6748fea9bULL;  // fixed: srand does not reseed it
-unsigned seed = 0;
-int seed_calls = 0;
+std::vector<unsigned> seeds;
 bool time_fixed = false;
 std::time_t fixed_time = 0;
 FileCall armed_call = FileCall::kWrite;
@@ -290,17 +289,14 @@ void maybe_kill(FileCall call) {
 
 }  // namespace
 
-void queue_rand(std::initializer_list<int> values) {
+void queue_rand(const std::vector<int>& values) {
     queued.insert(queued.end(), values.begin(), values.end());
 }
 void clear_rand() {
     queued.clear();
 }
-unsigned last_srand_seed() {
-    return seed;
-}
-int srand_calls() {
-    return seed_calls;
+const std::vector<unsigned>& srand_seeds() {
+    return seeds;
 }
 void set_time(std::time_t t) {
     time_fixed = true;
@@ -318,8 +314,7 @@ void advance_time(int seconds) {
 }
 void reset_random_and_time() {
     queued.clear();
-    seed = 0;
-    seed_calls = 0;
+    seeds.clear();
     time_fixed = false;
     host::clear_clock();
 }
@@ -345,8 +340,7 @@ int rand() noexcept {
 }
 
 void srand(unsigned s) noexcept {
-    test::seed = s;
-    test::seed_calls++;
+    test::seeds.push_back(s);
 }
 
 time_t time(time_t* out) noexcept {

@@ -43,11 +43,10 @@ using ::testing::StartsWith;
 
 // The module's rand, srand and time land here: queued values first, then a
 // fixed generator; a World's end resets all of it.
-void queue_rand(std::initializer_list<int> values);
+void queue_rand(const std::vector<int>& values);
 void clear_rand();
-unsigned last_srand_seed();
-int srand_calls();
-void set_time(std::time_t t);  // also the host clock (today, now)
+const std::vector<unsigned>& srand_seeds();  // every seed given, in order
+void set_time(std::time_t t);                // also the host clock (today, now)
 void set_local_time(int year, int month, int day, int hour, int minute);
 void advance_time(int seconds);
 void reset_random_and_time();
@@ -212,8 +211,7 @@ class Host {
     Player& player(int channel);
     int module_number() const { return module_number_; }
     int game_module_number() const { return game_number_; }
-    // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
-    void register_game_entry(std::string_view name = "KXPVORN");
+    void register_game_entry();  // appends the stand-in game's entry to IGMLIST.DAT
 
     bool pump_one() { return host::deliver_next_status(); }  // false when none was queued
     // Until none is queued (at most 10000, so that a runaway script ends).
@@ -379,7 +377,7 @@ struct Visit {
     // The module loaded, the game's entry after its own in IGMLIST.DAT.
     Host& start(int channels = 8) {
         host = std::make_unique<Host>(world, channels);
-        host->register_game_entry("KXPVORN");
+        host->register_game_entry();
         return *host;
     }
     // start(), `used` trips today, Ardo (holding `key`) arrived on channel 1.
@@ -392,18 +390,16 @@ struct Visit {
         p.clear_screen();
         return p;
     }
-    // at_menu(0, key), then into the sysop menu with "S".
-    Player& at_sysop_menu(std::string_view key = "SYSOP") {
-        Player& p = at_menu(0, key);
+    // at_menu(0, "SYSOP"), then into the sysop menu with "S".
+    Player& at_sysop_menu() {
+        Player& p = at_menu(0, "SYSOP");
         p.say("S");
         EXPECT_EQ(p.substate(), sub::kSysopMenu);
         return p;
     }
     // The day value the module uses today: a fresh ledger holds it.
     uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
-    int16_t trips_in_ledger(int index = 0) const {
-        return world.ledger_record("ZMBVIGMS.SV1", index).first;
-    }
+    int16_t trips_in_ledger() const { return world.ledger_record("ZMBVIGMS.SV1", 0).first; }
 };
 
 }  // namespace test
