@@ -2,7 +2,6 @@
 // the test's control), the condition blocks and the bar codes.
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <string>
 #include <vector>

@@ -316,7 +316,7 @@ TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
             ASSERT_EQ(p.substate(), waits[i]) << "visit " << visit << ", wait " << i;
             p.say(typed[i]);
         }
-        EXPECT_THAT(p.take_text(),
+        EXPECT_THAT(strip_ansi(p.take()),
                     AllOf(HasSubstr("needs-block"), HasSubstr("in-subroutine"),
                           HasSubstr("in-the-loaded-script"), Not(HasSubstr("not-after-unload")),
                           HasSubstr("back-from-sub"),

@@ -116,8 +116,8 @@ TEST_F(RunDriver, AScriptDeletedOrTruncatedBetweenSlices) {
 
 class RecordWriteBack : public ScriptTest {
   protected:
-    test::PlayerBytes before = test::PlayerBytes().name("Ardo").gold(100).charm(3);
-    test::PlayerBytes neighbour = test::PlayerBytes().name("Nell").gold(5);
+    PlayerBytes before = PlayerBytes().name("Ardo").gold(100).charm(3);
+    PlayerBytes neighbour = PlayerBytes().name("Nell").gold(5);
 
     void SetUp() override {
         ScriptTest::SetUp();
@@ -125,9 +125,7 @@ class RecordWriteBack : public ScriptTest {
         world.player("KXPVORN", 1, before);
         world.player("KXPVORN", 2, neighbour);
         p.set(state::player_index, 1);
-        test::PlayerBytes changed = before;
-        changed.gold(777);
-        p.set_record(changed);
+        p.set_record(PlayerBytes(before).gold(777));
     }
     bool stored(std::string_view game = "KXPVORN") const {
         return std::equal(p.area(), p.area() + 248, world.player_record(game, 1).begin());
@@ -229,7 +227,7 @@ TEST_F(UserContext, TwoUsersInterleavedKeepTheirOwnState) {
     host.pump();  // statuses alternate between the two channels
     for (int i : {0, 1}) {
         EXPECT_EQ(users[i]->substate(), sub::kPause);
-        EXPECT_THAT(users[i]->take_text(),
+        EXPECT_THAT(strip_ansi(users[i]->take()),
                     AllOf(StartsWith(numbered(names[i], 1, 8)), Not(HasSubstr(names[1 - i]))));
     }
     users[1]->say("");  // resumed in the other order

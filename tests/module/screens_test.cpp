@@ -238,10 +238,8 @@ TEST(SysopMenu, SaveWritesTheFileDiscardPutsTheFileValuesBack) {
         Visit v;
         Player& p = v.at_sysop_menu();
         const std::string file = v.world.read("ZMBVIGMS.CNF");
-        p.say("4");
-        p.say("DOOR KEY");
-        p.say("5");
-        p.say("15");
+        for (const char* line : {"4", "DOOR KEY", "5", "15"})
+            p.say(line);
         EXPECT_THAT(p.say(leave), HasSubstr("(1) Place one")) << leave;
         EXPECT_EQ(p.substate(), 1);
         EXPECT_EQ(v.world.read("ZMBVIGMS.CNF"), save ? "DOOR KEY\n15\n" : file) << leave;

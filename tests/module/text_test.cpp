@@ -1,6 +1,5 @@
 // Colour codes against the ANSI bytes sent, and the exported text utilities
 // looked up by name in the loaded zmb_vorn.so.
-#include <ctime>
 #include <string>
 #include <tuple>
 

@@ -165,7 +165,6 @@ class Player {
     std::string screen() const { return screen_; }  // every byte sent so far
     std::string text() const { return strip_ansi(screen_); }
     std::string take() { return std::exchange(screen_, {}); }  // screen, then forget it
-    std::string take_text() { return strip_ansi(take()); }
     void clear_screen() { screen_.clear(); }
     void receive(std::string_view bytes) { screen_.append(bytes); }  // the host's output sink
 
