@@ -25,17 +25,15 @@ struct Example {
     std::vector<std::string> answers;
 };
 
-std::string trim(std::string s) {
-    const size_t a = s.find_first_not_of(' ');
-    const size_t b = s.find_last_not_of(' ');
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
-
-std::vector<std::string> split(const std::string& s, char by) {
+// "2 | hello" -> {"2", "hello"}: each part without the blanks around it.
+std::vector<std::string> answers(const std::string& s) {
     std::vector<std::string> out;
     std::stringstream in(s);
-    for (std::string part; std::getline(in, part, by);)
-        out.push_back(trim(part));
+    for (std::string part; std::getline(in, part, '|');) {
+        const size_t a = part.find_first_not_of(' ');
+        out.push_back(a == std::string::npos ? ""
+                                             : part.substr(a, part.find_last_not_of(' ') - a + 1));
+    }
     return out;
 }
 
@@ -79,7 +77,7 @@ std::vector<Example> read_examples() {
                      field->second)(static_cast<int16_t>(std::stoi(setting.substr(eq + 1))));
             }
         } else if (line.rfind("<!-- answers:", 0) == 0) {
-            next.answers = split(line.substr(13, line.size() - 17), '|');
+            next.answers = answers(line.substr(13, line.size() - 17));
         }
     }
     return examples;

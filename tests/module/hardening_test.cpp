@@ -1,7 +1,5 @@
-// Hostile files and names: named pipes where the module's files should be,
-// symlinks out of the world, /LOAD: names that leave the script folder, a
-// title that would split its menu line, and a kill in the middle of saving
-// the settings.
+// Hostile files and names: named pipes and links out of the world in the
+// module's files, /LOAD: names out of the script folder, long titles, a kill.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,8 +35,6 @@ void make_link(World& world, const std::string& rel, const std::string& target) 
     fs::create_symlink(target, rel);
 }
 
-// ---- a named pipe in a file's place: missing when read, an error when written ----
-
 TEST(Hardening, APipeInPlaceOfAFileReadsAsMissing) {
     const struct {
         const char* file;   // becomes a named pipe after start-up
@@ -61,8 +57,7 @@ TEST(Hardening, APipeInPlaceOfAFileReadsAsMissing) {
     }
 }
 
-// ---- nothing is written through a symlink that leads out of the world ----
-
+// A folder outside the world, holding the file a link out of the world leads to.
 class Outside : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -170,8 +165,6 @@ TEST_F(Outside, PlayerRecordAndSettingsAreNotWrittenThroughLinks) {
     }
 }
 
-// ---- a kill while the settings are saved leaves the old file whole ----
-
 class SettingsKilledWhileSaving : public ::testing::TestWithParam<FileCall> {};
 
 TEST_P(SettingsKilledWhileSaving, KeepTheOldFile) {
@@ -189,8 +182,6 @@ TEST_P(SettingsKilledWhileSaving, KeepTheOldFile) {
 INSTANTIATE_TEST_SUITE_P(Hardening, SettingsKilledWhileSaving,
                          ::testing::Values(FileCall::kWrite, FileCall::kRename));
 
-// ---- /LOAD: stays in the script folder ----
-
 using Hardened = ScriptTest;
 
 TEST_F(Hardened, LoadOutOfTheScriptFolderIsAScriptThatCannotBeFound) {
@@ -199,15 +190,12 @@ TEST_F(Hardened, LoadOutOfTheScriptFolderIsAScriptThatCannotBeFound) {
     for (const char* line :
          {"/LOAD:..\\..\\..\\E.L\n", "/LOAD:..\\E.L\n", "/LOAD:SUB\\E.L\n", "/LOAD:\\E.L\n",
           "/LOAD:../E.L\n", "/STRING1=..\\E.L\n/LOAD:|N\n"}) {  // the last from a bar code
-        const std::string shown = run(line);
-        EXPECT_THAT(shown, HasSubstr("could not be found!")) << line;
-        EXPECT_THAT(shown, Not(HasSubstr("ESCAPED"))) << line;
+        EXPECT_THAT(run(line), AllOf(HasSubstr("could not be found!"), Not(HasSubstr("ESCAPED"))))
+            << line;
         EXPECT_EQ(p.substate(), sub::kScriptMissing) << line;
     }
     EXPECT_THAT(host.console(), HasSubstr("refused QHYVIGMS\\"));
 }
-
-// ---- a place title never splits its menu line ----
 
 TEST(Hardening, MenuLineOfALongTitleIsCutToOneScriptLine) {
     // Titles are read 249 characters at a time and the rest of a longer line

@@ -1,8 +1,5 @@
-// The interpreter through the real module: what a line is (display,
-// comment, command), skip mode, jumps, subroutines, loading other scripts
-// (the header check, the title, the offsets the run starts from, what a
-// failed start leaves behind), pauses, questions and their prompt, player
-// text that must never run, and every keyword of the command table.
+// The interpreter through the real module: lines, skips, jumps, loading other
+// scripts, pauses and questions, and every keyword of the command table.
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -14,22 +11,8 @@
 namespace test {
 namespace {
 
-class Interpreter : public ScriptTest {
-  protected:
-    // QHYVIGMS/SIDE.LOR, the script /LOAD:SIDE.LOR starts.
-    void side(std::string_view bytes) { world.write("QHYVIGMS/SIDE.LOR", bytes); }
-};
-
-// ---- what a line is ----
-
-// A keyword is a prefix of the line in any case; /HALT's is in the places'
-// test of visit_test.cpp.
-TEST_F(Interpreter, KeywordsMatchAsPrefixesInAnyCase) {
-    start({"/label", "again", "/LOOPING"});
-    EXPECT_EQ(slice(), "again\nagain\nagain\n");  // 6 lines: label, again, loop, again, ...
-}
-
-// ---- skip mode ----
+using Interpreter = ScriptTest;
+constexpr const char* kSide = "QHYVIGMS/SIDE.LOR";  // the script /LOAD:SIDE.LOR starts
 
 TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     start({"/GOTO:TARGET", "h1", "h2", "h3", "h4", "h5", "h6", "h7", "TARGET line", "shown"});
@@ -40,7 +23,6 @@ TEST_F(Interpreter, SkipModeLastsAcrossSlicesAndConsumesItsTarget) {
     EXPECT_EQ(p.get(state::skip_mode), 0);
 }
 
-// Scripts that run to their end in one go: what each shows.
 TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
     const std::string full(256, 'y'), cut(257, 'x'), long_line(600, 'x');
     const struct {
@@ -102,23 +84,19 @@ TEST_F(Interpreter, ScriptsThatRunToTheirEndShowTheRightLines) {
     EXPECT_EQ(p.get(state::reward_given), 0);
 }
 
-// ---- subroutines and loops ----
-
 TEST_F(Interpreter, ReturnOrLoopBeforeTheirMarkersRestartAtTheFileStart) {
-    start({"first", "/RETURN"});
-    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
-    EXPECT_EQ(p.get(state::return_offset), 0);
-    start({"first", "/LOOP"});
-    EXPECT_EQ(slice(), "first\nVorn IGM Script: The Cave\nfirst\nVorn IGM Script: The Cave\n");
+    for (const char* back : {"/RETURN", "/LOOP"}) {
+        start({"first", back});
+        EXPECT_EQ(slice(), "first\n" + std::string(kHeader) + "first\n" + kHeader) << back;
+        EXPECT_EQ(p.get(state::return_offset), 0);
+    }
 }
-
-// ---- other scripts ----
 
 // The header's prefix ignores case; the title follows it.
 TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
     const std::string header = "vORN igm sCRIPT: `!Side Quest\r\n",
                       body = "side 1\n/UNLOAD\nnever\n";
-    side(header + body);
+    world.write(kSide, header + body);
     start({"main 1", "/LABEL", "/LOAD:SIDE.LOR", "main 2"});
     const int32_t after_load = static_cast<int32_t>(
         std::string(kHeader).size() + lines({"main 1", "/LABEL", "/LOAD:SIDE.LOR"}).size());
@@ -147,9 +125,6 @@ TEST_F(Interpreter, LoadRunsTheOtherScriptAndUnloadComesBack) {
     EXPECT_EQ(p.substate(), sub::kAfterScript);
 }
 
-// ---- pauses and aborts ----
-
-// Pauses wait with nothing queued; an abort ends the script with its text.
 TEST_F(Interpreter, PausesAndAbortShowTheirText) {
     const struct {
         const char* line;
@@ -174,17 +149,17 @@ TEST_F(Interpreter, PausesAndAbortShowTheirText) {
     }
 }
 
-// ---- questions ----
-
-// The command line carries the name, never as a format, after the sysop
-// hint for a holder of the key.
+// A halted menu shows the command line once, queueing nothing: the name,
+// never as a format, after the sysop hint for a holder of the key.
 TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
     p.set(state::script_file, "ZMBVIGMS.TXT");  // the menu is the current script
     const auto halted_menu_prompt = [&] {
         p.set_substate(sub::kMenuHalted);
         return status(zmb::kRunStatus);
     };
-    EXPECT_EQ(halted_menu_prompt(), "Your Command, Ardo? : ");
+    EXPECT_EQ(halted_menu_prompt(), kPrompt);
+    EXPECT_EQ(p.substate(), sub::kMenuCommand);  // where a 240 shows nothing
+    EXPECT_EQ(host.pending(), 0u);
     EXPECT_THAT(p.screen(),
                 HasSubstr("\x1b[0;32;40mYour Command, \x1b[1;32;40mArdo\x1b[0;32;40m? : "
                           "\x1b[1;32;40m"));
@@ -192,7 +167,6 @@ TEST_F(Interpreter, TheCommandLineShowsTheNameAndTheHintForAKeyHolder) {
     EXPECT_EQ(halted_menu_prompt(), "Your Command, %s%n%d%%? : ");
     p.grant_key("SYSOP");
     EXPECT_EQ(halted_menu_prompt(), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
-    p.set_substate(sub::kMenuCommand);
     EXPECT_EQ(p.say(""), "Enter S for Sysop Menu...\nYour Command, %s%n%d%%? : ");
 }
 
@@ -217,7 +191,7 @@ TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
     for (const auto& [line, list, kept] : cases) {
         p.set(state::input_prompt, "");
         start({line});
-        const std::string prompt = "(" + std::string(list) + ") - Your Command, Ardo? : ";
+        const std::string prompt = "(" + std::string(list) + ") - " + kPrompt;
         EXPECT_EQ(slice(), prompt) << line;
         EXPECT_EQ(p.get(state::input_prompt), kept) << line;
         EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? strlen(list) : 0) << line;
@@ -233,50 +207,40 @@ TEST_F(Interpreter, ClearClosesTheChannelLineAndClearsTheScreen) {
     EXPECT_THAT(p.screen(), StartsWith("\x1b[2Jfresh\n"));
 }
 
-// ---- starting a script with /LOAD: ----
-
-// A running script that loads SIDE.LOR as its first line.
-class Loader : public Interpreter {
-  protected:
-    void load_side(std::string_view bytes) {
-        side(bytes);
-        start({"/LOAD:SIDE.LOR", "main 2"});
-    }
-};
-
-// The title keeps the room it has.
-TEST_F(Loader, TheTitleFollowsTheHeaderInItsRoom) {
-    // 255 characters are read as the header; the other 166 and the line end
-    // are the first line the script shows. The title keeps 30 of them.
-    load_side("Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+// 255 characters are read as the header; the other 166 and the line end are
+// the first line the script shows. The title keeps 30 of them.
+TEST_F(Interpreter, TheLoadedTitleFollowsTheHeaderInItsRoom) {
+    world.write(kSide, "Vorn IGM Script: Long" + std::string(400, '=') + "\nfirst line\n");
+    start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "Long" + std::string(26, '='));
     EXPECT_EQ(run(), std::string(166, '=') + "\nfirst line\n" + kEndText);
 
-    load_side("Vorn IGM Script: \nside\n");  // an empty title
+    world.write(kSide, "Vorn IGM Script: \nside\n");  // an empty title
+    start({"/LOAD:SIDE.LOR"});
     slice();
     EXPECT_EQ(p.get(state::script_title), "");
 }
 
 // The file loaded is read-only and the checks are a stranger's; the end of
 // the loaded script ends the whole run.
-TEST_F(Loader, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
-    side("Vorn IGM Script: Side\nside\n");
+TEST_F(Interpreter, ALoadStartsAfreshKeepsTheReturnSubstateAndNeedsOnlyToRead) {
+    world.write(kSide, "Vorn IGM Script: Side\nside\n");
     start({"/LABEL", "/GOSUB:X", "X", "/LOAD:SIDE.LOR", "main 2"}, sub::kMenuHalted);
     p.set(state::last_amount, 55);
-    ReadOnlyAsNobody nobody(world, {"QHYVIGMS/SIDE.LOR"});
+    ReadOnlyAsNobody nobody(world, {kSide});
     slice();
     EXPECT_EQ(p.get(state::loop_offset), 0);
     EXPECT_EQ(p.get(state::return_offset), 0);
     EXPECT_EQ(p.get(state::last_amount), 0);
     EXPECT_EQ(p.get(state::skip_mode), 0);
     EXPECT_EQ(p.get(state::return_substate), sub::kMenuHalted);
-    EXPECT_EQ(run(), std::string("side\n") + kEndText + "Your Command, Ardo? : ");
+    EXPECT_EQ(run(), std::string("side\n") + kEndText + kPrompt);
 }
 
 // A missing or invalid script returns the user without running anything and
 // leaves what the driver saved before it called the loader untouched.
-TEST_F(Loader, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
+TEST_F(Interpreter, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
     const std::string invalid =
         "\nScript file QHYVIGMS\\SIDE.LOR Is not a valid Vorn IGM script!\n\npress enter...";
     const struct {
@@ -291,18 +255,16 @@ TEST_F(Loader, AFailedLoadRunsNothingAndSavesNothingOfItsOwn) {
         {"Vorn IGM\nScript: side 1\n", invalid, sub::kAfterScript},
     };
     for (const auto& c : cases) {
-        world.remove("QHYVIGMS/SIDE.LOR");
-        if (c.bytes != nullptr) side(c.bytes);
+        world.remove(kSide);
+        if (c.bytes != nullptr) world.write(kSide, c.bytes);
         start({"/LABEL", "/LOAD:SIDE.LOR", "never"});
         EXPECT_EQ(run(), c.shown);
         EXPECT_EQ(p.substate(), c.substate);
         EXPECT_EQ(host.pending(), 0u);
         EXPECT_EQ(p.get(state::saved_script_file), kScriptPath);
         EXPECT_EQ(p.get(state::script_file), "QHYVIGMS\\SIDE.LOR");
-        EXPECT_EQ(p.get(state::line_offset),
-                  static_cast<int32_t>(std::string(kHeader).size() +
-                                       lines({"/LABEL", "/LOAD:SIDE.LOR"}).size()));
-        EXPECT_EQ(p.get(state::loop_offset), static_cast<int32_t>(std::string(kHeader).size() + 7));
+        EXPECT_EQ(p.get(state::line_offset), 26 + 7 + 15);  // the header, /LABEL, /LOAD:
+        EXPECT_EQ(p.get(state::loop_offset), 26 + 7);
         EXPECT_EQ(p.get(state::script_title), "The Cave");
     }
 }
@@ -354,7 +316,7 @@ TEST_F(EveryCommand, AScriptUsingEveryCommandRunsToItsEndVisitAfterVisit) {
             ASSERT_EQ(p.substate(), waits[i]) << "visit " << visit << ", wait " << i;
             p.say(typed[i]);
         }
-        EXPECT_THAT(p.take_text(),
+        EXPECT_THAT(strip_ansi(p.take()),
                     AllOf(HasSubstr("needs-block"), HasSubstr("in-subroutine"),
                           HasSubstr("in-the-loaded-script"), Not(HasSubstr("not-after-unload")),
                           HasSubstr("back-from-sub"),

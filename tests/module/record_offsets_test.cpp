@@ -91,11 +91,10 @@ TEST(RecordOffsets, PlayerScriptStateAndTripRecordStandAtTheirBytes) {
     std::memcpy(&preset[kState + 152 + 2 * 26], "preset", 7);  // STRING3
     std::memcpy(area, preset.data(), preset.size());
     shown += p.say("");
-    EXPECT_THAT(shown, HasSubstr("[Offsets] B=17 D=300 E=123456 F=70000 G=777 H=12 "
-                                 "I=Short Sword J=Leather K=9 W=31 X=5\n"));
-    EXPECT_THAT(shown, HasSubstr("is-female\nis-thief\nhas-horse\n"));
-    EXPECT_THAT(shown, HasSubstr("V2=77 S3=preset L=3\n"));
-    EXPECT_THAT(shown, Not(HasSubstr("is-knight")));
+    EXPECT_THAT(shown, AllOf(HasSubstr("[Offsets] B=17 D=300 E=123456 F=70000 G=777 H=12 I=Short "
+                                       "Sword J=Leather K=9 W=31 X=5\nis-female\nis-thief\n"
+                                       "has-horse\n"),
+                             HasSubstr("V2=77 S3=preset L=3\n"), Not(HasSubstr("is-knight"))));
     ASSERT_EQ(p.substate(), 7);
 
     const std::string now(area, 724);

@@ -1,8 +1,5 @@
-// Text as a player receives it: colour codes in display lines compared byte
-// for byte with the ANSI sequences sent, and the exported text utilities,
-// called the way another module of the host calls them (looked up by name in
-// the loaded zmb_vorn.so).
-#include <ctime>
+// Colour codes against the ANSI bytes sent, and the exported text utilities
+// looked up by name in the loaded zmb_vorn.so.
 #include <string>
 #include <tuple>
 
@@ -30,16 +27,8 @@ std::string sequences(std::string_view shorthand) {
     return out;
 }
 
-class Colour : public ScriptTest {
-  protected:
-    // Runs a script of these lines and returns every byte sent.
-    std::string shown(std::string_view body) {
-        p.clear_screen();
-        start(body);
-        host.pump();
-        return p.screen();
-    }
-};
+using Colour = ScriptTest;
+
 // Each row: display lines and what they show, "<0;36;40>" closing a line
 // that leaves a background colour set.
 TEST_F(Colour, EveryCodeBecomesItsSequence) {
@@ -73,6 +62,11 @@ TEST_F(Colour, EveryCodeBecomesItsSequence) {
         // Random codes draw foregrounds 1 to 15 and backgrounds 0 to 7.
         {"`&a`&b`&c`&d\n`ia`Ib",
          "<0;34;40>a<0;35;40>b<1;37;40>c<1;37;40>d\n<0;30;45>a<0;30;40>b\n<0;36;40>"},
+    };
+    const auto shown = [&](std::string_view body) {  // every byte the script sends
+        start(body);
+        host.pump();
+        return p.take();
     };
     queue_rand({0, 4, 14, 29, 13, 8});
     for (const auto& [lines, bytes] : cases)

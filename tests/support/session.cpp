@@ -1,7 +1,5 @@
-// The test host: the host core with a stand-in game and the real plug-in,
-// players on channels, the scratch world folder, player records built field
-// by field, and the rand, srand, time, write and rename the module binds to
-// (the binary exports them with -rdynamic).
+// The test host: the host core with a stand-in game and the real plug-in, and
+// the rand, srand, time, write and rename the module binds to (-rdynamic).
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -86,17 +84,11 @@ void Player::set_record(const PlayerBytes& record) {
     std::memcpy(area(), record.bytes.data(), record.bytes.size());
 }
 
-void Player::set(zmb::TextField f, std::string_view s) {
-    uint8_t* at = area() + f.at;
-    std::memset(at, 0, f.size);
-    std::memcpy(at, s.data(), std::min(s.size(), f.size - 1));
-}
-
 std::string Player::say(std::string_view line) {
-    size_t before = screen_.size();
-    type(line);
-    host_.pump();
-    return strip_ansi(std::string_view(screen_).substr(before));
+    return shown_by([&] {
+        type(line);
+        host_.pump();
+    });
 }
 
 uint8_t* Player::area() const {
@@ -165,9 +157,9 @@ Player& Host::player(int channel) {
     return *slot;
 }
 
-void Host::register_game_entry(std::string_view name) {
-    world_.append("IGMLIST.DAT",
-                  std::string(name) + "\n" + std::to_string(game_number_) + "\nA test game\n");
+void Host::register_game_entry() {
+    world_.write("IGMLIST.DAT", world_.read("IGMLIST.DAT") + "KXPVORN\n" +
+                                    std::to_string(game_number_) + "\nA test game\n");
 }
 
 std::string Host::console() const {
@@ -213,10 +205,10 @@ World::~World() {
     reset_random_and_time();
 }
 
-void World::write(std::string_view rel, std::string_view bytes, bool append) {
+void World::write(std::string_view rel, std::string_view bytes) {
     fs::path p{std::string(rel)};
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) ADD_FAILURE() << "cannot write " << rel;
 }
@@ -280,8 +272,7 @@ namespace {
 
 std::deque<int> queued;
 uint64_t generator_state = 0x853c49e6748fea9bULL;  // fixed: srand does not reseed it
-unsigned seed = 0;
-int seed_calls = 0;
+std::vector<unsigned> seeds;
 bool time_fixed = false;
 std::time_t fixed_time = 0;
 FileCall armed_call = FileCall::kWrite;
@@ -298,17 +289,14 @@ void maybe_kill(FileCall call) {
 
 }  // namespace
 
-void queue_rand(std::initializer_list<int> values) {
+void queue_rand(const std::vector<int>& values) {
     queued.insert(queued.end(), values.begin(), values.end());
 }
 void clear_rand() {
     queued.clear();
 }
-unsigned last_srand_seed() {
-    return seed;
-}
-int srand_calls() {
-    return seed_calls;
+const std::vector<unsigned>& srand_seeds() {
+    return seeds;
 }
 void set_time(std::time_t t) {
     time_fixed = true;
@@ -326,8 +314,7 @@ void advance_time(int seconds) {
 }
 void reset_random_and_time() {
     queued.clear();
-    seed = 0;
-    seed_calls = 0;
+    seeds.clear();
     time_fixed = false;
     host::clear_clock();
 }
@@ -353,8 +340,7 @@ int rand() noexcept {
 }
 
 void srand(unsigned s) noexcept {
-    test::seed = s;
-    test::seed_calls++;
+    test::seeds.push_back(s);
 }
 
 time_t time(time_t* out) noexcept {

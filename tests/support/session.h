@@ -1,9 +1,6 @@
-// Test support that reads like a player's session: a scratch world folder,
-// the host core with the real zmb_vorn.so loaded, and players on channels
-// who are handed over, type, and look at their screen; and the fixtures of
-// the module's scenario tests: ScriptTest, the player Ardo on channel 1 to
-// whom scripts are handed straight through the run driver, and Visit, a
-// small world of five places for whole visits from the game's hand-over.
+// Test support that reads like a player's session (a world folder, the host
+// with the real zmb_vorn.so, players on channels), and the fixtures ScriptTest
+// (scripts handed straight to the run driver) and Visit (whole visits).
 #pragma once
 
 #include <dlfcn.h>
@@ -46,11 +43,10 @@ using ::testing::StartsWith;
 
 // The module's rand, srand and time land here: queued values first, then a
 // fixed generator; a World's end resets all of it.
-void queue_rand(std::initializer_list<int> values);
+void queue_rand(const std::vector<int>& values);
 void clear_rand();
-unsigned last_srand_seed();
-int srand_calls();
-void set_time(std::time_t t);  // also the host clock (today, now)
+const std::vector<unsigned>& srand_seeds();  // every seed given, in order
+void set_time(std::time_t t);                // also the host clock (today, now)
 void set_local_time(int year, int month, int day, int hour, int minute);
 void advance_time(int seconds);
 void reset_random_and_time();
@@ -120,8 +116,7 @@ class World {
     World& operator=(const World&) = delete;
 
     const std::string& dir() const { return dir_; }
-    void write(std::string_view rel, std::string_view bytes, bool append = false);
-    void append(std::string_view rel, std::string_view bytes) { write(rel, bytes, true); }
+    void write(std::string_view rel, std::string_view bytes);
     std::string read(std::string_view rel) const;  // "" when missing
     bool exists(std::string_view rel) const { return std::filesystem::exists(std::string(rel)); }
     void remove(std::string_view rel) { std::filesystem::remove_all(std::string(rel)); }
@@ -149,7 +144,6 @@ class Host;
 class Player {
   public:
     Player(Host& host, int channel) : host_(host), channel_(channel) {}
-    int channel() const { return channel_; }
 
     // TEMP<channel>.TMP "<game>\n<index>\n", module current, sub-state 0, the
     // first line typed (the arrival), pumped until quiet.
@@ -160,13 +154,17 @@ class Player {
     void set_record(const PlayerBytes& record);
 
     int type(std::string_view line) { return host::type_line(channel_, line); }  // input's result
-    // type, then pump until quiet; the text (ANSI removed) shown meanwhile.
-    std::string say(std::string_view line);
+    std::string say(std::string_view line);  // shown_by(type, then pump until quiet)
+    template <typename Deliver>  // runs `deliver`; the text (ANSI removed) shown meanwhile
+    std::string shown_by(Deliver deliver) {
+        const size_t before = screen_.size();
+        deliver();
+        return strip_ansi(std::string_view(screen_).substr(before));
+    }
 
     std::string screen() const { return screen_; }  // every byte sent so far
     std::string text() const { return strip_ansi(screen_); }
     std::string take() { return std::exchange(screen_, {}); }  // screen, then forget it
-    std::string take_text() { return strip_ansi(take()); }
     void clear_screen() { screen_.clear(); }
     void receive(std::string_view bytes) { screen_.append(bytes); }  // the host's output sink
 
@@ -189,7 +187,10 @@ class Player {
     requires(!std::is_same_v<Field, zmb::TextField>) void set(Field f, Value v) {
         zmb::set(area(), f, v);
     }
-    void set(zmb::TextField f, std::string_view s);  // the whole field cleared first
+    void set(zmb::TextField f, std::string_view s) {  // the whole field cleared first
+        std::fill_n(area() + f.at, f.size, uint8_t{0});
+        zmb::set_text(area(), f, s);
+    }
     int32_t area_i32(size_t offset) const { return get(zmb::I32Field{offset}); }
     void set_area_i32(size_t offset, int32_t v) { set(zmb::I32Field{offset}, v); }
 
@@ -209,8 +210,7 @@ class Host {
     Player& player(int channel);
     int module_number() const { return module_number_; }
     int game_module_number() const { return game_number_; }
-    // Appends the stand-in game's entry to IGMLIST.DAT under `name`.
-    void register_game_entry(std::string_view name = "KXPVORN");
+    void register_game_entry();  // appends the stand-in game's entry to IGMLIST.DAT
 
     bool pump_one() { return host::deliver_next_status(); }  // false when none was queued
     // Until none is queued (at most 10000, so that a runaway script ends).
@@ -247,6 +247,8 @@ inline constexpr const char* kScriptPath = "QHYVIGMS\\CAVE.LOR";
 inline constexpr const char* kScriptFile = "QHYVIGMS/CAVE.LOR";
 inline constexpr const char* kHeader = "Vorn IGM Script: The Cave\n";
 inline constexpr const char* kEndText = "\nPlease press <enter> to continue: ";
+inline const std::string kPrompt = "Your Command, Ardo? : ";
+inline const std::string kInvalid = "That isn't a valid option. Try something else.\n";
 
 // While one lives, the files named are read-only and file checks are made
 // as "nobody" (root ignores modes), the world's folders opened for reading.
@@ -311,18 +313,22 @@ class ScriptTest : public ::testing::Test {
 
     // One status / every queued status / one status of `code` now: the text.
     std::string slice() {
-        return shown_by([&] { host.pump_one(); });
+        return p.shown_by([&] { host.pump_one(); });
     }
     std::string run() {
-        return shown_by([&] { host.pump(); });
+        return p.shown_by([&] { host.pump(); });
     }
     std::string status(int code) {
-        return shown_by([&] { host::call_status(kChannel, code); });
+        return p.shown_by([&] { host::call_status(kChannel, code); });
     }
 
     // The registers: VAL1..VAL9 and STRING1..STRING6.
     int32_t val(int n) const { return p.get(state::value(n)); }
-    void set_val(int n, int32_t v) { p.set(state::value(n), v); }
+    void set_vals(std::initializer_list<int32_t> each) {  // VAL1 onwards
+        int n = 0;
+        for (int32_t v : each)
+            p.set(state::value(++n), v);
+    }
     std::vector<int32_t> vals() const {
         std::vector<int32_t> all;
         for (int n = 1; n <= 9; ++n)
@@ -344,14 +350,6 @@ class ScriptTest : public ::testing::Test {
     }
     // A new visit: the one-reward-per-visit flag is down again.
     void new_visit() { p.set(state::reward_given, 0); }
-
-  private:
-    template <typename Deliver>
-    std::string shown_by(Deliver deliver) {
-        const size_t before = p.screen().size();
-        deliver();
-        return strip_ansi(std::string_view(p.screen()).substr(before));
-    }
 };
 
 // ---- whole visits ----
@@ -378,7 +376,7 @@ struct Visit {
     // The module loaded, the game's entry after its own in IGMLIST.DAT.
     Host& start(int channels = 8) {
         host = std::make_unique<Host>(world, channels);
-        host->register_game_entry("KXPVORN");
+        host->register_game_entry();
         return *host;
     }
     // start(), `used` trips today, Ardo (holding `key`) arrived on channel 1.
@@ -391,18 +389,16 @@ struct Visit {
         p.clear_screen();
         return p;
     }
-    // at_menu(0, key), then into the sysop menu with "S".
-    Player& at_sysop_menu(std::string_view key = "SYSOP") {
-        Player& p = at_menu(0, key);
+    // at_menu(0, "SYSOP"), then into the sysop menu with "S".
+    Player& at_sysop_menu() {
+        Player& p = at_menu(0, "SYSOP");
         p.say("S");
         EXPECT_EQ(p.substate(), sub::kSysopMenu);
         return p;
     }
     // The day value the module uses today: a fresh ledger holds it.
     uint16_t today() const { return world.ledger_record("ZMBVIGMS.SV3", 499).second; }
-    int16_t trips_in_ledger(int index = 0) const {
-        return world.ledger_record("ZMBVIGMS.SV1", index).first;
-    }
+    int16_t trips_in_ledger() const { return world.ledger_record("ZMBVIGMS.SV1", 0).first; }
 };
 
 }  // namespace test
