@@ -13,6 +13,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -225,8 +226,6 @@ TEST_F(Core, StatusGoesToTheCurrentModuleAfterAnyQueuedBeforeAndDroppedOrUnknown
     EXPECT_EQ(status, 4);
 }
 
-// ---- per-user areas and memory ----
-
 TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedVdaptrFollowsAndAlcmemBlocksStay) {
     dclvda(16);
     ASSERT_GE(host::user_area_size(), 16u);
@@ -259,8 +258,6 @@ TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedVdaptrFollowsAndAlcmemBlock
     EXPECT_NE(alcmem(0), nullptr);
 }
 
-// ---- accounts ----
-
 TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
     host::account(1).keys = {"SYSOP", "Gamer"};
     host::account(0).keys = {""};  // an empty key is never held, even when listed
@@ -274,8 +271,6 @@ TEST_F(Core, HaskeyLooksAtTheCurrentUsersKeysIgnoringCase) {
     host::select_channel(0);
     EXPECT_FALSE(haskey(""));
 }
-
-// ---- typed lines: cleaned and split before a module's input routine, rstrin ----
 
 TEST_F(Core, TypedLinesAreSplitAtBlanksRstrinGivesThemBackAndTheResultReturns) {
     std::string many_words;
@@ -324,8 +319,6 @@ TEST_F(Core, TypedLinesAreSplitAtBlanksRstrinGivesThemBackAndTheResultReturns) {
     EXPECT_EQ(seen.channel, -1) << "an input routine was called";
 }
 
-// ---- output buffer ----
-
 TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
     std::vector<std::pair<int, std::string>> sent;
     host::set_output_sink(
@@ -351,8 +344,6 @@ TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
     EXPECT_EQ(sent[2].second.substr(4998, 5), "aa|aa");
     EXPECT_EQ(sent[2].second.substr(10301 - 6), "098099");
 }
-
-// ---- module table, definition names, loading ----
 
 TEST_F(Core, ModuleNumbersCountUpGmdnamWordsThemAndALibraryWithoutInitIsRefused) {
     int a = host::add_module(&other, "A");
@@ -481,8 +472,6 @@ TEST_F(Core, AChangeInTheMiddleOfASearchIsSeen) {
     }
 }
 
-// ---- the console and the log ----
-
 TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     std::vector<std::string> lines;
     host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
@@ -495,94 +484,77 @@ TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
     EXPECT_TRUE(std::regex_match(lines[1], stamped)) << lines[1];
 }
 
-// ---- text helpers ----
-
 TEST(SameFamily, CompareIgnoringCaseWithTheirArgumentsInTheirOwnOrder) {
-    using Compare = int (*)(const char*, const char*);
+    using Pairs = std::vector<std::pair<const char*, const char*>>;
     const struct {
         const char* name;
-        Compare compare;
-        const char* a;
-        const char* b;
-        bool expected;
-    } cases[] = {
-        {"sameas", sameas, "KXPVORN", "kxpVorn", true},
-        {"sameas", sameas, "", "", true},
-        {"sameas", sameas, "KXPVORN", "KXPVORN2", false},
-        {"sameas", sameas, "KXPVORN2", "KXPVORN", false},
-        {"sameas", sameas, "abc", "abd", false},
-        {"sameas", sameas, "abc\n", "abc", false},  // a line end is a character like any other
-        {"sameas", sameas, nullptr, "", true},      // null is the empty text
-        {"sameas", sameas, nullptr, "a", false},
+        int (*compare)(const char*, const char*);
+        Pairs same, different;
+    } families[] = {
+        // Null is the empty text; a line end is a character like any other.
+        {"sameas",
+         sameas,
+         {{"KXPVORN", "kxpVorn"}, {"", ""}, {nullptr, ""}},
+         {{"KXPVORN", "KXPVORN2"},
+          {"KXPVORN2", "KXPVORN"},
+          {"abc", "abd"},
+          {"abc\n", "abc"},
+          {nullptr, "a"}}},
         // sameto(prefix, text)
-        {"sameto", sameto, "/go", "/GOTO:home", true},
-        {"sameto", sameto, "", "anything", true},
-        {"sameto", sameto, "vorn igm script: ", "Vorn IGM Script: The Cave", true},
-        {"sameto", sameto, "/GOTO:home", "/go", false},
-        {"sameto", sameto, "Vorn IGM Script: ", "Vorn IGM Script:", false},
-        {"sameto", sameto, nullptr, "a", true},
+        {"sameto",
+         sameto,
+         {{"/go", "/GOTO:home"},
+          {"", "anything"},
+          {"vorn igm script: ", "Vorn IGM Script: Cave"},
+          {nullptr, "a"}},
+         {{"/GOTO:home", "/go"}, {"Vorn IGM Script: ", "Vorn IGM Script:"}}},
         // samend(text, suffix)
-        {"samend", samend, "CAVE.LOR", ".lor", true},
-        {"samend", samend, "x", "", true},
-        {"samend", samend, "abc", "ABC", true},
-        {"samend", samend, ".lor", "CAVE.LOR", false},
-        {"samend", samend, "CAVE.LORD", ".lor", false},
-        // samein(needle, haystack)
-        {"samein", samein, "KXPVORN2", "kxpvorn2\n", true},
-        {"samein", samein, "vorn", "KXPVORN", true},
-        {"samein", samein, "N3", "kxpvorn3", true},
-        {"samein", samein, "aab", "aaab", true},  // overlapping start
-        {"samein", samein, "KXPVORN", "KXPVOR", false},
-        {"samein", samein, "KXPVORN\n", "MYGAME\n", false},
-        {"samein", samein, "kxpvorn3", "vorn", false},
-        {"samein", samein, "a", nullptr, false},
+        {"samend",
+         samend,
+         {{"CAVE.LOR", ".lor"}, {"x", ""}, {"abc", "ABC"}},
+         {{".lor", "CAVE.LOR"}, {"CAVE.LORD", ".lor"}}},
+        // samein(needle, haystack), an overlapping start among them
+        {"samein",
+         samein,
+         {{"KXPVORN2", "kxpvorn2\n"}, {"vorn", "KXPVORN"}, {"N3", "kxpvorn3"}, {"aab", "aaab"}},
+         {{"KXPVORN", "KXPVOR"}, {"KXPVORN\n", "MYGAME\n"}, {"kxpvorn3", "vorn"}, {"a", nullptr}}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.compare(c.a, c.b) != 0, c.expected)
-            << c.name << "(" << (c.a ? c.a : "null") << ", " << (c.b ? c.b : "null") << ")";
+    for (const auto& f : families) {
+        for (bool expected : {true, false}) {
+            for (auto [a, b] : expected ? f.same : f.different)
+                EXPECT_EQ(f.compare(a, b) != 0, expected)
+                    << f.name << "(" << (a ? a : "null") << ", " << (b ? b : "null") << ")";
+        }
     }
 }
 
 TEST(TextHelpers, SkpwhtDepadStzcpyAndL2asOnTheirEdges) {
-    const char* s = " \t \tword";  // skpwht skips blanks and tabs only
-    EXPECT_EQ(skpwht(s), s + 4);
-    const char* line_end = "  \nx";
-    EXPECT_EQ(skpwht(line_end), line_end + 2);  // stops at the line end
-    EXPECT_EQ(skpwht(s + 4), s + 4);
-    EXPECT_EQ(*skpwht("   "), '\0');
-
-    char a[] = "gold   ";
-    EXPECT_EQ(depad(a), a);
-    EXPECT_STREQ(a, "gold");
-    char b[] = "  two words \t ";
-    depad(b);
-    EXPECT_STREQ(b, "  two words \t");  // only blanks, and only at the end
-    char c[] = "    ";
-    depad(c);
-    EXPECT_STREQ(c, "");
-
-    // stzcpy copies at most n - 1 characters and terminates.
-    char dst[32];
-    std::memset(dst, '#', sizeof dst);
-    EXPECT_EQ(stzcpy(dst, "A module name of thirty chars!", 25), dst);
-    EXPECT_STREQ(dst, "A module name of thirty ");
-    EXPECT_EQ(dst[25], '#');  // nothing written past n
-    stzcpy(dst, "short", 25);
-    EXPECT_STREQ(dst, "short");
-
-    std::memset(dst, '#', sizeof dst);
-    stzcpy(dst, "abc", 1);
-    EXPECT_EQ(std::string(dst, 2), std::string("\0#", 2));
-    std::memset(dst, '#', sizeof dst);
-    stzcpy(dst, "abc", 0);
-    stzcpy(dst, "abc", -5);
-    EXPECT_EQ(dst[0], '#');  // n <= 0 writes nothing
-
+    // skpwht skips blanks and tabs only, and stops at a line end.
+    for (auto [text, skipped] : {std::pair{" \t \tword", 4}, {"  \nx", 2}, {"word", 0}, {"   ", 3}})
+        EXPECT_EQ(skpwht(text), text + skipped) << text;
+    // depad takes only blanks, and only at the end.
+    for (auto [padded, depadded] : {std::pair<std::string, std::string>{"gold   ", "gold"},
+                                    {"  two words \t ", "  two words \t"},
+                                    {"    ", ""}}) {
+        EXPECT_EQ(depad(padded.data()), padded.data());
+        EXPECT_STREQ(padded.c_str(), depadded.c_str());
+    }
+    // stzcpy copies at most n - 1 characters, terminates and writes nothing past n.
+    using namespace std::string_literals;
+    for (auto [from, n, written] :
+         {std::tuple{"A module name of thirty chars!", 25, "A module name of thirty \0#"s},
+          {"short", 25, "short\0#"s},
+          {"abc", 1, "\0#"s},
+          {"abc", 0, "#"s},
+          {"abc", -5, "#"s}}) {
+        char dst[32];
+        std::memset(dst, '#', sizeof dst);
+        EXPECT_EQ(stzcpy(dst, from, n), dst);
+        EXPECT_EQ(std::string(dst, written.size()), written) << from << ", " << n;
+    }
     for (long n : {0L, -1234567L, LONG_MAX, LONG_MIN})
         EXPECT_EQ(std::string(l2as(n)), std::to_string(n));
 }
-
-// ---- the clock ----
 
 std::time_t local_noon(int year, int month, int day) {
     std::tm tm{};
