@@ -19,8 +19,7 @@ TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
         EXPECT_TRUE(server.wait_for_log(
             "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 4, 6)"));
         Client c(server.port());
-        ASSERT_TRUE(c.expect("Name: "));
-        ASSERT_TRUE(c.say("Ardo", "Ardo is locked until the sysop sets its password."));
+        ASSERT_TRUE(c.walk({"Name: ", "Ardo>Ardo is locked until the sysop sets its password."}));
         EXPECT_EQ(c.text().find("Welcome"), std::string::npos);
         EXPECT_EQ(server.stop(), 0);
     }
@@ -29,10 +28,8 @@ TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
     Server server(scratch, {"--claim-imported"});
     EXPECT_EQ(server.log().find("imported"), std::string::npos);
     Client sysop(server.port()), ardo(server.port());
-    ASSERT_TRUE(sysop.expect("Name: "));
-    ASSERT_TRUE(sysop.say("sysop", "holds access keys and has no password"));
-    ASSERT_TRUE(ardo.expect("Name: "));
-    ASSERT_TRUE(ardo.walk({"ardo>Ardo has no password yet: choose one",
+    ASSERT_TRUE(sysop.walk({"Name: ", "sysop>holds access keys and has no password"}));
+    ASSERT_TRUE(ardo.walk({"Name: ", "ardo>Ardo has no password yet: choose one",
                            "ardo-demo>Type it again: ", "ardo-demo>Welcome, Ardo!"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
     ardo.close();
@@ -87,20 +84,17 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
         {{"list"}, "", 0, "Brannoc               52  WIZARD"},
         {{"frobnicate"}, "", 2, "usage: igmhost accounts"},
         {{"--help"}, "", 0, "igmhost backup DIR"},
+        {{"list", "--world", world + "/nowhere"}, "", 2, "cannot use the world folder"},
     };
     for (Step& s : steps) {
         SCOPED_TRACE(s.args[0]);
-        s.args.insert(s.args.begin(), "accounts");
-        s.args.insert(s.args.end(), {"--world", world});
+        s.args.insert(s.args.begin(), {"accounts", "--world", world});  // a later one wins
         auto [status, out] = run_igmhost(s.args, s.input);
         EXPECT_EQ(status, s.status) << out;
         EXPECT_NE(out.find(s.output), std::string::npos) << out;
     }
-    auto [status, out] = run_igmhost({"accounts", "list", "--world", world + "/nowhere"});
-    EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("cannot use the world folder"), std::string::npos) << out;
     // One server per world, and the demo world is not remade under it.
-    std::tie(status, out) = run_igmhost({"--world", world, "--port", "0"});
+    auto [status, out] = run_igmhost({"--world", world, "--port", "0"});
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("in use by another igmhost (pid " + std::to_string(server.pid()) + ")"),
               std::string::npos)
@@ -115,8 +109,7 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     ASSERT_TRUE(sign_in(brannoc, "Brannoc", "iron-gate"));
     EXPECT_TRUE(server.wait_for_log("(Brannoc): signed on (with access keys)"));
     Client teg(server.port());
-    ASSERT_TRUE(teg.expect("Name: "));
-    ASSERT_TRUE(teg.say("old teg", "Old Teg is retired and cannot be used."));
+    ASSERT_TRUE(teg.walk({"Name: ", "old teg>Old Teg is retired and cannot be used."}));
 
     // A backup while the server runs is a world of its own.
     fs::path copy = scratch.root() / "copy";
@@ -131,17 +124,13 @@ TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
     DemoWorld scratch;
     Server server(scratch, {"--max-failed-passwords", "4"});
     Client first(server.port());
-    ASSERT_TRUE(first.expect("Name: "));
-    ASSERT_TRUE(first.say("Ardo", "Password: "));
-    for (int i = 0; i < 2; ++i)
-        ASSERT_TRUE(first.say("not-ardo", "Wrong password.") && first.expect("Password: "));
-    ASSERT_TRUE(first.say("not-ardo", "goodbye"));
+    ASSERT_TRUE(first.walk({"Name: ", "Ardo>Password: ", "not-ardo>Wrong password.", "Password: ",
+                            "not-ardo>Wrong password.", "Password: ", "not-ardo>goodbye"}));
     EXPECT_TRUE(first.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("disconnect: three wrong passwords"));
     Client second(server.port());
-    ASSERT_TRUE(second.expect("Name: "));
-    ASSERT_TRUE(second.say("Mira", "Password: "));
-    ASSERT_TRUE(second.say("nope", "Too many wrong passwords from your address."));
+    ASSERT_TRUE(second.walk(
+        {"Name: ", "Mira>Password: ", "nope>Too many wrong passwords from your address."}));
     EXPECT_TRUE(second.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("127.0.0.1 blocked for 15 minutes after 4 wrong passwords"));
     Client refused(server.port());

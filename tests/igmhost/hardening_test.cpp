@@ -28,8 +28,8 @@ std::string deflated_zeros(size_t size) {
 // Signs `name` on in the third realm, where no demo account has a player
 // yet (class and sex asked), and walks into the place titled `title`.
 bool visit_place(Client& c, std::string_view name, std::string_view title) {
-    return sign_in(c, name) && c.say("3", "Which skill draws you?") &&
-           c.say("1", "(M)ale or (F)emale?") && c.say("", "Your choice, ") &&
+    return sign_in(c, name) &&
+           c.walk({"3>Which skill draws you?", "1>(M)ale or (F)emale?", ">Your choice, "}) &&
            enter_far_reaches(c) && enter_place(c, title, "");
 }
 
@@ -44,8 +44,7 @@ TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScript) {
         ASSERT_TRUE(visit_place(ardo, "Ardo", "Waiting Room"));
         // At the question the module has stored the charm; the answer
         // starts a nine-second wait, which costs no busy CPU.
-        ASSERT_TRUE(ardo.expect("(1)"));
-        ASSERT_TRUE(ardo.say("1", "The clock ticks."));
+        ASSERT_TRUE(ardo.walk({"(1)", "1>The clock ticks."}));
         double before = server.cpu_seconds();
         Client second(server.port());
         ASSERT_TRUE(second.expect("Sorry, all 1 lines are busy. Please call again later."));
@@ -60,8 +59,7 @@ TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScript) {
     // The only line is free again, and nothing of the old visit leaks into it.
     Client again(server.port());
     ASSERT_TRUE(sign_in(again, "Ardo"));
-    ASSERT_TRUE(again.say("3", "welcome back, Ardo."));
-    ASSERT_TRUE(again.expect("Charm 2"));
+    ASSERT_TRUE(again.walk({"3>welcome back, Ardo.", "Charm 2"}));
     EXPECT_EQ(field(player_record(scratch.world(), "KXPVORN3", 1), kCharm), 2);
     ASSERT_TRUE(enter_far_reaches(again));
     EXPECT_NE(again.text().find("used 1 of your 10 trips"), std::string::npos);
@@ -114,9 +112,7 @@ TEST(IgmhostTelnet, LineEndsEditingJunkHugeLinesAndAHalfCloseDoNotHurtTheServerO
     // lone ESC right before a line end does not keep the line open.
     good.send_raw("1\x1b\r\r\nV\r\n");
     shutdown(good.fd(), SHUT_WR);  // a half-close
-    ASSERT_TRUE(good.expect("(M)ale or (F)emale?"));
-    ASSERT_TRUE(good.expect("Your choice, Brannoc?"));
-    ASSERT_TRUE(good.expect("Gold in hand"));  // V, the last line
+    ASSERT_TRUE(good.walk({"(M)ale or (F)emale?", "Your choice, Brannoc?", "Gold in hand"}));
     EXPECT_TRUE(good.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("(Brannoc): disconnect: carrier lost"));
     // No line end was taken for two lines.
@@ -304,10 +300,8 @@ TEST(IgmhostHardening, LineTypedBehindAHandBackWaitsForItUnderLoad) {
         ASSERT_TRUE(round == 0 ? enter_place(ardo, "Horse Trader", "Sold.", 10)
                                : enter_place(ardo, "Charm School", "Charming.", 10));
         ASSERT_TRUE(ardo.say("", "Your Command, ", 10));
-        ardo.send_raw("X\r\nF\r\n");
-        ASSERT_TRUE(ardo.expect("Welcome back", 10));
-        ASSERT_TRUE(ardo.expect("Your choice, Ardo?", 10));
-        ASSERT_TRUE(ardo.expect("Your choice, Ardo?", 10));  // after the fight
+        ardo.send_raw("X\r\nF\r\n");  // the second prompt comes after the fight
+        ASSERT_TRUE(ardo.walk({"Welcome back", "Your choice, Ardo?", "Your choice, Ardo?"}, 10));
         ASSERT_TRUE(round == 4 || enter_far_reaches(ardo));
     }
     std::string record = player_record(scratch.world(), "KXPVORN", 0);

@@ -72,9 +72,7 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
         if (start == 1) {  // and the game lists the module once
             Client c(server.port());
             ASSERT_TRUE(new_account(c, "Tess", 33));
-            ASSERT_TRUE(c.say("3", "Which skill"));
-            ASSERT_TRUE(c.say("3", "(M)ale or (F)emale?"));
-            ASSERT_TRUE(c.say("m", "(1) Far Reaches!"));
+            ASSERT_TRUE(c.walk({"3>Which skill", "3>(M)ale or (F)emale?", "m>(1) Far Reaches!"}));
             EXPECT_EQ(c.rest().find("(2)"), std::string::npos) << "a module listed twice";
         }
         EXPECT_EQ(server.stop(), 0);
@@ -111,8 +109,7 @@ TEST(IgmhostStartup, ScriptFindingsAreLoggedOnceAndMissingScriptsWithTheCallersN
     ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
     ASSERT_TRUE(enter_place(ardo, "The Gate", "could not be found!"));
     EXPECT_TRUE(server.wait_for_log("channel 0 (Ardo): script QHYVIGMS\\GONE.LOR not found"));
-    ASSERT_TRUE(ardo.say("", "Your Command, "));
-    ASSERT_TRUE(ardo.say("I", "could not be found!"));
+    ASSERT_TRUE(ardo.walk({">Your Command, ", "I>could not be found!"}));
     EXPECT_TRUE(server.wait_for_log("channel 0 (Ardo): script ZMB_VORN.NEW not found"));
 }
 
@@ -136,8 +133,7 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         tcflag_t before = pty.settings().c_lflag;
         ASSERT_TRUE(before & ICANON);
         Server server(scratch, {}, 0, &pty);
-        ASSERT_TRUE(pty.expect("Welcome, Sysop!"));
-        ASSERT_TRUE(pty.expect("G) Goodbye (stops igmhost)"));
+        ASSERT_TRUE(pty.walk({"Welcome, Sysop!", "G) Goodbye (stops igmhost)"}));
         EXPECT_FALSE(pty.settings().c_lflag & ICANON) << "raw mode while igmhost runs";
         EXPECT_FALSE(pty.settings().c_lflag & ECHO);
         if (ending.signal == SIGTERM || ending.signal == 0) {
@@ -163,9 +159,8 @@ TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     Pty pty;
     tcflag_t before = pty.settings().c_lflag;
     Server console(scratch, {}, 0, &pty);
-    ASSERT_TRUE(pty.expect("No password is set for Sysop: P sets one."));
-    ASSERT_TRUE(pty.expect("P) Set your password"));
-    ASSERT_TRUE(pty.walk({"p>Choose a password", "first-light>Type it again: ",
+    ASSERT_TRUE(pty.walk({"No password is set for Sysop: P sets one.", "P) Set your password",
+                          "p>Choose a password", "first-light>Type it again: ",
                           "first-light>Your password is changed.", "g>Farewell, Sysop!"}));
     EXPECT_EQ(console.stop(0), 0) << "goodbye at the console stops igmhost";
     EXPECT_EQ(pty.settings().c_lflag, before);

@@ -195,14 +195,11 @@ TEST(IgmhostTerminal, WhoIsOnAndTheAttachedConsoleWatchesMessagesHangsUpAndAsksB
     EXPECT_NE(list.find("Mira                 in The Vale of Vorn"), std::string::npos) << list;
     EXPECT_NE(list.find("Ardo                 at the realm list"), std::string::npos) << list;
     EXPECT_EQ(list.find("127.0.0.1"), std::string::npos) << list;
-    ASSERT_TRUE(mira.say("W", "Who is on:"));
-    ASSERT_TRUE(mira.expect("Ardo                 at the realm list"));
+    ASSERT_TRUE(mira.walk({"W>Who is on:", "Ardo                 at the realm list"}));
 
-    ASSERT_TRUE(pty.say("s", " 1  Ardo                 127.0.0.1:"));
-    ASSERT_TRUE(pty.expect("at the realm list"));
-    pty.line("m 1 Supper is ready");
-    ASSERT_TRUE(ardo.expect("*** From the sysop: Supper is ready"));
-    ASSERT_TRUE(ardo.expect("Your choice: "));  // at a prompt: shown at once, the prompt again
+    ASSERT_TRUE(pty.walk({"s> 1  Ardo                 127.0.0.1:", "at the realm list"}));
+    pty.line("m 1 Supper is ready");  // Ardo at a prompt: shown at once, the prompt again
+    ASSERT_TRUE(ardo.walk({"*** From the sysop: Supper is ready", "Your choice: "}));
     ASSERT_TRUE(pty.say("s 1", "Watching channel 1"));
     ASSERT_TRUE(ardo.say("W", "Who is on:"));
     ASSERT_TRUE(pty.expect("Who is on:"));  // what Ardo sees, on the console too

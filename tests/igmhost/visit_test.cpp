@@ -21,21 +21,16 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
 
     // The inn asks for a name (an /INPUT question) and checks it against the record.
     ASSERT_TRUE(enter_place(ardo, "The Lantern Inn", "(Your name, traveller)"));
-    ASSERT_TRUE(ardo.say("  ardo ", "\"Ardo! I know that name."));
-    ASSERT_TRUE(ardo.expect("(123)"));
-    // The mead: one charm, 9 -> 10.
-    ASSERT_TRUE(ardo.walk(
-        {"1>Charm +1, now 10.", ">Please press <enter> to continue", ">used 1 of your 10 trips"}));
-    // The module's stats screen shows the record as the visit left it.
-    ASSERT_TRUE(ardo.say("V", "Ardo's Stats"));
-    ASSERT_TRUE(ardo.expect("Charm        : 10"));
-    ASSERT_TRUE(ardo.say("", "Your Command, Ardo?"));
+    // The mead (1): one charm, 9 -> 10; the module's stats screen (V) shows
+    // the record as the visit left it.
+    ASSERT_TRUE(ardo.walk({"  ardo >\"Ardo! I know that name.", "(123)", "1>Charm +1, now 10.",
+                           ">Please press <enter> to continue", ">used 1 of your 10 trips",
+                           "V>Ardo's Stats", "Charm        : 10", ">Your Command, Ardo?"}));
 
     ASSERT_TRUE(ardo.say("q", "Welcome back to The Vale of Vorn!"));
     ASSERT_TRUE(ardo.expect("Charm: 9 -> 10"));
     EXPECT_EQ(ardo.rest().find("Gold in hand:"), std::string::npos) << "only changes are listed";
-    ASSERT_TRUE(ardo.expect("Charm 10"));
-    ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
+    ASSERT_TRUE(ardo.walk({"Charm 10", "Your choice, Ardo?"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): handed back to KXPVORN"));
 
     std::string record = player_record(scratch.world(), "KXPVORN", 0);
@@ -56,25 +51,20 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     Server server(scratch);
     Client c(server.port());
 
-    ASSERT_TRUE(c.expect("Name: "));
     // Typing stops at 20 characters: the name is taken as cut.
     ASSERT_TRUE(c.walk(
-        {"bad|name>A name is 1 to 20 letters, digits and blanks.",
+        {"Name: ", "bad|name>A name is 1 to 20 letters, digits and blanks.",
          "a name that is far too long>Create a new account for a name that is far t?", "n>Name: ",
          "Wren  Ashby>Create a new account for Wren Ashby? [Y/n]", "y>Choose a password"}));
     for (const std::string& bad : {std::string(""), std::string("abc"), std::string(1000, 'p')})
         ASSERT_TRUE(c.say(bad, "A password is 4 to 64 printable characters."));
-    ASSERT_TRUE(c.say("good-one", "Type it again: "));
-    ASSERT_TRUE(c.say("good-two", "The two passwords differ."));
-    ASSERT_TRUE(c.expect("Choose a password"));
-    ASSERT_TRUE(c.say(password_for("Wren Ashby"), "Type it again: "));
-    ASSERT_TRUE(c.say(password_for("Wren Ashby"), "How old are you (1-120)?"));
-    ASSERT_TRUE(c.walk({"0>Please type your age in years", "121>Please type your age in years",
-                        "19>Welcome, Wren Ashby!"}));
-    ASSERT_TRUE(c.expect("Last on: first call"));
-    ASSERT_TRUE(c.walk({"2>Which skill draws you?", "7>Which skill draws you?",
-                        "2>(M)ale or (F)emale?", "f>Wren Ashby, level 1 Mystic (female)"}));
-    ASSERT_TRUE(c.expect("Your choice, Wren Ashby?"));
+    ASSERT_TRUE(c.walk(
+        {"good-one>Type it again: ", "good-two>The two passwords differ.", "Choose a password",
+         "wrenashby-demo>Type it again: ", "wrenashby-demo>How old are you (1-120)?",
+         "0>Please type your age in years", "121>Please type your age in years",
+         "19>Welcome, Wren Ashby!", "Last on: first call", "2>Which skill draws you?",
+         "7>Which skill draws you?", "2>(M)ale or (F)emale?",
+         "f>Wren Ashby, level 1 Mystic (female)", "Your choice, Wren Ashby?"}));
 
     // The new record is the next one of KXPVORN2.
     std::string record = player_record(scratch.world(), "KXPVORN2", 2);
@@ -145,8 +135,7 @@ TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     ASSERT_TRUE(mira.walk({"Lark>\"Lark, is it?\"", "2>\"Not at 16, little one.\""}));
     EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "Mira waited for Ardo's /WAIT:";
     // Ardo's wait ends on its own, and the shrine knows his level.
-    ASSERT_TRUE(ardo.expect("the stones answer", 6));
-    ASSERT_TRUE(ardo.expect("veteran of level 5"));
+    ASSERT_TRUE(ardo.walk({"the stones answer", "veteran of level 5"}, 6));
     EXPECT_EQ(ardo.text().find("Lark"), std::string::npos);
     EXPECT_EQ(mira.text().find("veteran"), std::string::npos);
     ASSERT_TRUE(ardo.walk({">to continue: ", ">Your Command, "}));
@@ -154,9 +143,8 @@ TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     // Without its module list the module cannot hand Ardo back, says so
     // and gives him up; the game takes him in all the same.
     fs::remove(scratch.world() / "IGMLIST.DAT");
-    ASSERT_TRUE(ardo.say("x", "IGMLIST.DAT file is missing."));
-    ASSERT_TRUE(ardo.expect("You find yourself back in The Vale of Vorn."));
-    ASSERT_TRUE(ardo.expect("Your choice, Ardo?"));
+    ASSERT_TRUE(ardo.walk({"x>IGMLIST.DAT file is missing.",
+                           "You find yourself back in The Vale of Vorn.", "Your choice, Ardo?"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): given back to KXPVORN"));
     ASSERT_TRUE(ardo.say("V", "Ardo, level 5 Mystic (male)"));
     // Back in the game, the module's limit is gone.
