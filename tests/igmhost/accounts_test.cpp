@@ -12,7 +12,7 @@ namespace {
 // on; one with a key is never claimed over the network.
 TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
     Scratch scratch;
-    write_file(scratch.world() / "ACCOUNTS.TXT",
+    write_file(scratch.world / "ACCOUNTS.TXT",
                "# a note\nSysop|40|SYSOP\nArdo|34|\nno age here\n\nZed|not a number|\n");
     {
         Server server(scratch);
@@ -23,8 +23,8 @@ TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
         EXPECT_EQ(c.text().find("Welcome"), std::string::npos);
         EXPECT_EQ(server.stop(), 0);
     }
-    EXPECT_FALSE(fs::exists(scratch.world() / "ACCOUNTS.TXT"));
-    EXPECT_TRUE(fs::exists(scratch.world() / "ACCOUNTS.TXT.imported"));
+    EXPECT_FALSE(fs::exists(scratch.world / "ACCOUNTS.TXT"));
+    EXPECT_TRUE(fs::exists(scratch.world / "ACCOUNTS.TXT.imported"));
     Server server(scratch, {"--claim-imported"});
     EXPECT_EQ(server.log().find("imported"), std::string::npos);
     Client sysop(server.port()), ardo(server.port());
@@ -67,7 +67,7 @@ TEST(IgmhostAccounts, ChangedPasswordTakesOverAnOpenCallAndCharsetsDoNotMatter) 
 TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     DemoWorld scratch;
     Server server(scratch);
-    std::string world = scratch.world().string();
+    std::string world = scratch.world.string();
     struct Step {
         std::vector<std::string> args;
         std::string input;
@@ -102,7 +102,7 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     std::string remake =
         std::string(ZMB_SOURCE_DIR) + "/tools/make-demo-world '" + world + "' 2>&1";
     EXPECT_NE(std::system(remake.c_str()), 0) << "a served world is remade";
-    EXPECT_TRUE(fs::exists(scratch.world() / "IGMHOST.DB"));
+    EXPECT_TRUE(fs::exists(scratch.world / "IGMHOST.DB"));
 
     // The running server sees each change at the next sign-on.
     Client brannoc(server.port());
@@ -112,7 +112,7 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     ASSERT_TRUE(teg.walk({"Name: ", "old teg>Old Teg is retired and cannot be used."}));
 
     // A backup while the server runs is a world of its own.
-    fs::path copy = scratch.root() / "copy";
+    fs::path copy = scratch.root / "copy";
     std::tie(status, out) = run_igmhost({"backup", copy.string(), "--world", world});
     ASSERT_EQ(status, 0) << out;
     EXPECT_TRUE(fs::exists(copy / "KXPVORN" / "PLAYER.DAT"));

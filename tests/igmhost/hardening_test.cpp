@@ -35,7 +35,7 @@ bool visit_place(Client& c, std::string_view name, std::string_view title) {
 
 TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScript) {
     DemoWorld scratch;
-    write_place(scratch.world(), "WAITING.LOR", "Waiting Room",
+    write_place(scratch.world, "WAITING.LOR", "Waiting Room",
                 {"`2You sit down.", "/CHARM:1", "/CHOICE:1", "/1CHOICE", "`2The clock ticks.",
                  "/WAIT:9", "`2Your name is called."});
     Server server(scratch, {"--max-users", "1"});
@@ -54,13 +54,13 @@ TEST(IgmhostTelnet, FullServerAndACallerDroppedMidScript) {
         EXPECT_LT(server.cpu_seconds() - before, 0.5) << "CPU seconds used while a script waits";
     }  // and the caller vanishes in the wait
     ASSERT_TRUE(server.wait_for_log("channel 0 (Ardo): disconnect: carrier lost"));
-    EXPECT_FALSE(fs::exists(scratch.world() / "TEMP0.TMP"));
+    EXPECT_FALSE(fs::exists(scratch.world / "TEMP0.TMP"));
 
     // The only line is free again, and nothing of the old visit leaks into it.
     Client again(server.port());
     ASSERT_TRUE(sign_in(again, "Ardo"));
     ASSERT_TRUE(again.walk({"3>welcome back, Ardo.", "Charm 2"}));
-    EXPECT_EQ(field(player_record(scratch.world(), "KXPVORN3", 1), kCharm), 2);
+    EXPECT_EQ(field(player_record(scratch.world, "KXPVORN3", 1), kCharm), 2);
     ASSERT_TRUE(enter_far_reaches(again));
     EXPECT_NE(again.text().find("used 1 of your 10 trips"), std::string::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -161,11 +161,11 @@ TEST(IgmhostHardening, CompressionIsRefusedNeverInflatedAndOptionsNotAgreedIgnor
 TEST(IgmhostHardening, PipesInPlaceOfFilesOnlyReadAndSighupWithoutALogKeepServing) {
     DemoWorld scratch;
     for (const char* file : {"IGMLIST.DAT", "ACCOUNTS.TXT", "QHYVIGMS/PIPE.LOR"})
-        make_fifo(scratch.world() / file);
+        make_fifo(scratch.world / file);
     Server server(scratch);
     Client ardo(server.port());
-    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
-    make_fifo(scratch.world() / "TEMP0.TMP");
+    ASSERT_TRUE(sign_on(ardo, "Ardo"));
+    make_fifo(scratch.world / "TEMP0.TMP");
     ASSERT_TRUE(ardo.say("1", "The road is blocked; try again later."));
     kill(server.pid(), SIGHUP);
     ASSERT_TRUE(server.wait_for_log("SIGHUP: no log file to reopen"));
@@ -177,13 +177,13 @@ TEST(IgmhostHardening, PipesInPlaceOfFilesOnlyReadAndSighupWithoutALogKeepServin
 TEST(IgmhostHardening, SighupReopensTheLogAndDoesNotStopTheServer) {
     Scratch scratch;
     Server server(scratch, {"--log", "HUP.LOG"});
-    fs::rename(scratch.world() / "HUP.LOG", scratch.world() / "HUP.LOG.1");
+    fs::rename(scratch.world / "HUP.LOG", scratch.world / "HUP.LOG.1");
     kill(server.pid(), SIGHUP);
     ASSERT_TRUE(server.wait_for_log("reopened"));
     Client c(server.port());
     EXPECT_TRUE(c.expect("Name: "));
     EXPECT_TRUE(server.wait_for_log("connect from"));
-    EXPECT_EQ(read_file(scratch.world() / "HUP.LOG.1").find("connect from"), std::string::npos);
+    EXPECT_EQ(read_file(scratch.world / "HUP.LOG.1").find("connect from"), std::string::npos);
     EXPECT_EQ(server.stop(), 0);
 }
 
@@ -231,7 +231,7 @@ TEST(IgmhostHardening, RunningOutOfDescriptorsRefusesCallersButLeavesTheModuleIt
 TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedASlowReaderStaysAndOthersGoOn) {
     DemoWorld scratch;
     const std::string talk = "`2" + std::string(240, 'x');  // a place that never stops talking
-    write_place(scratch.world(), "RUNAWAY.LOR", "Runaway Place",
+    write_place(scratch.world, "RUNAWAY.LOR", "Runaway Place",
                 {"/LABEL", talk, talk, talk, "/LOOP"});
     Server server(scratch);
     Client sink(server.port());
@@ -268,9 +268,9 @@ TEST(IgmhostTelnet, ClientThatNeverReadsIsDroppedASlowReaderStaysAndOthersGoOn) 
 // fight with the record it held before the visit.
 TEST(IgmhostHardening, LineTypedBehindAHandBackWaitsForItUnderLoad) {
     DemoWorld scratch;
-    write_place(scratch.world(), "WAITHALL.LOR", "Waiting Hall", {"/LABEL", "/WAIT:99", "/LOOP"});
-    write_place(scratch.world(), "TRADER.LOR", "Horse Trader", {"/REMOVEHORSE", "`2Sold."});
-    write_place(scratch.world(), "CHARMS.LOR", "Charm School", {"/CHARM:1", "`2Charming."});
+    write_place(scratch.world, "WAITHALL.LOR", "Waiting Hall", {"/LABEL", "/WAIT:99", "/LOOP"});
+    write_place(scratch.world, "TRADER.LOR", "Horse Trader", {"/REMOVEHORSE", "`2Sold."});
+    write_place(scratch.world, "CHARMS.LOR", "Charm School", {"/CHARM:1", "`2Charming."});
     Server server(scratch, {"--max-per-address", "0", "--max-users", "130", "--max-new-accounts",
                             "0", "--idle", "0", "--idle-signon", "0"});
     constexpr int kBusy = 120;
@@ -304,7 +304,7 @@ TEST(IgmhostHardening, LineTypedBehindAHandBackWaitsForItUnderLoad) {
         ASSERT_TRUE(ardo.walk({"Welcome back", "Your choice, Ardo?", "Your choice, Ardo?"}, 10));
         ASSERT_TRUE(round == 4 || enter_far_reaches(ardo));
     }
-    std::string record = player_record(scratch.world(), "KXPVORN", 0);
+    std::string record = player_record(scratch.world, "KXPVORN", 0);
     ASSERT_EQ(record.size(), 248u);
     EXPECT_EQ(field(record, kHorse), 0) << "the horse sold stays sold";
     EXPECT_EQ(field(record, kCharm), 9 + 4);

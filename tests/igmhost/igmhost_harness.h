@@ -1,9 +1,7 @@
-// End-to-end harness for igmhost: a scratch world, igmhost spawned as a
-// child process on a free port (read from its log), telnet callers on real
-// TCP connections that answer the negotiation the way a simple client does,
-// and a pseudo-terminal for the console. The servers are the test build,
-// whose rules' clock the scratch folder's clock file moves; passwords are
-// hashed at the least cost.
+// End-to-end harness for igmhost: a scratch world, the test build of igmhost
+// (its rules' clock moved by a file) spawned on a free port read from its
+// log, telnet callers on real TCP connections that answer the negotiation
+// as a simple client does, and a pseudo-terminal for the console.
 #pragma once
 
 #include <arpa/inet.h>
@@ -118,28 +116,18 @@ inline std::string password_for(std::string_view name) {
 
 inline constexpr const char* kLeastHashMemory = "8";  // KiB: fast hashing for tests
 
-// A scratch folder holding the world ("world/"), the clock file and logs.
-class Scratch {
-  public:
-    Scratch() : root_(test::make_scratch_dir("igmhost-test")) { fs::create_directories(world()); }
+// A scratch folder holding the world, the clock file and logs; not copied.
+struct Scratch {
+    const fs::path root = test::make_scratch_dir("igmhost-test"), world = root / "world",
+                   clock_file = root / "clock";
+    Scratch() { fs::create_directories(world); }
+    Scratch(const Scratch&) = delete;
     ~Scratch() {
         std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        fs::remove_all(root, ignored);
     }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    fs::path root() const { return root_; }
-    fs::path world() const { return root_ / "world"; }
-
     // Moves the test build's rules' clock to `seconds` ahead of the real one.
-    void set_clock(long long seconds) const {
-        write_file(clock_file(), std::to_string(seconds) + "\n");
-    }
-    fs::path clock_file() const { return root_ / "clock"; }
-
-  private:
-    fs::path root_;
+    void set_clock(long long seconds) const { write_file(clock_file, std::to_string(seconds)); }
 };
 
 // A scratch folder with the demo world, made by the tool `make demo` uses.
@@ -147,7 +135,7 @@ struct DemoWorld : Scratch {
     DemoWorld() {
         std::string command = std::string("HASH_MEMORY=") + kLeastHashMemory + " IGMHOST='" +
                               IGMHOST_PATH + "' " + ZMB_SOURCE_DIR + "/tools/make-demo-world '" +
-                              world().string() + "' >/dev/null";
+                              world.string() + "' >/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
     }
 };
@@ -194,18 +182,16 @@ inline int reap(pid_t pid, double seconds) {
 // killed) and what it wrote.
 inline std::pair<int, std::string> run_igmhost(std::vector<std::string> args,
                                                const std::string& input = "", double seconds = 30) {
-    const fs::path scratch = test::make_scratch_dir("igmhost-run");
-    write_file(scratch / "in", input);
+    const Scratch scratch;
+    write_file(scratch.root / "in", input);
     args.insert(args.begin(), IGMHOST_PATH);
-    pid_t pid = spawn(args, scratch / "in", scratch / "out");
+    pid_t pid = spawn(args, scratch.root / "in", scratch.root / "out");
     int status = reap(pid, seconds);
     if (status < 0) {
         kill(pid, SIGKILL);
         reap(pid, 5);
     }
-    std::string out = read_file(scratch / "out");
-    fs::remove_all(scratch);
-    return {status, out};
+    return {status, read_file(scratch.root / "out")};
 }
 
 // What a caller or the console receives, read as it comes.
@@ -332,14 +318,14 @@ class Server {
     // its terminal when given.
     explicit Server(const Scratch& scratch, std::vector<std::string> extra = {},
                     int descriptor_limit = 0, const Pty* console = nullptr)
-        : log_path_(scratch.root() / ("igmhost-" + std::to_string(++started_) + ".log")) {
+        : log_path_(scratch.root / ("igmhost-" + std::to_string(++started_) + ".log")) {
         const fs::path output = log_path_;
         if (auto named = std::find(extra.begin(), extra.end(), "--log"); named != extra.end())
-            log_path_ = scratch.world() / named[1];
+            log_path_ = scratch.world / named[1];
         if (console) extra.push_back("--console");
-        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file().c_str(), 1);
-        std::vector<std::string> args = {IGMHOST_TESTCLOCK_PATH, "--world",
-                                         scratch.world().string(), "--module", ZMB_MODULE_PATH};
+        setenv("IGMHOST_TEST_CLOCK", scratch.clock_file.c_str(), 1);
+        std::vector<std::string> args = {IGMHOST_TESTCLOCK_PATH, "--world", scratch.world.string(),
+                                         "--module", ZMB_MODULE_PATH};
         args.insert(args.end(), {"--port", "0", "--hash-memory", kLeastHashMemory});
         args.insert(args.end(), extra.begin(), extra.end());
         pid_ = spawn(args, console ? fs::path(console->slave()) : "/dev/null", output,
@@ -488,9 +474,9 @@ inline bool new_account(Client& c, std::string_view name, int age, std::string p
            c.say(std::to_string(age), "Your choice: ");
 }
 
-// Signs a known account on and walks into realm `realm` (1-3).
-inline bool sign_on(Client& c, std::string_view name, int realm) {
-    return sign_in(c, name) && c.say(std::to_string(realm), "Your choice, ");
+// Signs a known account on and walks into the first realm.
+inline bool sign_on(Client& c, std::string_view name) {
+    return sign_in(c, name) && c.say("1", "Your choice, ");
 }
 
 // From the game's menu into Far Reaches: the module's menu of places.
@@ -500,7 +486,7 @@ inline bool enter_far_reaches(Client& c) {
 
 // A known player of the first realm, signed on and at the module's menu.
 inline bool at_module_menu(Client& c, std::string_view name) {
-    return sign_on(c, name, 1) && enter_far_reaches(c);
+    return sign_on(c, name) && enter_far_reaches(c);
 }
 
 // At the module's menu, chooses the place titled `title` by its number and

@@ -10,12 +10,12 @@ namespace {
 
 TEST(IgmhostStartup, BadCommandLinesWorldsModulesAndFilesAreRefusedClearly) {
     Scratch scratch;
-    write_file(scratch.root() / "broken.so", "this is not a shared object\n");
-    write_file(scratch.root() / "damaged" / "IGMHOST.DB", std::string(4096, 'g'));
-    const std::string world = scratch.world().string();
-    const std::string damaged = (scratch.root() / "damaged").string();
-    const std::string absent = (scratch.root() / "absent.so").string();
-    const std::string broken = (scratch.root() / "broken.so").string();
+    write_file(scratch.root / "broken.so", "this is not a shared object\n");
+    write_file(scratch.root / "damaged" / "IGMHOST.DB", std::string(4096, 'g'));
+    const std::string world = scratch.world.string();
+    const std::string damaged = (scratch.root / "damaged").string();
+    const std::string absent = (scratch.root / "absent.so").string();
+    const std::string broken = (scratch.root / "broken.so").string();
     // A pipe where igmhost would create a missing file stops it with the
     // file's name, and the pipe stays.
     const struct {
@@ -26,7 +26,7 @@ TEST(IgmhostStartup, BadCommandLinesWorldsModulesAndFilesAreRefusedClearly) {
     } cases[] = {
         {"", {"--port", "seventy"}, 2, "bad value for --port: seventy"},
         {"", {"--port", "seventy"}, 2, "usage: igmhost"},
-        {"", {"--world", (scratch.root() / "nowhere").string()}, 2, "cannot use the world folder"},
+        {"", {"--world", (scratch.root / "nowhere").string()}, 2, "cannot use the world folder"},
         // Standard input is a file here: no terminal for the console.
         {"", {"--world", world, "--console"}, 2, "--console needs a terminal"},
         {"", {"--world", world, "--port", "0", "--module", absent}, 1, "cannot load the module"},
@@ -44,7 +44,7 @@ TEST(IgmhostStartup, BadCommandLinesWorldsModulesAndFilesAreRefusedClearly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
-        const fs::path pipe = scratch.world() / c.pipe;
+        const fs::path pipe = scratch.world / c.pipe;
         if (*c.pipe) make_fifo(pipe);
         auto [status, out] = run_igmhost(c.args, "", 10);
         EXPECT_EQ(status, c.status) << out;
@@ -63,7 +63,7 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
     Scratch scratch;
     // An old list: a stale game entry with a wrong number, another module's
     // entry, and an entry cut off after its number line.
-    write_file(scratch.world() / "IGMLIST.DAT",
+    write_file(scratch.world / "IGMLIST.DAT",
                "KXPVORN\n9\nold game\nOTHER\n7\nsomeone else's module\nHALF\n8\n");
     for (int start = 0; start < 3; ++start) {
         SCOPED_TRACE(start);
@@ -76,7 +76,7 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
             EXPECT_EQ(c.rest().find("(2)"), std::string::npos) << "a module listed twice";
         }
         EXPECT_EQ(server.stop(), 0);
-        EXPECT_EQ(read_file(scratch.world() / "IGMLIST.DAT"),
+        EXPECT_EQ(read_file(scratch.world / "IGMLIST.DAT"),
                   "OTHER\n7\nsomeone else's module\n"
                   "KXPVORN\n1\n`%K-VORN`7: The Vale of Vorn\n"
                   "KXPVORN2\n2\n`%K-VORN`7: The Ashen Coast\n"
@@ -85,18 +85,18 @@ TEST(IgmhostStartup, GameEntriesAreWrittenBeforeTheModulesAndNeverGoStale) {
                   "`%P`7enn)\n");
     }
     for (const char* game : {"KXPVORN", "KXPVORN2", "KXPVORN3"})
-        EXPECT_TRUE(fs::exists(scratch.world() / game / "PLAYER.DAT")) << game;
+        EXPECT_TRUE(fs::exists(scratch.world / game / "PLAYER.DAT")) << game;
 }
 
 // The checker's findings at start-up, each once, and the scripts the module
 // reports to a caller as missing, with the caller's name.
 TEST(IgmhostStartup, ScriptFindingsAreLoggedOnceAndMissingScriptsWithTheCallersName) {
     DemoWorld scratch;
-    write_place(scratch.world(), "BROKEN.LOR", "A Broken Place", {"/CLEAR", "/GOTO:;NOWHERE"});
+    write_place(scratch.world, "BROKEN.LOR", "A Broken Place", {"/CLEAR", "/GOTO:;NOWHERE"});
     // Line 3 names a file that is not there: choosing the place cannot find it.
-    write_file(scratch.world() / "QHYVIGMS" / "GATE.LOR",
+    write_file(scratch.world / "QHYVIGMS" / "GATE.LOR",
                "Vorn IGM Script: The Gate\nThe Gate\nGONE.LOR\n/CLEAR\n");
-    fs::remove(scratch.world() / "ZMB_VORN.NEW");
+    fs::remove(scratch.world / "ZMB_VORN.NEW");
     Server server(scratch);
     const std::string log = server.log();
     const std::string finding =
@@ -143,7 +143,7 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         }
         if (ending.signal == 0) {
             // Without its place list the module stops the host when a place is chosen.
-            fs::remove(scratch.world() / "ZMBVIGMS.DAT");
+            fs::remove(scratch.world / "ZMBVIGMS.DAT");
             pty.line("1");
         }
         EXPECT_EQ(server.stop(ending.signal), ending.status);
@@ -155,7 +155,7 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
 
 TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
     Scratch scratch;
-    write_file(scratch.world() / "ACCOUNTS.TXT", "Sysop|40|SYSOP\n");
+    write_file(scratch.world / "ACCOUNTS.TXT", "Sysop|40|SYSOP\n");
     Pty pty;
     tcflag_t before = pty.settings().c_lflag;
     Server console(scratch, {}, 0, &pty);

@@ -142,7 +142,7 @@ const Kind kKinds[] = {
 
 TEST(IgmhostTerminal, ColourAndCharacterSetFollowTheTerminalAndTypedTextComesBackInIt) {
     DemoWorld scratch;
-    write_place(scratch.world(), "PAUSE.LOR", "Pause Place",
+    write_place(scratch.world, "PAUSE.LOR", "Pause Place",
                 {"/CLEAR", "`2A quiet room.", "/PAUSE", "/INPUT:Say something", "`2You said: |N"});
     for (const Kind& t : kKinds) {
         SCOPED_TRACE(t.logged);
@@ -177,17 +177,17 @@ TEST(IgmhostTerminal, ColourAndCharacterSetFollowTheTerminalAndTypedTextComesBac
 // stop that asks first.
 TEST(IgmhostTerminal, WhoIsOnAndTheAttachedConsoleWatchesMessagesHangsUpAndAsksBeforeStopping) {
     DemoWorld scratch;
-    write_file(scratch.world() / "IGMHOST.LOG", "yesterday's last line\n");
+    write_file(scratch.world / "IGMHOST.LOG", "yesterday's last line\n");
     Server server(scratch, {"--log", "IGMHOST.LOG"});
-    EXPECT_EQ(fs::status(scratch.world() / "IGMHOST.SOCK").permissions(),
+    EXPECT_EQ(fs::status(scratch.world / "IGMHOST.SOCK").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
     Pty pty;
-    const pid_t console = spawn({IGMHOST_PATH, "console", "--world", scratch.world().string()},
-                                pty.slave(), scratch.root() / "console.out");
+    const pid_t console = spawn({IGMHOST_PATH, "console", "--world", scratch.world.string()},
+                                pty.slave(), scratch.root / "console.out");
     ASSERT_TRUE(pty.expect("S) Sysop console"));
     Client ardo(server.port()), mira(server.port());
-    ASSERT_TRUE(sign_in(ardo, "Ardo"));     // channel 1
-    ASSERT_TRUE(sign_on(mira, "Mira", 1));  // channel 2
+    ASSERT_TRUE(sign_in(ardo, "Ardo"));  // channel 1
+    ASSERT_TRUE(sign_on(mira, "Mira"));  // channel 2
 
     // Who is on, at the realm list and in the game: names and places, never an address.
     ASSERT_TRUE(ardo.say("W", "Who is on:") && ardo.expect("Your choice: "));

@@ -13,7 +13,7 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     Server server(scratch);
     Client ardo(server.port());
 
-    ASSERT_TRUE(sign_on(ardo, "Ardo", 1));
+    ASSERT_TRUE(sign_on(ardo, "Ardo"));
     EXPECT_NE(ardo.text().find("(1) Far Reaches! (VORN IGM Expansion"), std::string::npos);
     ASSERT_TRUE(server.wait_for_log("channel 0 (Ardo): signed on"));
     ASSERT_TRUE(enter_far_reaches(ardo));
@@ -33,11 +33,11 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     ASSERT_TRUE(ardo.walk({"Charm 10", "Your choice, Ardo?"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): handed back to KXPVORN"));
 
-    std::string record = player_record(scratch.world(), "KXPVORN", 0);
+    std::string record = player_record(scratch.world, "KXPVORN", 0);
     ASSERT_EQ(record.size(), 248u);
     EXPECT_EQ(field(record, kCharm), 10);
     EXPECT_EQ(field(record, kGold, 4), 1250) << "untouched fields stay";
-    std::string ledger = read_file(scratch.world() / "ZMBVIGMS.SV1");
+    std::string ledger = read_file(scratch.world / "ZMBVIGMS.SV1");
     ASSERT_GE(ledger.size(), 4u);
     EXPECT_EQ(field(ledger, 0), 1) << "the trip is counted for record 0";
 
@@ -67,7 +67,7 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
          "f>Wren Ashby, level 1 Mystic (female)", "Your choice, Wren Ashby?"}));
 
     // The new record is the next one of KXPVORN2.
-    std::string record = player_record(scratch.world(), "KXPVORN2", 2);
+    std::string record = player_record(scratch.world, "KXPVORN2", 2);
     ASSERT_EQ(record.size(), 248u);
     EXPECT_EQ(record.substr(0, 12), std::string("\x0aWren Ashby\0", 12));  // length, name, end
     EXPECT_EQ(field(record, kHitPoints), 20);
@@ -80,7 +80,7 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     ASSERT_TRUE(enter_far_reaches(c));
     ASSERT_TRUE(c.say("V", "Wren Ashby's Stats"));
     ASSERT_TRUE(c.expect("The Mystical Skills: 1"));
-    EXPECT_FALSE(fs::exists(scratch.world() / "TEMP0.TMP"));
+    EXPECT_FALSE(fs::exists(scratch.world / "TEMP0.TMP"));
 
     EXPECT_EQ(c.text().find(password_for("Wren Ashby")), std::string::npos) << "echoed";
     EXPECT_EQ(server.log().find(password_for("Wren Ashby")), std::string::npos) << "logged";
@@ -90,7 +90,7 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
     // Only hashes are stored, and the account outlives a restart.
     std::string files;
     for (const char* name : {"IGMHOST.DB", "IGMHOST.DB-wal"})
-        files += read_file(scratch.world() / name);
+        files += read_file(scratch.world / name);
     ASSERT_NE(files.find("Wren Ashby"), std::string::npos) << "the account is in the database";
     for (const char* name : {"Wren Ashby", "Ardo", "Sysop"})
         EXPECT_EQ(files.find(password_for(name)), std::string::npos) << name;
@@ -142,7 +142,7 @@ TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
 
     // Without its module list the module cannot hand Ardo back, says so
     // and gives him up; the game takes him in all the same.
-    fs::remove(scratch.world() / "IGMLIST.DAT");
+    fs::remove(scratch.world / "IGMLIST.DAT");
     ASSERT_TRUE(ardo.walk({"x>IGMLIST.DAT file is missing.",
                            "You find yourself back in The Vale of Vorn.", "Your choice, Ardo?"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): given back to KXPVORN"));
