@@ -51,6 +51,7 @@ TEST(IgmhostAccounts, ChangedPasswordTakesOverAnOpenCallAndCharsetsDoNotMatter) 
     Client second(server.port());
     ASSERT_TRUE(sign_in(second, "MIRA", "moonlit-path"));
     EXPECT_NE(second.text().find("Your earlier call has been ended."), std::string::npos);
+    EXPECT_NE(second.text().find(" from 127.0.0.1"), std::string::npos) << "the last call";
     ASSERT_TRUE(first.expect("signed on again elsewhere"));
     EXPECT_TRUE(first.closed_by_server());
     EXPECT_TRUE(server.wait_for_log("disconnect: taken over by a new call from 127.0.0.1"));
