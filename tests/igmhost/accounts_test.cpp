@@ -1,4 +1,4 @@
-// Accounts end to end over real TCP: passwords, the sysop's key, account
+// Accounts end to end over real TCP: imported ones, passwords, account
 // tools against a running server and one server per world, the abuse
 // limits under a moved clock.
 #include "tests/igmhost/igmhost_harness.h"
@@ -9,15 +9,22 @@ namespace {
 // Imported accounts have no password: the import skips malformed lines,
 // happens once and is logged; one without a key is locked unless the sysop
 // lets it be claimed, and a claim sets the password that is asked from then
-// on; one with a key is never claimed over the network.
+// on; one with a key is never claimed over the network, and the sysop sets
+// the first password at the console, unseen.
 TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
     Scratch scratch;
     write_file(scratch.world / "ACCOUNTS.TXT",
-               "# a note\nSysop|40|SYSOP\nArdo|34|\nno age here\n\nZed|not a number|\n");
+               "# a note\nSysop|40|SYSOP\nArdo|34|\nno age here\n\nZed|not a number|\n"
+               "Warden|50|WIZARD\n");
     {
-        Server server(scratch);
+        Pty pty;
+        Server server(scratch, {}, 0, &pty);
         EXPECT_TRUE(server.wait_for_log(
-            "imported 2 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 4, 6)"));
+            "imported 3 accounts from ACCOUNTS.TXT (2 malformed lines skipped: 4, 6)"));
+        ASSERT_TRUE(pty.walk({"No password is set for Sysop: P sets one.", "P) Set your password",
+                              "p>Choose a password", "first-light>Type it again: ",
+                              "first-light>Your password is changed."}));
+        EXPECT_EQ(pty.data().find("first-light"), std::string::npos) << "the password was echoed";
         Client c(server.port());
         ASSERT_TRUE(c.walk({"Name: ", "Ardo>Ardo is locked until the sysop sets its password."}));
         EXPECT_EQ(c.text().find("Welcome"), std::string::npos);
@@ -27,15 +34,16 @@ TEST(IgmhostAccounts, ImportedNamesWithoutTheirPasswordAreNotTaken) {
     EXPECT_TRUE(fs::exists(scratch.world / "ACCOUNTS.TXT.imported"));
     Server server(scratch, {"--claim-imported"});
     EXPECT_EQ(server.log().find("imported"), std::string::npos);
-    Client sysop(server.port()), ardo(server.port());
-    ASSERT_TRUE(sysop.walk({"Name: ", "sysop>holds access keys and has no password"}));
+    Client warden(server.port()), ardo(server.port()), sysop(server.port());
+    ASSERT_TRUE(warden.walk({"Name: ", "warden>holds access keys and has no password"}));
     ASSERT_TRUE(ardo.walk({"Name: ", "ardo>Ardo has no password yet: choose one",
                            "ardo-demo>Type it again: ", "ardo-demo>Welcome, Ardo!"}));
     EXPECT_TRUE(server.wait_for_log("(Ardo): claimed the imported account"));
     ardo.close();
-    EXPECT_EQ(sysop.text().find("Welcome"), std::string::npos);
+    EXPECT_EQ(warden.text().find("Welcome"), std::string::npos);
     Client again(server.port());
     ASSERT_TRUE(sign_in(again, "Ardo"));
+    ASSERT_TRUE(sign_in(sysop, "Sysop", "first-light"));
 }
 
 TEST(IgmhostAccounts, ChangedPasswordTakesOverAnOpenCallAndCharsetsDoNotMatter) {

@@ -153,23 +153,5 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
     }
 }
 
-TEST(IgmhostConsole, SysopSetsTheFirstPasswordAtTheConsoleUnseen) {
-    Scratch scratch;
-    write_file(scratch.world / "ACCOUNTS.TXT", "Sysop|40|SYSOP\n");
-    Pty pty;
-    tcflag_t before = pty.settings().c_lflag;
-    Server console(scratch, {}, 0, &pty);
-    ASSERT_TRUE(pty.walk({"No password is set for Sysop: P sets one.", "P) Set your password",
-                          "p>Choose a password", "first-light>Type it again: ",
-                          "first-light>Your password is changed.", "g>Farewell, Sysop!"}));
-    EXPECT_EQ(console.stop(0), 0) << "goodbye at the console stops igmhost";
-    EXPECT_EQ(pty.settings().c_lflag, before);
-    EXPECT_EQ(pty.data().find("first-light"), std::string::npos) << "the password was echoed";
-
-    Server server(scratch);
-    Client c(server.port());
-    ASSERT_TRUE(sign_in(c, "Sysop", "first-light"));
-}
-
 }  // namespace
 }  // namespace igmtest
