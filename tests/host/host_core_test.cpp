@@ -382,14 +382,16 @@ void touch(const std::string& rel) {
     std::ofstream(p) << "x";
 }
 
-// Every name fnd1st/fndnxt return for the pattern, in order; the search
-// then stays ended (a failed fnd1st leaves none open either).
-Words find_all(const char* pattern) {
+// Every name fnd1st/fndnxt return for the pattern, in order, with `midway`
+// run after the first; the search then stays ended (a failed fnd1st leaves
+// none open either).
+Words find_all(const char* pattern, void (*midway)() = nullptr) {
     Words names;
     file_info info;
     std::memset(&info, 0x5A, sizeof info);  // the module's record is not cleared
     for (int found = fnd1st(&info, pattern, 0); found; found = fndnxt(&info)) {
         names.emplace_back(info.name);
+        if (names.size() == 1 && midway) midway();
         if (names.size() > 100) break;  // a search that never ends
     }
     EXPECT_EQ(fndnxt(&info), 0) << pattern;
@@ -461,14 +463,7 @@ TEST_F(Core, AChangeInTheMiddleOfASearchIsSeen) {
             touch(name);
         // Older than the clock's coarseness: the first listing is kept.
         usleep(150'000);
-        file_info info;
-        Words names;
-        for (int found = fnd1st(&info, "D\\*.LOR", 0); found; found = fndnxt(&info)) {
-            names.emplace_back(info.name);
-            if (names.size() == 1) row.apply();
-            if (names.size() > 10) break;
-        }
-        EXPECT_EQ(names, row.expected) << row.change;
+        EXPECT_EQ(find_all("D\\*.LOR", row.apply), row.expected) << row.change;
     }
 }
 
