@@ -1,10 +1,7 @@
-// Each caller's terminal as igmhost adapts to it, and every screen of the
-// stand-in game and of the demo world as an 80x25 terminal shows it: the
-// bytes a caller receives are run through libvterm, no character lands in
-// the last column (the next would wrap) and every clear leaves the cursor
-// at the top left. No colour for a terminal that cannot show it, the
-// character set by terminal type, probe or option; who is on; the sysop
-// console.
+// Every screen of the stand-in game and the demo world as an 80x25
+// terminal (libvterm) shows it: nothing in the last column, every clear
+// leaving the cursor at the top left. Colour and character set by terminal
+// type, probe or option; who is on; the attached sysop console.
 #include <vterm.h>
 
 #include <memory>

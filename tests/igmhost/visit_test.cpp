@@ -98,17 +98,29 @@ TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
 
 // Three callers at once, each with their own state: the sysop's menu, the
 // module's line limit, a wait that holds up nobody else, and a module
-// that gives its user up.
+// that gives its user up. The checker's findings are logged once at
+// start-up, and scripts missing in play with the caller's name.
 TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     DemoWorld scratch;
+    write_place(scratch.world, "BROKEN.LOR", "A Broken Place", {"/CLEAR", "/GOTO:;NOWHERE"});
+    // Line 3 names a file that is not there: choosing the place cannot find it.
+    write_file(scratch.world / "QHYVIGMS" / "GATE.LOR",
+               "Vorn IGM Script: The Gate\nThe Gate\nGONE.LOR\n/CLEAR\n");
+    fs::remove(scratch.world / "ZMB_VORN.NEW");
     Server server(scratch);
+    const char* finding = "script QHYVIGMS\\BROKEN.LOR:5: error: label ';NOWHERE' does not appear";
+    EXPECT_EQ(occurrences(server.log(), finding), 1u) << server.log();
     Client sysop(server.port()), ardo(server.port()), mira(server.port());
     ASSERT_TRUE(at_module_menu(sysop, "sysop"));
     ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
     ASSERT_TRUE(at_module_menu(mira, "Mira"));
     EXPECT_NE(sysop.text().find("Enter S for Sysop Menu"), std::string::npos);
     EXPECT_EQ(ardo.text().find("Enter S for Sysop Menu"), std::string::npos);
-    ASSERT_TRUE(sysop.say("S", "SYSOP KEY : SYSOP"));
+    ASSERT_TRUE(sysop.walk({"S>SYSOP KEY : SYSOP", "A>Your Command, "}));
+    ASSERT_TRUE(enter_place(sysop, "The Gate", "could not be found!"));
+    EXPECT_TRUE(server.wait_for_log("(Sysop): script QHYVIGMS\\GONE.LOR not found"));
+    ASSERT_TRUE(sysop.walk({">Your Command, ", "I>could not be found!"}));  // the news
+    EXPECT_TRUE(server.wait_for_log("(Sysop): script ZMB_VORN.NEW not found"));
     ASSERT_TRUE(ardo.say("S", "That isn't a valid option."));
     // In the module, typed lines are cut at the module's own limit (128).
     auto hashes_echoed = [](Client& c, std::string_view reply) {
