@@ -8,10 +8,7 @@
 #include "include/host_interface.h"
 #include "module/screens/colour.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::start("colour", init__zmb_vorn);
-    return 0;
-}
+FUZZ_START("colour", init__zmb_vorn)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

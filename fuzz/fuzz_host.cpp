@@ -45,8 +45,6 @@ std::string read_file(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// ---- the loaded plug-in's .data and .bss ----
-
 std::vector<std::pair<uint64_t*, std::vector<uint64_t>>> saved_data;  // where, and the words
 
 // Word by word with volatile access: the bytes include the sanitizer's red
@@ -91,8 +89,6 @@ void save_plugin_data(void* handle, const std::string& path) {
         std::abort();
     }
 }
-
-// ---- the world ----
 
 std::string player_record() {
     using namespace zmb::player;

@@ -23,6 +23,12 @@ std::vector<std::string_view> split(std::string_view text, std::string_view sepa
 // that is null, the plug-in at `plugin_path`, whose data is recorded after its start-up.
 void start(std::string_view target, void (*linked_init)(), const char* plugin_path = nullptr,
            const std::vector<std::pair<std::string, std::string>>& places = {});
+// A target's libFuzzer start-up: start() with these arguments.
+#define FUZZ_START(...)                                  \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) { \
+        fuzz::start(__VA_ARGS__);                        \
+        return 0;                                        \
+    }
 // One input's stay in the world: puts back the host's channels, the world (what was added
 // goes, every file is as it was), the random numbers and a loaded plug-in's data as they were
 // after start-up, then runs `steps` in the world until they end or a catastro stops them.

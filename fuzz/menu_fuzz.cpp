@@ -12,10 +12,7 @@
 #include "module/data/module_state.h"
 #include "module/screens/menu_generator.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::start("menu", init__zmb_vorn);
-    return 0;
-}
+FUZZ_START("menu", init__zmb_vorn)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::in_world([&] {

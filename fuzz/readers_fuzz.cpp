@@ -10,10 +10,7 @@
 #include "include/host_interface.h"
 #include "module/data/config.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::start("readers", init__zmb_vorn);
-    return 0;
-}
+FUZZ_START("readers", init__zmb_vorn)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});

@@ -10,10 +10,7 @@
 constexpr size_t kMaxTypedLines = 32;
 constexpr const char* kPlaceHeader = "Vorn IGM Script: Fuzz\nThe fuzzed place\nFUZZ.LOR\n";
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::start("script", nullptr, ZMB_MODULE_PATH, {{"FUZZ.LOR", kPlaceHeader}});
-    return 0;
-}
+FUZZ_START("script", nullptr, ZMB_MODULE_PATH, {{"FUZZ.LOR", kPlaceHeader}})
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});

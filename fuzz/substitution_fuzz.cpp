@@ -12,10 +12,7 @@
 #include "module/script/substitution.h"
 #include "server/core/host_core.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::start("substitution", init__zmb_vorn);
-    return 0;
-}
+FUZZ_START("substitution", init__zmb_vorn)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto parts = fuzz::split({reinterpret_cast<const char*>(data), size});
