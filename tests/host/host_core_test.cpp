@@ -118,8 +118,6 @@ int pump() {
     return n;
 }
 
-// ---- status queue ----
-
 // Many channels, some held for a while and one dropped and queued again:
 // every channel's statuses come in order, channels take turns in the order
 // their first status came, and no channel gets its n+1-th turn while

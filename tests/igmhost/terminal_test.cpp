@@ -164,8 +164,7 @@ TEST(IgmhostTerminal, ColourAndCharacterSetFollowTheTerminalAndTypedTextComesBac
         EXPECT_EQ(screen.find('\xFE') != std::string::npos, !t.utf8);
         // Typed text reaches the module as CP437 and comes back in the terminal's set.
         const std::string typed = t.utf8 ? "caf\xC3\xA9 \xE2\x96\xA0" : "caf\x82 \xFE";
-        ASSERT_TRUE(c.say("", "(Say something)"));
-        ASSERT_TRUE(c.say(typed, "You said: " + typed));
+        ASSERT_TRUE(c.walk({">(Say something)", typed + ">You said: " + typed}));
     }
 }
 
