@@ -12,40 +12,36 @@ TEST(IgmhostStartup, BadCommandLinesWorldsModulesAndFilesAreRefusedClearly) {
     Scratch scratch;
     write_file(scratch.root / "broken.so", "this is not a shared object\n");
     write_file(scratch.root / "damaged" / "IGMHOST.DB", std::string(4096, 'g'));
-    const std::string world = scratch.world.string();
-    const std::string damaged = (scratch.root / "damaged").string();
-    const std::string absent = (scratch.root / "absent.so").string();
-    const std::string broken = (scratch.root / "broken.so").string();
-    // A pipe where igmhost would create a missing file stops it with the
-    // file's name, and the pipe stays.
+    // Every row runs on the world unless it names another (the last --world
+    // counts). A pipe where igmhost would create a missing file stops it with
+    // the file's name, and the pipe stays.
     const struct {
-        const char* pipe;
         std::vector<std::string> args;
         int status;
         const char* output;
+        const char* pipe = "";
     } cases[] = {
-        {"", {"--port", "seventy"}, 2, "bad value for --port: seventy\nusage: igmhost"},
-        {"", {"--world", (scratch.root / "nowhere").string()}, 2, "cannot use the world folder"},
+        {{"--port", "seventy"}, 2, "bad value for --port: seventy\nusage: igmhost"},
+        {{"--world", (scratch.root / "nowhere").string()}, 2, "cannot use the world folder"},
         // Standard input is a file here: no terminal for the console.
-        {"", {"--world", world, "--console"}, 2, "--console needs a terminal"},
-        {"", {"--world", world, "--port", "0", "--module", absent}, 1, "cannot load the module"},
-        {"", {"--world", world, "--port", "0", "--module", broken}, 1, "cannot load the module"},
+        {{"--console"}, 2, "--console needs a terminal"},
+        {{"--port", "0", "--module", (scratch.root / "absent.so").string()}, 1, "cannot load"},
+        {{"--port", "0", "--module", (scratch.root / "broken.so").string()}, 1, "cannot load"},
         // Garbage for a database: nobody gets an empty account list to
         // re-register the sysop's name in.
-        {"", {"--world", damaged}, 1, "IGMHOST.DB: damaged or not a database"},
-        {"IGMHOST.LOCK", {"--world", world, "--port", "0"}, 1, "IGMHOST.LOCK in"},
-        {"IGMHOST.DB", {"--world", world, "--port", "0"}, 1, "IGMHOST.DB is not a regular file"},
-        {"KXPVORN/PLAYER.DAT", {"--world", world}, 1, "KXPVORN/PLAYER.DAT is not a regular file"},
-        {"PIPE.LOG",
-         {"--world", world, "--log", "PIPE.LOG"},
-         1,
-         "log PIPE.LOG is not a regular file"},
+        {{"--world", (scratch.root / "damaged").string()}, 1, "IGMHOST.DB: damaged or not a"},
+        {{"--port", "0"}, 1, "IGMHOST.LOCK in", "IGMHOST.LOCK"},
+        {{"--port", "0"}, 1, "IGMHOST.DB is not a regular file", "IGMHOST.DB"},
+        {{}, 1, "KXPVORN/PLAYER.DAT is not a regular file", "KXPVORN/PLAYER.DAT"},
+        {{"--log", "PIPE.LOG"}, 1, "log PIPE.LOG is not a regular file", "PIPE.LOG"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
         const fs::path pipe = scratch.world / c.pipe;
         if (*c.pipe) make_fifo(pipe);
-        auto [status, out] = run_igmhost(c.args, "", 10);
+        std::vector<std::string> args = {"--world", scratch.world.string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        auto [status, out] = run_igmhost(args, "", 10);
         EXPECT_EQ(status, c.status) << out;
         EXPECT_NE(out.find(c.output), std::string::npos) << out;
         EXPECT_EQ(out.find("listening on"), std::string::npos) << out;
