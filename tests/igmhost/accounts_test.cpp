@@ -147,8 +147,7 @@ TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
     EXPECT_TRUE(refused.closed_by_server());
 
     scratch.set_clock(14 * 60);
-    Client still(server.port());
-    EXPECT_TRUE(still.closed_by_server());
+    EXPECT_TRUE(Client(server.port()).closed_by_server());
     scratch.set_clock(15 * 60 + 1);
     Client later(server.port());
     ASSERT_TRUE(sign_in(later, "Ardo"));
@@ -173,8 +172,7 @@ TEST(IgmhostLimits, CallsAtOnceAndNewAccountsPerAddressAreCapped) {
     // A call that ends frees its place.
     c.close();
     ASSERT_TRUE(server.wait_for_log("channel 0 (Pell): disconnect: carrier lost"));
-    Client later(server.port());
-    ASSERT_TRUE(later.expect("Name: "));
+    EXPECT_TRUE(Client(server.port()).expect("Name: "));
 }
 
 TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {

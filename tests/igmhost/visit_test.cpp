@@ -14,8 +14,6 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     Client ardo(server.port());
 
     ASSERT_TRUE(sign_on(ardo, "Ardo"));
-    EXPECT_NE(ardo.text().find("(1) Far Reaches! (VORN IGM Expansion"), std::string::npos);
-    ASSERT_TRUE(server.wait_for_log("channel 0 (Ardo): signed on"));
     ASSERT_TRUE(enter_far_reaches(ardo));
     EXPECT_TRUE(server.wait_for_log("(Ardo): handed over from KXPVORN to ZMB_VORN"));
 
