@@ -1,6 +1,4 @@
-// The small host the module's fuzz targets share: a scratch world made fresh
-// for every input, the host core with the module started in it, a player on
-// channel 1 who is handed over and types, and a catastro that returns here.
+// The small host the module's fuzz targets share, each input in a world put back as it was.
 #pragma once
 
 #include <functional>
