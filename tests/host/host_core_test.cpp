@@ -5,6 +5,7 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -249,8 +250,7 @@ TEST_F(Core, AreasTakeTheLargestDeclarationGrowZeroedVdaptrFollowsAndAlcmemBlock
     auto* a = static_cast<unsigned char*>(alcmem(1048));
     auto* b = static_cast<unsigned char*>(alcmem(275));
     ASSERT_TRUE(a && b);
-    for (int i = 0; i < 1048; ++i)
-        ASSERT_EQ(a[i], 0);
+    ASSERT_EQ(std::count(a, a + 1048, 0), 1048);
     std::memset(a, 1, 1048);  // the whole block is usable
     EXPECT_TRUE(b + 275 <= a || a + 1048 <= b);
     EXPECT_NE(alcmem(0), nullptr);
@@ -279,17 +279,18 @@ TEST_F(Core, TypedLinesAreSplitAtBlanksRstrinGivesThemBackAndTheResultReturns) {
     const std::string cut(host::kInputSize - 1 - 6, 'x');  // the rest of the input buffer
     const struct {
         std::string typed;
-        Words words;
-        std::string joined;
+        Words words = {};
+        std::string joined = "";
     } cases[] = {
         // Runs of blanks and the trailing blank are kept by rstrin.
         {"buy  3   swords ", {"buy", "3", "swords"}, "buy  3   swords "},
         // Leading blanks and control characters go.
         {"   \x1b[Ahel\tlo\x7f world\r\n", {"[Ahello", "world"}, "[Ahello world"},
-        {"", {}, ""},
-        {"     ", {}, ""},
-        {"\r\n", {}, ""},
-        {" \t ", {}, ""},
+        // Nothing but blanks and line ends: no words.
+        {""},
+        {"     "},
+        {"\r\n"},
+        {" \t "},
         {"caf\xe9 \xfe", {"caf\xe9", "\xfe"}, "caf\xe9 \xfe"},  // bytes above 127 stay
         {long_line, {"xxxxx", cut}, "xxxxx " + cut},
         // Words beyond the limit stay in the line.

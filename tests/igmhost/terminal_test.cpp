@@ -116,8 +116,7 @@ TEST(IgmhostScreens, EveryGameScreenAndDemoPlaceFits80x25AndStartsAtTheTop) {
 struct Kind {
     const char* type;          // answered to TERMINAL-TYPE; "" refuses it
     const char* probe_answer;  // nullptr: not probed; "": probed, never answers
-    bool utf8;
-    bool colour;
+    bool utf8, colour;
     const char* logged;  // how igmhost settled it
     std::vector<std::string> options = {};
 };
