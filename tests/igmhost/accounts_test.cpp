@@ -178,8 +178,7 @@ TEST(IgmhostLimits, CallsAtOnceAndNewAccountsPerAddressAreCapped) {
 TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {
     DemoWorld scratch;
     Server server(scratch, {"--idle", "300", "--idle-signon", "30"});
-    Client before(server.port());
-    Client after(server.port());
+    Client before(server.port()), after(server.port());
     ASSERT_TRUE(before.expect("Name: "));
     ASSERT_TRUE(sign_in(after, "Ardo"));
     scratch.set_clock(31);

@@ -265,9 +265,8 @@ class Screen {
     bool read_some(Clock::time_point deadline, size_t max_bytes = 65536) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd_, POLLIN, 0};
-        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
+        if (fd_ < 0 || poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0)
             return false;
-        }
         std::string buffer(max_bytes, '\0');
         ssize_t n = ::read(fd_, buffer.data(), buffer.size());
         if (n <= 0) {
