@@ -70,9 +70,7 @@ int input_result = 1;
 
 int recording_input() {
     seen.channel = usrnum;
-    seen.words.clear();
-    for (int i = 0; i < margc; ++i)
-        seen.words.emplace_back(margv[i]);
+    seen.words.assign(margv, margv + margc);
     seen.past_last_word = margv[margc] ? margv[margc] : "(null)";
     seen.first_word_in_input = input;
     rstrin();
@@ -98,18 +96,16 @@ class Core : public ::testing::Test {
         wait_call = {};
         seen = Seen{};
         input_result = 1;
-        dir_ = test::make_scratch_dir("hostcore");  // the current folder, for the file tests
         ASSERT_FALSE(dir_.empty());
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
+        fs::current_path(dir_);  // for the file tests
     }
     void TearDown() override {
         fs::current_path(previous_);
         fs::remove_all(dir_);
     }
     int number_ = 0;
-    std::string dir_;
-    fs::path previous_;
+    const std::string dir_ = test::make_scratch_dir("hostcore");
+    const fs::path previous_ = fs::current_path();
 };
 
 int pump() {
