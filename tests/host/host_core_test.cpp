@@ -28,8 +28,7 @@ namespace fs = std::filesystem;
 // ---- a recording module: the statuses and the lines it is given ----
 
 using Calls = std::vector<std::pair<int, int>>;  // (usrnum, status)
-Calls delivered;
-Calls requeue;  // statuses to queue during the next call
+Calls delivered, requeue;                        // requeue: statuses to queue during the next call
 bool nested_delivery = false;
 // On wait_call's channel the recorder waits for the clock: its status call
 // queues the status again and, unless told otherwise, changes nothing.
@@ -64,8 +63,7 @@ struct Seen {
     std::string first_word_in_input;  // input before rstrin (up to the first NUL)
     std::string joined;               // input after rstrin
     std::string past_last_word;       // margv[margc]
-};
-Seen seen;
+} seen;
 int input_result = 1;
 
 int recording_input() {
@@ -94,7 +92,7 @@ class Core : public ::testing::Test {
         requeue.clear();
         nested_delivery = false;
         wait_call = {};
-        seen = Seen{};
+        seen = {};
         input_result = 1;
         ASSERT_FALSE(dir_.empty());
         fs::current_path(dir_);  // for the file tests
@@ -393,7 +391,7 @@ Words find_all(const char* pattern, void (*midway)() = nullptr) {
     return names;
 }
 
-TEST_F(Core, SearchesMatchIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide) {
+TEST_F(Core, SearchesMatchIgnoringCaseSortedOnlyEightDotThreeFilesSideBySideAndSeeChanges) {
     for (const char* name :
          {"QHYVIGMS/ZED.LOR", "QHYVIGMS/cave.lor", "QHYVIGMS/Abbey.Lor", "QHYVIGMS/NOTES.TXT",
           "Deep/Er/ONE.LOR", "ZMBVIGMS.TXT", "ZMBVIGMS.DAT", "OTHER.TXT", "D/LONGNAME1.LOR",
@@ -432,12 +430,10 @@ TEST_F(Core, SearchesMatchIgnoringCaseSortedOnlyEightDotThreeFilesAndSideBySide)
     EXPECT_EQ(fndnxt(&first), 0);
     touch("D/ZZZ.LOR");
     EXPECT_EQ(fndnxt(&first), 0);
-}
 
-// The host reuses a listing while the folder is unchanged; a change in the
-// middle of a search (once the folder is old enough for its times to tell)
-// is seen by the next call, as it would be by a fresh listing.
-TEST_F(Core, AChangeInTheMiddleOfASearchIsSeen) {
+    // The host reuses a listing while the folder is unchanged; a change in the
+    // middle of a search (once the folder is old enough for its times to tell)
+    // is seen by the next call, as it would be by a fresh listing.
     const struct {
         const char* change;
         void (*apply)();
