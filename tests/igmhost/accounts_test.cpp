@@ -129,30 +129,6 @@ TEST(IgmhostAccounts, ToolsWorkWhileTheServerRuns) {
     EXPECT_NE(out.find("Brannoc               52  WIZARD"), std::string::npos) << out;
 }
 
-TEST(IgmhostLimits, WrongPasswordsBlockTheAddressUntilTheBlockEnds) {
-    DemoWorld scratch;
-    Server server(scratch, {"--max-failed-passwords", "4"});
-    Client first(server.port());
-    ASSERT_TRUE(first.walk({"Name: ", "Ardo>Password: ", "not-ardo>Wrong password.", "Password: ",
-                            "not-ardo>Wrong password.", "Password: ", "not-ardo>goodbye"}));
-    EXPECT_TRUE(first.closed_by_server());
-    EXPECT_TRUE(server.wait_for_log("disconnect: three wrong passwords"));
-    Client second(server.port());
-    ASSERT_TRUE(second.walk(
-        {"Name: ", "Mira>Password: ", "nope>Too many wrong passwords from your address."}));
-    EXPECT_TRUE(second.closed_by_server());
-    EXPECT_TRUE(server.wait_for_log("127.0.0.1 blocked for 15 minutes after 4 wrong passwords"));
-    Client refused(server.port());
-    ASSERT_TRUE(refused.expect("Please try again later."));
-    EXPECT_TRUE(refused.closed_by_server());
-
-    scratch.set_clock(14 * 60);
-    EXPECT_TRUE(Client(server.port()).closed_by_server());
-    scratch.set_clock(15 * 60 + 1);
-    Client later(server.port());
-    ASSERT_TRUE(sign_in(later, "Ardo"));
-}
-
 TEST(IgmhostLimits, CallsAtOnceAndNewAccountsPerAddressAreCapped) {
     DemoWorld scratch;
     Server server(scratch, {"--max-per-address", "2", "--max-new-accounts", "1", "--idle-signon",
@@ -175,9 +151,10 @@ TEST(IgmhostLimits, CallsAtOnceAndNewAccountsPerAddressAreCapped) {
     EXPECT_TRUE(Client(server.port()).expect("Name: "));
 }
 
-TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {
+// Idle: a warning a minute ahead. Wrong passwords: three end a call, four block the address.
+TEST(IgmhostLimits, IdleCallersAndWrongPasswordsAreCutOffForAWhile) {
     DemoWorld scratch;
-    Server server(scratch, {"--idle", "300", "--idle-signon", "30"});
+    Server server(scratch, {"--idle", "300", "--idle-signon", "30", "--max-failed-passwords", "4"});
     Client before(server.port()), after(server.port());
     ASSERT_TRUE(before.expect("Name: "));
     ASSERT_TRUE(sign_in(after, "Ardo"));
@@ -197,6 +174,26 @@ TEST(IgmhostLimits, IdleCallersAreWarnedAMinuteAheadThenCutUnlessTheyType) {
     scratch.set_clock(542);
     ASSERT_TRUE(after.expect("You have been idle too long. Goodbye!", 3));
     EXPECT_TRUE(server.wait_for_log("(Ardo): disconnect: idle timeout"));
+
+    Client first(server.port());
+    ASSERT_TRUE(first.walk({"Name: ", "Ardo>Password: ", "not-ardo>Wrong password.", "Password: ",
+                            "not-ardo>Wrong password.", "Password: ", "not-ardo>goodbye"}));
+    EXPECT_TRUE(first.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("disconnect: three wrong passwords"));
+    Client second(server.port());
+    ASSERT_TRUE(second.walk(
+        {"Name: ", "Mira>Password: ", "nope>Too many wrong passwords from your address."}));
+    EXPECT_TRUE(second.closed_by_server());
+    EXPECT_TRUE(server.wait_for_log("127.0.0.1 blocked for 15 minutes after 4 wrong passwords"));
+    Client refused(server.port());
+    ASSERT_TRUE(refused.expect("Please try again later."));
+    EXPECT_TRUE(refused.closed_by_server());
+
+    scratch.set_clock(542 + 14 * 60);
+    EXPECT_TRUE(Client(server.port()).closed_by_server());
+    scratch.set_clock(542 + 15 * 60 + 1);
+    Client later(server.port());
+    ASSERT_TRUE(sign_in(later, "Ardo"));
 }
 
 }  // namespace
