@@ -123,10 +123,9 @@ TEST_F(Core, ManyChannelsTakeFairTurnsEachInItsOwnOrder) {
     constexpr size_t total = kChannels / 4 * (1 + 2 + 3 + 4);
     for (int ch = 0; ch < kChannels; ++ch)
         host::user(ch).shared.current_module = number_;
-    for (int turn = 0; turn < 4; ++turn) {
+    for (int turn = 0; turn < 4; ++turn)
         for (int ch = kChannels - 1; ch >= 0; --ch)
             if (turn <= ch % 4) btuinj(ch, turn);  // channel ch queues ch % 4 + 1 statuses
-    }
     host::drop_statuses(7);  // its four go while it is listed; one comes again
     btuinj(7, 0);
     EXPECT_TRUE(delivered.empty()) << "btuinj only queues";

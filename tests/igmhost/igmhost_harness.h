@@ -397,9 +397,8 @@ class Client : public Screen {
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
         inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
-        if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
             ADD_FAILURE() << "cannot connect to port " << port;
-        }
     }
 
     void send_raw(std::string_view bytes) {

@@ -143,10 +143,7 @@ TEST(PlayerIndex, FollowsNewPlayersRenamesAndAFileChangedBehindItsBack) {
         {[&] { file.append(game::new_player("Zed", game::kThieving, game::kMale)); },
          {{"zed", 3}, {"Mira", 1}}},
         {[&] { write_behind("Nox"); }, {{"NOX", 4}}},
-        {[&] {
-             auto r = game::new_player("Wren", game::kMystical, game::kFemale);
-             file.store(1, r);
-         },
+        {[&] { file.store(1, game::new_player("Wren", game::kMystical, game::kFemale)); },
          {{"wren", 1}, {"Mira", -1}}},
         {[&] { std::filesystem::resize_file(file.path(), 2 * game::kRecordSize); },
          {{"Zed", -1}, {"Wren", 1}, {"Ardo", 0}}},
