@@ -19,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (std::string_view part : fuzz::split({reinterpret_cast<const char*>(data), size})) {
             const size_t end = part.find('\n');  // the name: at most 12 characters
             std::string name(part.substr(0, std::min<size_t>(end, 12)));
-            for (char& c : name) {
-                if (c == '/' || c == '\0') c = '_';
-            }
+            std::replace_if(
+                name.begin(), name.end(), [](char c) { return c == '/' || !c; }, '_');
             if (name.empty() || name == "." || name == "..") name = "X";
             if (name.find('.') == std::string::npos) name += ".LOR";
             fuzz::write_file("QHYVIGMS/" + name,
