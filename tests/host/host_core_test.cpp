@@ -336,7 +336,7 @@ TEST_F(Core, PrfCollectsWithoutLimitAndOutprfSendsToOneChannel) {
     EXPECT_EQ(sent[2].second.substr(10301 - 6), "098099");
 }
 
-TEST_F(Core, ModuleNumbersCountUpGmdnamWordsThemAndALibraryWithoutInitIsRefused) {
+TEST_F(Core, ModuleNumbersGmdnamALibraryWithoutInitAndStampedLogLines) {
     int a = host::add_module(&other, "A");
     int b = host::add_module(&other, "B");
     EXPECT_GT(number_, 0);
@@ -363,6 +363,17 @@ TEST_F(Core, ModuleNumbersCountUpGmdnamWordsThemAndALibraryWithoutInitIsRefused)
     ASSERT_TRUE(libc && dlinfo(libc, RTLD_DI_LINKMAP, &map) == 0) << dlerror();
     EXPECT_EQ(host::load_module(map->l_name, &error, "zmb_vorn"), -1);
     EXPECT_NE(error.find("init__zmb_vorn"), std::string::npos) << error;
+
+    // What a module says at start-up, and the host's own log: one stamped line each.
+    std::vector<std::string> lines;
+    host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
+    shocst("Igm \"Far Reaches\" installed.", "Initialized Successfully");
+    host::log("two\nlines %d", 2);
+    host::set_log_sink(nullptr);
+    ASSERT_EQ(lines.size(), 2u);  // shocst's console line: the module's start-up test
+    EXPECT_NE(lines[0].find("installed. Initialized Successfully"), std::string::npos);
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d two lines 2)");
+    EXPECT_TRUE(std::regex_match(lines[1], stamped)) << lines[1];
 }
 
 // ---- directory search: DOS-style patterns in a scratch folder ----
@@ -454,18 +465,6 @@ TEST_F(Core, SearchesMatchIgnoringCaseSortedOnlyEightDotThreeFilesSideBySideAndS
         usleep(150'000);
         EXPECT_EQ(find_all("D\\*.LOR", row.apply), row.expected) << row.change;
     }
-}
-
-TEST_F(Core, ShocstAndLogLinesAreStampedOneLineEach) {
-    std::vector<std::string> lines;
-    host::set_log_sink([&](std::string_view line) { lines.emplace_back(line); });
-    shocst("Igm \"Far Reaches\" installed.", "Initialized Successfully");
-    host::log("two\nlines %d", 2);
-    host::set_log_sink(nullptr);
-    ASSERT_EQ(lines.size(), 2u);  // shocst's console line: the module's start-up test
-    EXPECT_NE(lines[0].find("installed. Initialized Successfully"), std::string::npos);
-    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d two lines 2)");
-    EXPECT_TRUE(std::regex_match(lines[1], stamped)) << lines[1];
 }
 
 TEST(SameFamily, CompareIgnoringCaseWithTheirArgumentsInTheirOwnOrder) {

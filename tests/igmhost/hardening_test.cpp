@@ -74,9 +74,7 @@ TEST(IgmhostTelnet, LineEndsEditingJunkCompressionAndAHalfCloseDoNotHurtTheServe
     // not be echoed before the prompt hides it.
     Client good(server.port());
     ASSERT_TRUE(good.expect("Name: "));
-    good.send_raw(std::string("Ax\x7f\x7f"
-                              "Brannx\boc\r") +
-                  '\0' + password_for("Brannoc") + "\n");
+    good.send_raw(std::string("Ax\177\177Brannx\boc\r\0", 15) + password_for("Brannoc") + "\n");
     ASSERT_TRUE(good.expect("Your choice: "));
     EXPECT_EQ(good.text().find(password_for("Brannoc")), std::string::npos);
 

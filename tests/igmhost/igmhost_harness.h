@@ -411,8 +411,7 @@ class Client : public Screen {
     void line(std::string_view text) override { send_raw(std::string(text) + "\r\n"); }
 
   private:
-    // Splits telnet commands from data and answers them: a command is
-    // gathered until it is whole.
+    // Splits telnet commands, each gathered until whole, from data and answers them.
     void take(std::string_view bytes) override {
         for (char ch : bytes) {
             command_ += ch;
