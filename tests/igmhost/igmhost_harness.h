@@ -296,8 +296,8 @@ class Pty : public Screen {
         unlockpt(fd_);
     }
     std::string slave() const { return ptsname(fd_); }
-    void line(std::string_view text) override {
-        const std::string typed = std::string(text) + "\r";
+    void line(std::string_view text) override { keys(std::string(text) + "\r"); }
+    void keys(std::string_view typed) {
         [[maybe_unused]] auto n = write(fd_, typed.data(), typed.size());
     }
     // The terminal settings, as the program in it sees them.
