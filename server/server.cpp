@@ -317,6 +317,7 @@ bool Server::start(frontend::Charset console_charset) {
     host::set_catastro_hook(&frontend::restore_console);
     // A client that reads slowly holds its script back; one that has
     // stopped reading altogether is let run into the output limit.
+    pump_.set_delivered([this](int channel) { status_delivered(channel); });
     pump_.set_hold([this](int channel) {
         Session* s = session(channel);
         return s != nullptr &&
@@ -658,6 +659,16 @@ void Server::run_timers() {
     }
 }
 
+// A status was delivered on `channel`: a hand-over it ended frees the
+// lines held behind it.
+void Server::status_delivered(int channel) {
+    Seat& seat = seats_[channel];
+    if (seat.held && !hand_over_pending(channel)) {
+        seat.held = false;
+        mark_ready(channel);
+    }
+}
+
 void Server::mark_ready(int channel) {
     if (!std::exchange(seats_[channel].ready, true)) ready_.push_back(channel);
 }
@@ -674,12 +685,18 @@ void Server::after_call(Session& s) {
     int channel = s.channel();
     mark_dirty(channel);
     if (s.needs_retry()) set_timer(channel, Clock::now() + kRetryWait);
-    // Lines left wait for the next round: one held back by a hand-over is
-    // looked at every round until the statuses behind it are delivered; one
-    // held back by a password check or the greeting waits for those.
+    // Lines left wait for the next round; one held back by a hand-over
+    // waits off the list until a status delivered there ends the hand-over
+    // (so that thousands held cost nothing a round), and one held back by a
+    // password check or the greeting waits for those.
     frontend::Connection& c = s.connection();
     bool more = s.greeted() ? !c.lines().empty() || c.input_ended() : false;
-    if (more && s.stage() != Session::Stage::closing && !s.waiting()) mark_ready(channel);
+    if (more && s.stage() != Session::Stage::closing && !s.waiting()) {
+        if (hand_over_pending(channel))
+            seats_[channel].held = true;
+        else
+            mark_ready(channel);
+    }
     set_idle_timer(s);
     watch_events(s);
 }

@@ -87,6 +87,7 @@ class Server : private frontend::SysopDesk {
         bool settling = false;       // on settling_: a caller's terminal may have settled
         bool dirty = false;          // on dirty_: output to send or a close to finish
         bool output_waits = false;   // the terminal took less than it was sent
+        bool held = false;           // its lines wait for a hand-over's statuses (off ready_)
         uint32_t events = 0;         // epoll events watched on the read descriptor
         bool write_watched = false;  // a write descriptor of its own is in the epoll set
         Clock::time_point timer_at = Clock::time_point::max();  // earliest on timers_
@@ -137,6 +138,7 @@ class Server : private frontend::SysopDesk {
     bool take_wake_bytes();
 
     // -- the work lists, the timers and the epoll set --
+    void status_delivered(int channel);
     void mark_ready(int channel);
     void mark_settling(int channel);
     void mark_dirty(int channel);

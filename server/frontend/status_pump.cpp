@@ -17,7 +17,10 @@ void StatusPump::note_input(int channel) {
 
 std::optional<StatusPump::Clock::duration> StatusPump::run(int budget, Clock::time_point) {
     for (int done = 0; done < budget; ++done) {
-        if (host::deliver_next_status_except(held_) >= 0) continue;
+        if (const int channel = host::deliver_next_status_except(held_); channel >= 0) {
+            if (delivered_) delivered_(channel);
+            continue;
+        }
         // Nothing due: a held channel waits for its output to drain (the
         // loop hears of that), a sleeping one for the clock's next second.
         if (host::sleeping_channels() == 0) return std::nullopt;

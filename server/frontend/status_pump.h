@@ -23,6 +23,10 @@ class StatusPump {
 
     // Says whether a channel's statuses wait for its output to drain.
     void set_hold(std::function<bool(int channel)> held) { held_ = std::move(held); }
+    // Called after each status delivered, with its channel.
+    void set_delivered(std::function<void(int channel)> delivered) {
+        delivered_ = std::move(delivered);
+    }
 
     // Output reached `channel` (call from the host's output sink), or the
     // user typed: a status sleeping there is due now.
@@ -39,6 +43,7 @@ class StatusPump {
 
   private:
     std::function<bool(int)> held_;
+    std::function<void(int)> delivered_;
 };
 
 }  // namespace frontend
