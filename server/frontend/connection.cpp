@@ -44,7 +44,9 @@ void Connection::take_typed(std::string_view bytes, bool echo) {
 }
 
 void Connection::notice(std::string_view line) {
-    std::string shown = "\n" + std::string(line) + "\n";
+    // Appended, not concatenated: GCC 12 misreads "\n" + string at -O3.
+    std::string shown(1, '\n');
+    shown.append(line).append(1, '\n');
     if (!at_prompt_) {
         held_ += shown;
         return;

@@ -38,7 +38,7 @@ std::string without_ansi(std::string_view text) {
 // "QHYVIGMS\WELL.LOR:12: warning: message": the line, no column.
 std::string log_form(const checker::Finding& finding) {
     std::string out = "script " + finding.file;
-    if (finding.line > 0) out += ":" + std::to_string(finding.line);
+    if (finding.line > 0) out.append(1, ':').append(std::to_string(finding.line));
     out += ": ";
     out += checker::severity_name(finding.severity);
     out += ": " + finding.message;

@@ -191,7 +191,7 @@ TEST_F(Interpreter, AQuestionListsItsAnswersOrPromptBeforeTheCommandLine) {
     for (const auto& [line, list, kept] : cases) {
         p.set(state::input_prompt, "");
         start({line});
-        const std::string prompt = "(" + std::string(list) + ") - " + kPrompt;
+        const std::string prompt = std::string(1, '(').append(list).append(") - ") + kPrompt;
         EXPECT_EQ(slice(), prompt) << line;
         EXPECT_EQ(p.get(state::input_prompt), kept) << line;
         EXPECT_EQ(p.get(state::choice_count), line[1] == 'C' ? strlen(list) : 0) << line;
