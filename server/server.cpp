@@ -315,9 +315,9 @@ bool Server::start(frontend::Charset console_charset) {
             s->connection().write_text(bytes);
     });
     host::set_catastro_hook(&frontend::restore_console);
+    pump_.set_delivered([this](int channel) { status_delivered(channel); });
     // A client that reads slowly holds its script back; one that has
     // stopped reading altogether is let run into the output limit.
-    pump_.set_delivered([this](int channel) { status_delivered(channel); });
     pump_.set_hold([this](int channel) {
         Session* s = session(channel);
         return s != nullptr &&
