@@ -186,6 +186,12 @@ void start(std::string_view target, void (*linked_init)(), const char* plugin_pa
         }
         save_plugin_data(host::module(module_number)->handle, plugin_path);
     }
+    // Every target's player goes to the module, never to the stand-in game.
+    const host::Module* target_module = host::module(module_number);
+    if (target_module == nullptr || target_module->descriptor == &game) {
+        std::fprintf(stderr, "fuzz host: the module did not register\n");
+        std::abort();
+    }
     for (const auto& entry : fs::recursive_directory_iterator(world)) {
         if (entry.is_regular_file())
             remembered[entry.path().lexically_relative(world)] = read_file(entry.path());

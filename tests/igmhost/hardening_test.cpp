@@ -77,6 +77,7 @@ TEST(IgmhostTelnet, LineEndsEditingJunkCompressionAndAHalfCloseDoNotHurtTheServe
     good.send_raw(std::string("Ax\177\177Brannx\boc\r\0", 15) + password_for("Brannoc") + "\n");
     ASSERT_TRUE(good.expect("Your choice: "));
     EXPECT_EQ(good.text().find(password_for("Brannoc")), std::string::npos);
+    EXPECT_EQ(good.text().find("Wrong password"), std::string::npos) << "CR NUL taken as two";
 
     Client junk(server.port(), "");
     ASSERT_TRUE(sign_in(junk, "Ardo"));

@@ -92,9 +92,9 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         int status;
         const char* logged;
     } endings[] = {{SIGTERM, 0, "shutdown"},
-                   {SIGQUIT, 0, ""},
-                   {SIGINT, 0, ""},
-                   {SIGSEGV, 128 + SIGSEGV, ""},
+                   {SIGQUIT, 0, "stopping on signal 3"},
+                   {SIGINT, 0, "(Sysop): disconnect: server shutting down"},
+                   {SIGSEGV, 128 + SIGSEGV, nullptr},
                    {0, 70, "catastro: the VORN IGM DATA file could not be used!"}};
     for (const auto& ending : endings) {
         SCOPED_TRACE(ending.signal);
@@ -118,7 +118,9 @@ TEST(IgmhostConsole, SysopPlaysAndEveryWayOfStoppingRestoresTheTerminal) {
         EXPECT_EQ(server.stop(ending.signal), ending.status);
         EXPECT_TRUE(ending.signal != SIGINT || pty.expect("Farewell, Sysop!"));
         EXPECT_EQ(pty.settings().c_lflag, before) << "the terminal is as it was";
-        EXPECT_NE(server.log().find(ending.logged), std::string::npos) << server.log();
+        if (ending.logged != nullptr) {
+            EXPECT_NE(server.log().find(ending.logged), std::string::npos) << server.log();
+        }
     }
 }
 

@@ -62,7 +62,8 @@ struct Terminal {
             return static_cast<Terminal*>(self)->at(pos, false);
         };
         callbacks.erase = [](VTermRect r, int, void* self) {
-            static_cast<Terminal*>(self)->cleared = r.start_row == 0 && r.end_row == 25;
+            // A partial erase after a clear leaves the clear pending.
+            if (r.start_row == 0 && r.end_row == 25) static_cast<Terminal*>(self)->cleared = true;
             return 1;
         };
         // Scrolling is taken as done: no screen is kept, only the cursor.

@@ -148,6 +148,14 @@ TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     ASSERT_TRUE(ardo.say("V", "Ardo, level 5 Mystic (male)"));
     // Back in the game, the module's limit is gone.
     EXPECT_EQ(hashes_echoed(ardo, "That is not a choice here."), 200);
+
+    // A stop by signal says farewell to everyone still on.
+    EXPECT_EQ(server.stop(SIGTERM), 0);
+    for (Client* c : {&sysop, &ardo, &mira}) {
+        EXPECT_TRUE(c->expect("igmhost is shutting down. Farewell!"));
+        EXPECT_TRUE(c->closed_by_server());
+    }
+    EXPECT_TRUE(server.wait_for_log("(Mira): disconnect: server shutting down"));
 }
 
 }  // namespace
