@@ -6,7 +6,6 @@
 #include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/epoll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,39 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "process.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double cpu_seconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    if (close == std::string::npos) return -1;
-    // After the command's closing parenthesis: utime is field 14, stime 15.
-    std::istringstream fields(text.substr(close + 2));
-    std::string f;
-    double utime = 0, stime = 0;
-    for (int field = 3; field <= 15 && fields >> f; ++field) {
-        if (field == 14) utime = std::atof(f.c_str());
-        if (field == 15) stime = std::atof(f.c_str());
-    }
-    return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-void raise_descriptor_limit() {
-    rlimit lim{};
-    if (getrlimit(RLIMIT_NOFILE, &lim) == 0) {
-        lim.rlim_cur = lim.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &lim);
-    }
-}
 
 void no_delay(int fd) {
     int one = 1;
@@ -120,7 +94,7 @@ int main(int argc, char** argv) {
         }
     }
     if (callers < 1 || reply_bytes < 1) return 2;
-    raise_descriptor_limit();
+    loadtools::raise_descriptor_limit();
     signal(SIGPIPE, SIG_IGN);
 
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -173,7 +147,7 @@ int main(int argc, char** argv) {
         if (!measuring && Clock::now() >= measure_from) {
             measuring = true;
             lines_at_start = lines;
-            cpu_at_start = cpu_seconds(server);
+            cpu_at_start = loadtools::cpu_seconds(server);
         }
         int n = epoll_wait(ep, events.data(), static_cast<int>(events.size()), 100);
         for (int i = 0; i < n; ++i) {
@@ -193,7 +167,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    const double cpu = cpu_seconds(server) - cpu_at_start;
+    const double cpu = loadtools::cpu_seconds(server) - cpu_at_start;
     const long measured = lines - lines_at_start;
     kill(server, SIGKILL);
     waitpid(server, nullptr, 0);

@@ -30,6 +30,8 @@
 #include <string_view>
 #include <vector>
 
+#include "process.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -308,21 +310,7 @@ struct ProcessSample {
 ProcessSample sample_process(int pid) {
     ProcessSample s;
     if (pid <= 0) return s;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command's closing parenthesis: state is field 3,
-    // utime 14 and stime 15.
-    size_t close = text.rfind(')');
-    if (close != std::string::npos) {
-        std::istringstream fields(text.substr(close + 2));
-        std::string f;
-        double utime = 0, stime = 0;
-        for (int field = 3; field <= 15 && fields >> f; ++field) {
-            if (field == 14) utime = std::atof(f.c_str());
-            if (field == 15) stime = std::atof(f.c_str());
-        }
-        s.cpu_seconds = (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
+    s.cpu_seconds = loadtools::cpu_seconds(pid);
     std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
     double ran_ns = 0, queued_ns = 0;
     if (schedstat >> ran_ns >> queued_ns) s.queued_seconds = queued_ns / 1e9;
@@ -1050,12 +1038,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    // One descriptor per caller: take all the kernel allows.
-    rlimit nofile{};
-    if (getrlimit(RLIMIT_NOFILE, &nofile) == 0 && nofile.rlim_cur < nofile.rlim_max) {
-        nofile.rlim_cur = nofile.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &nofile);
-    }
+    loadtools::raise_descriptor_limit();
     signal(SIGPIPE, SIG_IGN);
     if (o.igmhost.empty()) o.igmhost = beside_me("igmhost");
 #ifdef LOADGEN_MAKE_WORLD
