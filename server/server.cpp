@@ -42,7 +42,10 @@ constexpr int kStatusBudget = 64;  // statuses delivered between two looks at th
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
 constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
-constexpr int kIdleWarning = 60;        // seconds before the idle cut that a user is warned
+// Output held back for a line or a script's statuses (batch_output).
+constexpr size_t kBatchBytes = 8 * 1024;
+constexpr milliseconds kBatchWait{5000};
+constexpr int kIdleWarning = 60;  // seconds before the idle cut that a user is warned
 constexpr const char* kAttachSocket = "IGMHOST.SOCK";  // in the world folder
 
 // Descriptors left for the module's files (and the server's own: the log,
@@ -615,12 +618,15 @@ void Server::send_output(Clock::time_point now) {
         if (s == nullptr) continue;
         if (s->connection().output_overflowed()) {
             hang_up(channel, "output queue over 1 MB (the client is not reading)");
+        } else if (batch_output(*s, now)) {
+            continue;  // taking the line, a status or the timer marks it again
         } else if (!s->connection().flush()) {
             hang_up(channel, "carrier lost");
         } else if (s->stage() == Session::Stage::closing &&
                    (s->connection().queued_output() == 0 || now >= s->close_deadline)) {
             hang_up(channel, s->close_reason());
         } else {
+            seats_[channel].batch_since = Clock::time_point::max();
             if (s->stage() == Session::Stage::closing) set_timer(channel, s->close_deadline);
             // What the terminal did not take goes when it can take more.
             seats_[channel].output_waits = s->connection().queued_output() > 0;
@@ -628,6 +634,27 @@ void Server::send_output(Clock::time_point now) {
         }
     }
     work_.clear();
+}
+
+// A user's output waits while a line of theirs waits to be served or their
+// script has statuses due, so that the echo of a line, its answer and the
+// script's slices go out in one write: when thousands of lines queue, a
+// write for each would multiply what a line costs. It waits at most
+// kBatchWait (a timer sees to it), and not at all once kBatchBytes have
+// piled up, while earlier output waits for the terminal or when the session
+// is closing; a script asleep in /WAIT: holds nothing back.
+bool Server::batch_output(Session& s, Clock::time_point now) {
+    const int channel = s.channel();
+    Seat& seat = seats_[channel];
+    frontend::Connection& c = s.connection();
+    const bool line_waits = s.greeted() && !c.lines().empty();
+    if (s.stage() == Session::Stage::closing || seat.output_waits ||
+        c.queued_output() >= kBatchBytes || (!line_waits && !host::statuses_due(channel)))
+        return false;
+    if (seat.batch_since == Clock::time_point::max()) seat.batch_since = now;
+    if (now - seat.batch_since >= kBatchWait) return false;
+    set_timer(channel, seat.batch_since + kBatchWait);
+    return true;
 }
 
 // Settle deadlines, close deadlines and retries on the steady clock; idle
@@ -663,6 +690,7 @@ void Server::run_timers() {
 // lines held behind it.
 void Server::status_delivered(int channel) {
     Seat& seat = seats_[channel];
+    if (seat.batch_since != Clock::time_point::max()) mark_dirty(channel);
     if (seat.held && !hand_over_pending(channel)) {
         seat.held = false;
         mark_ready(channel);

@@ -90,8 +90,9 @@ class Server : private frontend::SysopDesk {
         bool held = false;           // its lines wait for a hand-over's statuses (off ready_)
         uint32_t events = 0;         // epoll events watched on the read descriptor
         bool write_watched = false;  // a write descriptor of its own is in the epoll set
-        Clock::time_point timer_at = Clock::time_point::max();  // earliest on timers_
-        Clock::time_point idle_at = Clock::time_point::max();   // earliest on idle_timers_
+        Clock::time_point timer_at = Clock::time_point::max();     // earliest on timers_
+        Clock::time_point idle_at = Clock::time_point::max();      // earliest on idle_timers_
+        Clock::time_point batch_since = Clock::time_point::max();  // output held for its script
     };
     struct Timer {
         Clock::time_point when;
@@ -131,6 +132,7 @@ class Server : private frontend::SysopDesk {
     void greet_settled(Clock::time_point now);
     void take_lines();
     void send_output(Clock::time_point now);
+    bool batch_output(frontend::Session& s, Clock::time_point now);
     void run_timers();
     int wait_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
     void handle_event(const epoll_event& event);

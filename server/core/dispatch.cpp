@@ -163,6 +163,17 @@ void deliver(int channel, int code) {
     if (silent) fall_asleep(channel);
 }
 
+// Delivers the channel's oldest status; with more to come it goes to the
+// back of the round (or stays where it is listed).
+void deliver_front(int channel, detail::Channel& ch) {
+    const int code = ch.statuses.front();
+    ch.statuses.pop_front();
+    --detail::core().queued;
+    if (ch.hand_over_statuses > 0) --ch.hand_over_statuses;
+    deliver(channel, code);
+    detail::make_ready(channel);
+}
+
 }  // namespace
 
 int deliver_next_status_except(const std::function<bool(int)>& held) {
@@ -184,15 +195,18 @@ int deliver_next_status_except(const std::function<bool(int)>& held) {
             continue;
         }
         ch.in_ring = false;
-        const int code = ch.statuses.front();
-        ch.statuses.pop_front();
-        --c.queued;
-        if (ch.hand_over_statuses > 0) --ch.hand_over_statuses;
-        deliver(channel, code);
-        detail::make_ready(channel);  // more to come: to the back
+        deliver_front(channel, ch);
         return channel;
     }
     return -1;
+}
+
+bool deliver_status_on(int channel) {
+    if (refuse_nested("deliver_status_on")) return false;
+    detail::Channel* ch = detail::find_channel(channel, "deliver_status_on");
+    if (ch == nullptr || ch->statuses.empty() || ch->asleep) return false;
+    deliver_front(channel, *ch);
+    return true;
 }
 
 void wake_statuses(int channel) {
@@ -216,6 +230,11 @@ size_t pending_statuses() {
 size_t pending_statuses(int channel) {
     auto* ch = detail::find_channel(channel, "pending_statuses");
     return ch ? ch->statuses.size() : 0;
+}
+
+bool statuses_due(int channel) {
+    auto* ch = detail::find_channel(channel, "statuses_due");
+    return ch != nullptr && !ch->statuses.empty() && !ch->asleep;
 }
 
 void drop_statuses(int channel) {

@@ -83,12 +83,17 @@ bool deliver_next_status();
 // holds back a channel whose caller has not taken its output yet). Returns
 // the channel served, or -1 when none was.
 int deliver_next_status_except(const std::function<bool(int)>& held);
+// Delivers `channel`'s next status now if one is due there (queued, not
+// asleep), leaving the channel's place in the round as it is: an embedder
+// may so give a channel a few statuses in a row. False when none was due.
+bool deliver_status_on(int channel);
 // Calls the current module's status routine for `channel` with `code` now.
 void call_status(int channel, int code);
 void wake_statuses(int channel);  // a sleeping channel's statuses are due now
 size_t sleeping_channels();
 size_t pending_statuses();             // all channels
 size_t pending_statuses(int channel);  // one channel
+bool statuses_due(int channel);        // queued there and not asleep
 void drop_statuses(int channel);       // a channel that hangs up
 
 // Hand-over order. A module routine that changes its user's current module

@@ -16,9 +16,15 @@ void StatusPump::note_input(int channel) {
 }
 
 std::optional<StatusPump::Clock::duration> StatusPump::run(int budget, Clock::time_point) {
-    for (int done = 0; done < budget; ++done) {
+    for (int done = 0; done < budget;) {
         if (const int channel = host::deliver_next_status_except(held_); channel >= 0) {
             if (delivered_) delivered_(channel);
+            // The rest of the channel's turn: its script runs on while its
+            // files and area are fresh, and its output goes out together.
+            for (int turn = 1; ++done < budget && turn < kTurn; ++turn) {
+                if ((held_ && held_(channel)) || !host::deliver_status_on(channel)) break;
+                if (delivered_) delivered_(channel);
+            }
             continue;
         }
         // Nothing due: a held channel waits for its output to drain (the

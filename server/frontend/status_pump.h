@@ -20,6 +20,8 @@ class StatusPump {
     // no statuses until it drains, so that a looping script keeps pace with
     // a slow reader instead of filling its queue.
     static constexpr size_t kHoldOutput = 64 * 1024;
+    // Statuses a channel may have in a row when its turn comes.
+    static constexpr int kTurn = 4;
 
     // Says whether a channel's statuses wait for its output to drain.
     void set_hold(std::function<bool(int channel)> held) { held_ = std::move(held); }

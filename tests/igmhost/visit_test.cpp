@@ -1,5 +1,7 @@
 // Whole visits through igmhost: signing on, the game, the hand-over to Far
 // Reaches, a place with a question and a reward, and the way back.
+#include <linux/tcp.h>
+
 #include "tests/igmhost/igmhost_harness.h"
 
 namespace igmtest {
@@ -39,6 +41,29 @@ TEST(IgmhostVisit, KnownPlayerVisitsAPlaceAndComesBackChanged) {
     // The game itself still works after the round trip.
     ASSERT_TRUE(ardo.walk({"Q>You leave The Vale of Vorn.", "G>Farewell, Ardo!"}));
     EXPECT_TRUE(ardo.closed_by_server());
+}
+
+// The echo of a line and all of its answer go out in one write, even when
+// the script the line starts runs for more slices than a round of the loop
+// delivers: the caller receives them in one TCP segment.
+TEST(IgmhostVisit, ALineAndItsWholeAnswerGoOutInOneWrite) {
+    DemoWorld scratch;
+    std::vector<std::string> hall(2000, ".");  // more slices than a round delivers, under 8 KB
+    hall.push_back("The end of the hall.");
+    write_place(scratch.world, "HALL.LOR", "The Long Hall", hall);
+    Server server(scratch);
+    Client ardo(server.port());
+    ASSERT_TRUE(at_module_menu(ardo, "Ardo"));
+    auto segments_in = [&] {
+        tcp_info info{};
+        socklen_t size = sizeof info;
+        EXPECT_EQ(getsockopt(ardo.fd(), IPPROTO_TCP, TCP_INFO, &info, &size), 0);
+        return info.tcpi_data_segs_in;
+    };
+    const auto before = segments_in();
+    ASSERT_TRUE(enter_place(ardo, "The Long Hall", "The end of the hall."));
+    ASSERT_TRUE(ardo.expect("Please press <enter> to continue: "));
+    EXPECT_EQ(segments_in() - before, 1u);
 }
 
 TEST(IgmhostVisit, NewCallerGetsAnAccountAndAPlayerRecord) {
@@ -126,8 +151,11 @@ TEST(IgmhostVisit, ThreeUsersAtOnceKeepTheirOwnState) {
     };
     EXPECT_EQ(hashes_echoed(ardo, "That isn't a valid option."), 128);
 
-    // Ardo kneels at the shrine, which makes him wait three seconds.
+    // Ardo kneels at the shrine, which makes him wait three seconds; what
+    // comes before the wait is not held back for it.
+    auto kneeled = Clock::now();
     ASSERT_TRUE(enter_place(ardo, "The Moonlit Shrine", "You wait..."));
+    EXPECT_LT(Clock::now() - kneeled, std::chrono::seconds(2)) << "held back for the /WAIT:";
     // Meanwhile Mira is served at once: she asks for ale, but her account says 16.
     auto asked = Clock::now();
     ASSERT_TRUE(enter_place(mira, "The Lantern Inn", "Sit, lass,", 2));

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -19,7 +20,9 @@
 #include <gtest/gtest.h>
 
 #include "game/player_file.h"
+#include "server/core/host_core.h"
 #include "server/frontend/console.h"
+#include "server/frontend/status_pump.h"
 #include "server/server.h"
 #include "tests/support/shared.h"
 
@@ -119,6 +122,85 @@ TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
     server.reset();
     std::filesystem::current_path(std::filesystem::temp_directory_path());
     std::filesystem::remove_all(world);
+}
+
+// A module whose status routine runs a "script" of left[channel] slices,
+// each sending a dot, and on a silent channel only queues itself again
+// (waiting for the clock); a channel named in hold_after is held once its
+// status has been delivered that many times.
+namespace slices {
+std::vector<int> calls;
+int left[4], silent = -1, hold_channel = -1, hold_after = 0;
+void slice() {
+    calls.push_back(usrnum);
+    if (usrnum == silent) {
+        btuinj(usrnum, ::status);
+        return;
+    }
+    prf(".");
+    outprf(usrnum);
+    if (--left[usrnum] > 0) btuinj(usrnum, 240);
+}
+module_descriptor module = {"slices", nullptr, nullptr, slice,   nullptr,
+                            nullptr,  nullptr, nullptr, nullptr, nullptr};
+}  // namespace slices
+
+// A channel's turn is a few statuses in a row, while its files are fresh;
+// turns go round the channels in the order they queued. A budget counts
+// every status, a channel held or fallen asleep loses the rest of its turn,
+// and every status delivered is reported once.
+TEST(StatusPump, ATurnIsAFewStatusesInARowAndTurnsGoRound) {
+    constexpr int T = frontend::StatusPump::kTurn;
+    static_assert(T >= 3, "the rows below need turns of three or more");
+    host::init(4);
+    host::set_output_sink([](int, std::string_view) {});
+    const int number = host::add_module(&slices::module, "SLICES");
+    frontend::StatusPump pump;
+    std::vector<int> reported;
+    pump.set_delivered([&](int channel) { reported.push_back(channel); });
+    pump.set_hold([](int channel) {
+        return channel == slices::hold_channel &&
+               std::count(slices::calls.begin(), slices::calls.end(), channel) >=
+                   slices::hold_after;
+    });
+    auto run = [&](int budget) {
+        slices::calls.clear();
+        reported.clear();
+        pump.run(budget, frontend::StatusPump::Clock::now());
+        EXPECT_EQ(reported, slices::calls) << "each delivery reported once, as it came";
+        return slices::calls;
+    };
+    auto turns = [](std::vector<std::pair<int, int>> runs) {  // (channel, statuses in a row)
+        std::vector<int> calls;
+        for (auto [channel, n] : runs)
+            calls.insert(calls.end(), static_cast<size_t>(n), channel);
+        return calls;
+    };
+    for (int ch = 0; ch < 4; ++ch)
+        host::user(ch).shared.current_module = number;
+
+    // Channel 1 has two turns and a half of work, 2 less than a turn, 3 a
+    // turn and a half; a budget cuts channel 3's first turn short.
+    slices::left[1] = 2 * T + 2, slices::left[2] = T - 1, slices::left[3] = T + T / 2;
+    for (int ch : {1, 2, 3})
+        btuinj(ch, 240);
+    EXPECT_EQ(run(2 * T + 1), turns({{1, T}, {2, T - 1}, {3, 2}}));
+    EXPECT_EQ(run(100), turns({{1, T}, {3, T + T / 2 - 2}, {1, 2}}));
+    EXPECT_EQ(host::pending_statuses(), 0u);
+
+    // Channel 1 is held after its second status; channel 2 falls asleep at
+    // once: each gives up the rest of its turn.
+    slices::left[1] = 2 * T, slices::left[3] = T;
+    slices::hold_channel = 1, slices::hold_after = 2;
+    slices::silent = 2;
+    for (int ch : {1, 2, 3})
+        btuinj(ch, 240);
+    EXPECT_EQ(run(100), turns({{1, 2}, {2, 1}, {3, T}}));
+    EXPECT_EQ(host::sleeping_channels(), 1u);
+    slices::hold_channel = -1;
+    EXPECT_EQ(run(100), turns({{1, T}, {1, T - 2}}));
+    host::drop_statuses(2);
+    slices::silent = -1;
 }
 
 // The index answers like a walk of PLAYER.DAT would (first record of a
