@@ -486,6 +486,10 @@ class Run {
     int tired_ = 0;  // walkers turned away for want of trips at least once, or failed
     Micros ramp_start_ = 0, ready_at_ = 0, window_start_ = 0, window_end_ = 0;
     bool measuring_ = false;
+    // loadgen's own longest time away from its sockets in the window: one
+    // round of its loop, or a wake-up that came late. Latencies near it
+    // may be the client's, not igmhost's.
+    Micros longest_stall_ = 0;
     std::vector<Micros> latencies_, signon_, greetings_;
     long lines_ = 0;
     long routes_ = 0;
@@ -902,11 +906,12 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; %s; sign-on %.1f s "
             "(greeting p50 %.1f ms, max %.1f ms; step p50 %.2f ms, p99 %.2f ms); routes %ld, "
             "callers with one: %d of %d; errors %ld (unexpected %ld, disconnects %ld, "
-            "timeouts %ld, connects %ld); load average %.2f\n",
+            "timeouts %ld, connects %ld); load average %.2f; loadgen's longest stall %.1f ms\n",
             o_.callers, o_.parked, o_.interval, o_.tired ? " (all tired)" : "", seconds, lines_,
             lines_per_s, p50, p99, max, host, ramp_s, percentile(greetings_, 0.5), g_max, s50, s99,
             routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
-            errors_.disconnects, errors_.timeouts, errors_.connects, load);
+            errors_.disconnects, errors_.timeouts, errors_.connects, load,
+            static_cast<double>(longest_stall_) / 1000);
     }
     std::fflush(stdout);
     if (o_.csv.empty()) return;
@@ -944,6 +949,7 @@ int Run::go() {
     const Micros give_up = ramp_start_ + seconds_us(o_.max_time);
     ProcessSample before;
     bool timed_out = false;
+    Micros awake_at = now_us();
     for (;;) {
         Micros now = now_us();
         // Ramp: new connections at the rate asked, with few signing on and
@@ -991,7 +997,13 @@ int Run::go() {
         if (!timers_.empty()) next = std::min(next, timers_.top().at);
         if (measuring_) next = std::min(next, window_end_);
         int wait_ms = static_cast<int>(std::max<Micros>(0, (next - now + 999) / 1000));
+        const Micros asleep_at = now_us();
+        if (measuring_) longest_stall_ = std::max(longest_stall_, asleep_at - awake_at);
         int n = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), wait_ms);
+        awake_at = now_us();
+        if (measuring_ && n == 0)  // woken late: the machine kept loadgen from its sockets
+            longest_stall_ =
+                std::max(longest_stall_, awake_at - asleep_at - Micros{wait_ms} * 1000);
         for (int k = 0; k < n; ++k)
             on_event(events[static_cast<size_t>(k)].data.u32,
                      events[static_cast<size_t>(k)].events);
