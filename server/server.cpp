@@ -42,7 +42,7 @@ constexpr int kStatusBudget = 64;  // statuses delivered between two looks at th
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
 constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
-// Output held back for a line or a script's statuses (batch_output).
+// Output held back while a script's statuses are due (batch_output).
 constexpr size_t kBatchBytes = 8 * 1024;
 constexpr milliseconds kBatchWait{5000};
 constexpr int kIdleWarning = 60;  // seconds before the idle cut that a user is warned
@@ -619,7 +619,7 @@ void Server::send_output(Clock::time_point now) {
         if (s->connection().output_overflowed()) {
             hang_up(channel, "output queue over 1 MB (the client is not reading)");
         } else if (batch_output(*s, now)) {
-            continue;  // taking the line, a status or the timer marks it again
+            continue;  // the next status delivered there or the timer marks it again
         } else if (!s->connection().flush()) {
             hang_up(channel, "carrier lost");
         } else if (s->stage() == Session::Stage::closing &&
@@ -636,20 +636,19 @@ void Server::send_output(Clock::time_point now) {
     work_.clear();
 }
 
-// A user's output waits while a line of theirs waits to be served or their
-// script has statuses due, so that the echo of a line, its answer and the
-// script's slices go out in one write: when thousands of lines queue, a
-// write for each would multiply what a line costs. It waits at most
-// kBatchWait (a timer sees to it), and not at all once kBatchBytes have
-// piled up, while earlier output waits for the terminal or when the session
-// is closing; a script asleep in /WAIT: holds nothing back.
+// A user's output waits while their script has statuses due, so that the
+// echo of the line that started it, its answer and the script's slices go
+// out in one write: when thousands of users are in scripts, their statuses
+// come round once in many rounds, and a write a round would multiply what
+// a line costs. It waits at most kBatchWait (a timer sees to it), and not
+// at all once kBatchBytes have piled up, while earlier output waits for the
+// terminal or when the session is closing; a script asleep in /WAIT: holds
+// nothing back.
 bool Server::batch_output(Session& s, Clock::time_point now) {
     const int channel = s.channel();
     Seat& seat = seats_[channel];
-    frontend::Connection& c = s.connection();
-    const bool line_waits = s.greeted() && !c.lines().empty();
     if (s.stage() == Session::Stage::closing || seat.output_waits ||
-        c.queued_output() >= kBatchBytes || (!line_waits && !host::statuses_due(channel)))
+        s.connection().queued_output() >= kBatchBytes || !host::statuses_due(channel))
         return false;
     if (seat.batch_since == Clock::time_point::max()) seat.batch_since = now;
     if (now - seat.batch_since >= kBatchWait) return false;
@@ -753,7 +752,8 @@ void Server::set_idle_timer(Session& s) {
 // Reading stops while half of kMaxQueuedLines wait, and after the end of
 // input (a hang-up is still reported); writability is watched only while
 // output the terminal would not take waits (output queued in a round goes
-// out at its end without a look at writability).
+// out at its end, or once batch_output lets it, without a look at
+// writability).
 void Server::watch_events(Session& s) {
     Seat& seat = seats_[s.channel()];
     frontend::Connection& c = s.connection();

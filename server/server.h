@@ -90,9 +90,10 @@ class Server : private frontend::SysopDesk {
         bool held = false;           // its lines wait for a hand-over's statuses (off ready_)
         uint32_t events = 0;         // epoll events watched on the read descriptor
         bool write_watched = false;  // a write descriptor of its own is in the epoll set
-        Clock::time_point timer_at = Clock::time_point::max();     // earliest on timers_
-        Clock::time_point idle_at = Clock::time_point::max();      // earliest on idle_timers_
-        Clock::time_point batch_since = Clock::time_point::max();  // output held for its script
+        Clock::time_point timer_at = Clock::time_point::max();  // earliest on timers_
+        Clock::time_point idle_at = Clock::time_point::max();   // earliest on idle_timers_
+        // Since when output has been held back for its script (batch_output).
+        Clock::time_point batch_since = Clock::time_point::max();
     };
     struct Timer {
         Clock::time_point when;

@@ -1,6 +1,7 @@
 // Delivers the statuses modules queue (btuinj) fairly and cheaply. The host
 // core delivers round-robin over the channels with statuses, so a long or
-// looping script never holds up another user, and it lets a script that
+// looping script never holds up another user (the pump gives each turn up
+// to kTurn statuses in a row), and it lets a script that
 // waits for the clock (/WAIT:) sleep until the next second: the loop sleeps
 // meanwhile, and waiting users cost one call a second each.
 #pragma once
