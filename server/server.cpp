@@ -41,7 +41,8 @@ using std::chrono::milliseconds;
 constexpr int kStatusBudget = 64;  // statuses delivered between two looks at the sockets
 constexpr milliseconds kLongestSleep{1000};
 constexpr milliseconds kShutdownFlush{1000};
-constexpr milliseconds kRetryWait{10};  // before a step the busy database held up runs again
+constexpr milliseconds kRetryWait{10};   // before a step the busy database held up runs again
+constexpr milliseconds kSlowRound{250};  // a round this long is logged
 // Output held back while a script's statuses are due (batch_output).
 constexpr size_t kBatchBytes = 8 * 1024;
 constexpr milliseconds kBatchWait{5000};
@@ -793,11 +794,19 @@ bool Server::run_once() {
     if (stopping_) return false;
     // Lines first, so that the statuses they queue are delivered in the
     // same round, then everything that came of both goes out.
+    const auto started = Clock::now();
     run_timers();
-    greet_settled(Clock::now());
+    greet_settled(started);
+    const auto lines_at = Clock::now();
     take_lines();
-    auto status_wait = pump_.run(kStatusBudget, Clock::now());
-    send_output(Clock::now());
+    const auto statuses_at = Clock::now();
+    auto status_wait = pump_.run(kStatusBudget, statuses_at);
+    const auto output_at = Clock::now();
+    send_output(output_at);
+    note_slow_round(started, {{"timers", lines_at},
+                              {"lines", statuses_at},
+                              {"statuses", output_at},
+                              {"output", Clock::now()}});
     if (stopping_) return false;
     int timeout = wait_timeout(Clock::now(), status_wait);
     int n = epoll_wait(epoll_fd_, events_.data(), static_cast<int>(events_.size()), timeout);
@@ -818,10 +827,33 @@ bool Server::run_once() {
     if (fixed[kListenerEvent]) accept_callers();
     if (fixed[kHashEvent]) take_hash_results();
     if (fixed[kAttachEvent]) accept_attached_console();
+    const auto reading_at = Clock::now();
     for (int i = 0; i < n; ++i) {
         if (events_[i].data.u64 > kAttachEvent) handle_event(events_[i]);
     }
+    note_slow_round(reading_at, {{"reading", Clock::now()}});
     return !stopping_;
+}
+
+// The loop has one thread, so a round that keeps everyone waiting is
+// logged with where its time went (a slow disk, a module call that
+// blocks): `parts` are the ends of its parts, in order.
+void Server::note_slow_round(
+    Clock::time_point started,
+    std::initializer_list<std::pair<const char*, Clock::time_point>> parts) {
+    auto ms = [](Clock::duration d) {
+        return static_cast<long long>(std::chrono::duration_cast<milliseconds>(d).count());
+    };
+    const Clock::time_point ended = (parts.end() - 1)->second;
+    if (ended - started < kSlowRound) return;
+    std::string where;
+    Clock::time_point from = started;
+    for (const auto& [part, end] : parts) {
+        where += (where.empty() ? "" : ", ") + std::string(part) + " " +
+                 std::to_string(ms(end - from)) + " ms";
+        from = end;
+    }
+    host::log("slow round: %lld ms (%s)", ms(ended - started), where.c_str());
 }
 
 // An event on a session's descriptor; one for a session that has since

@@ -10,12 +10,14 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <queue>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "server/accounts/rule_clock.h"
@@ -137,6 +139,8 @@ class Server : private frontend::SysopDesk {
     void run_timers();
     int wait_timeout(Clock::time_point now, std::optional<Clock::duration> status_wait);
     void handle_event(const epoll_event& event);
+    void note_slow_round(Clock::time_point started,
+                         std::initializer_list<std::pair<const char*, Clock::time_point>> parts);
     // True when the loop is to stop (Ctrl-C at the console only asks).
     bool take_wake_bytes();
 

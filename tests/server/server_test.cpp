@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -119,6 +120,52 @@ TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
     EXPECT_EQ(seen_by("igmhost is shutting down. Farewell!"), kCallers);
     for (int fd : callers)
         close(fd);
+    server.reset();
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    std::filesystem::remove_all(world);
+}
+
+// The loop has one thread: a round that keeps everyone waiting is logged
+// with where its time went. Here the log itself is slow when a caller
+// hangs up, which the loop hears of while reading.
+TEST(EventLoop, ARoundThatTakesLongIsLoggedWithWhereItsTimeWent) {
+    const std::string world = test::make_scratch_dir("slow-round");
+    std::string error;
+    ASSERT_TRUE(server::enter_world(world, &error)) << error;
+    frontend::Options options;
+    options.world = world;
+    options.port = 0;
+    options.module = ZMB_MODULE_PATH;
+    options.charset = frontend::Charset::cp437;
+    auto server = server::Server::make(options, &error);
+    ASSERT_NE(server, nullptr) << error;
+    ASSERT_TRUE(server->start(frontend::Charset::cp437));
+    std::vector<std::string> slow_rounds;
+    host::set_log_sink([&](std::string_view line) {
+        if (line.find("disconnect") != std::string_view::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (line.find("slow round: ") != std::string_view::npos) slow_rounds.emplace_back(line);
+    });
+    std::thread loop([&] { server->run(); });
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(server->port()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int caller = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(caller, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    close(caller);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    server->stop();
+    loop.join();
+    server->shut_down();
+    host::set_log_sink(nullptr);
+    ASSERT_EQ(slow_rounds.size(), 1u);
+    std::smatch took;  // a round of one part: reading what the caller sent
+    ASSERT_TRUE(std::regex_search(slow_rounds[0], took,
+                                  std::regex("slow round: ([0-9]+) ms \\(reading \\1 ms\\)$")))
+        << slow_rounds[0];
+    EXPECT_GE(std::stoi(took[1].str()), 300);
     server.reset();
     std::filesystem::current_path(std::filesystem::temp_directory_path());
     std::filesystem::remove_all(world);

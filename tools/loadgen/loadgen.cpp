@@ -305,7 +305,35 @@ struct ProcessSample {
     double cpu_seconds = -1;  // user + system
     double rss_mb = -1;
     double queued_seconds = -1;  // the main thread ready to run but waiting for a core
+    // Read from storage, not the page cache: a read that waited for the disk.
+    double disk_read_kb = 0;
 };
+
+// Machine-wide network counters. Over loopback a burst of packets can
+// overflow the per-core backlog (net.core.netdev_max_backlog); each packet
+// dropped there costs its connection a retransmission, 200 ms or more when
+// it comes from a timeout, which shows as a latency no program caused.
+struct NetSample {
+    long backlog_drops = 0;  // /proc/net/softnet_stat, second column, all cores
+    long tcp_timeouts = 0;   // TcpExt TCPTimeouts of /proc/net/netstat
+};
+
+NetSample sample_net() {
+    NetSample s;
+    std::ifstream softnet("/proc/net/softnet_stat");
+    std::string processed, dropped, rest;
+    while (softnet >> processed >> dropped && std::getline(softnet, rest))
+        s.backlog_drops += std::strtol(dropped.c_str(), nullptr, 16);
+    std::ifstream netstat("/proc/net/netstat");
+    std::string names, values;
+    while (std::getline(netstat, names) && std::getline(netstat, values)) {
+        if (names.rfind("TcpExt:", 0) != 0) continue;
+        std::istringstream n(names), v(values);
+        for (std::string name, value; n >> name && v >> value;)
+            if (name == "TCPTimeouts") s.tcp_timeouts = std::atol(value.c_str());
+    }
+    return s;
+}
 
 ProcessSample sample_process(int pid) {
     ProcessSample s;
@@ -318,6 +346,10 @@ ProcessSample sample_process(int pid) {
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind("VmRSS:", 0) == 0) s.rss_mb = std::atof(line.c_str() + 6) / 1024.0;
+    }
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    while (std::getline(io, line)) {
+        if (line.rfind("read_bytes:", 0) == 0) s.disk_read_kb = std::atof(line.c_str() + 11) / 1024;
     }
     return s;
 }
@@ -410,6 +442,7 @@ class Host {
             pid_ = -1;
         }
         if (scratch_.empty()) return;
+        tell_slow_rounds();
         if (keep) {
             std::fprintf(stderr, "loadgen: world and log kept in %s\n", scratch_.c_str());
         } else {
@@ -425,6 +458,24 @@ class Host {
     bool fail(const std::string& why) {
         std::fprintf(stderr, "loadgen: %s\n", why.c_str());
         return false;
+    }
+    // igmhost logs each round of its loop that kept everyone waiting; a
+    // latency near the longest may be one of them.
+    void tell_slow_rounds() {
+        std::ifstream in(log_);
+        const std::string marker = "slow round: ";
+        int rounds = 0;
+        long longest_ms = 0;
+        for (std::string line; std::getline(in, line);) {
+            const size_t at = line.find(marker);
+            if (at == std::string::npos) continue;
+            ++rounds;
+            longest_ms = std::max(longest_ms, std::atol(line.c_str() + at + marker.size()));
+        }
+        if (rounds > 0) {
+            std::fprintf(stderr, "loadgen: igmhost logged %d slow rounds, the longest %ld ms\n",
+                         rounds, longest_ms);
+        }
     }
     fs::path scratch_, world_, log_;
     int pid_ = -1;
@@ -469,7 +520,8 @@ class Run {
     void arm(uint32_t i, Micros at) { timers_.push(Timer{at, i, ++callers_[i].gen}); }
     void learn_places(const std::string& screen);
     Micros think_time();
-    void report(Micros measured, const ProcessSample& a, const ProcessSample& b);
+    void report(Micros measured, const ProcessSample& a, const ProcessSample& b,
+                const NetSample& net_a, const NetSample& net_b);
 
     const Options& o_;
     int port_;
@@ -850,7 +902,8 @@ void Run::on_timer(uint32_t i) {
     type_next(i);
 }
 
-void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b) {
+void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b,
+                 const NetSample& net_a, const NetSample& net_b) {
     const double seconds = static_cast<double>(measured) / 1e6;
     const double cpu =
         a.cpu_seconds >= 0 && b.cpu_seconds >= 0 ? b.cpu_seconds - a.cpu_seconds : -1;
@@ -906,12 +959,15 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; %s; sign-on %.1f s "
             "(greeting p50 %.1f ms, max %.1f ms; step p50 %.2f ms, p99 %.2f ms); routes %ld, "
             "callers with one: %d of %d; errors %ld (unexpected %ld, disconnects %ld, "
-            "timeouts %ld, connects %ld); load average %.2f; loadgen's longest stall %.1f ms\n",
+            "timeouts %ld, connects %ld); load average %.2f; loadgen's longest stall %.1f ms; "
+            "igmhost read %.0f KB from the disk; packets dropped in the kernel's backlog %ld, "
+            "TCP retransmission timeouts %ld\n",
             o_.callers, o_.parked, o_.interval, o_.tired ? " (all tired)" : "", seconds, lines_,
             lines_per_s, p50, p99, max, host, ramp_s, percentile(greetings_, 0.5), g_max, s50, s99,
             routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
             errors_.disconnects, errors_.timeouts, errors_.connects, load,
-            static_cast<double>(longest_stall_) / 1000);
+            static_cast<double>(longest_stall_) / 1000, b.disk_read_kb - a.disk_read_kb,
+            net_b.backlog_drops - net_a.backlog_drops, net_b.tcp_timeouts - net_a.tcp_timeouts);
     }
     std::fflush(stdout);
     if (o_.csv.empty()) return;
@@ -948,6 +1004,7 @@ int Run::go() {
     ramp_start_ = now_us();
     const Micros give_up = ramp_start_ + seconds_us(o_.max_time);
     ProcessSample before;
+    NetSample net_before;
     bool timed_out = false;
     Micros awake_at = now_us();
     for (;;) {
@@ -971,6 +1028,7 @@ int Run::go() {
             window_start_ = now;
             window_end_ = now + seconds_us(o_.duration);
             before = sample_process(pid_);
+            net_before = sample_net();
             if (o_.burst) break;
             // For a profiler that should see only the measured lines.
             std::fprintf(stderr, "loadgen: measuring for %.0f s from now\n", o_.duration);
@@ -1010,6 +1068,7 @@ int Run::go() {
     }
     const Micros end = now_us();
     ProcessSample after = sample_process(pid_);
+    const NetSample net_after = measuring_ ? sample_net() : net_before;
     if (!measuring_) {
         ready_at_ = end;
         window_start_ = end;
@@ -1022,7 +1081,7 @@ int Run::go() {
         std::fprintf(stderr, "loadgen: the run took longer than --max-time %.0f s (%d of %d on)\n",
                      o_.max_time, ready_, total());
     }
-    report(end - window_start_, before, after);
+    report(end - window_start_, before, after, net_before, net_after);
     const bool ok = errors_.total() == 0 && !timed_out && (!o_.burst || greeted_ == total());
     return ok ? 0 : 1;
 }
