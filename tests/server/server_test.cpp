@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -65,36 +66,53 @@ TEST(Connection, NoticeIsShownAtAPromptNeverInsideAScreen) {
     close(fds[1]);
 }
 
+// A server on a scratch world with the real module, greeting at once
+// (cp437, no probe), on a free loopback port; the world goes at the end.
+class EventLoop : public ::testing::Test {
+  protected:
+    void start(int max_users) {
+        std::string error;
+        ASSERT_TRUE(server::enter_world(world_, &error)) << error;
+        frontend::Options options;
+        options.world = world_;
+        options.port = 0;
+        options.module = ZMB_MODULE_PATH;
+        options.max_users = max_users;
+        options.max_per_address = 0;
+        options.charset = frontend::Charset::cp437;
+        server_ = server::Server::make(options, &error);
+        ASSERT_NE(server_, nullptr) << error;
+        ASSERT_TRUE(server_->start(frontend::Charset::cp437));
+        address_.sin_family = AF_INET;
+        address_.sin_port = htons(static_cast<uint16_t>(server_->port()));
+        address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    void TearDown() override {
+        server_.reset();
+        std::filesystem::current_path(std::filesystem::temp_directory_path());
+        std::filesystem::remove_all(world_);
+    }
+    bool call(int fd) {
+        return connect(fd, reinterpret_cast<sockaddr*>(&address_), sizeof address_) == 0;
+    }
+    const std::string world_ = test::make_scratch_dir("event-loop-test");
+    std::unique_ptr<server::Server> server_;
+    sockaddr_in address_{};
+};
+
 // Callers who all connect before the loop looks at its listener wait in
 // the listen queue: every one of them is taken and greeted, none is left
 // to the kernel's retries; stop() from this thread ends run() and each of
 // them is told why.
-TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
+TEST_F(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
     constexpr int kCallers = 300;
-    const std::string world = test::make_scratch_dir("event-loop-test");
-    std::string error;
-    ASSERT_TRUE(server::enter_world(world, &error)) << error;
-    frontend::Options options;
-    options.world = world;
-    options.port = 0;
-    options.module = ZMB_MODULE_PATH;
-    options.max_users = kCallers;
-    options.max_per_address = 0;
-    options.charset = frontend::Charset::cp437;  // greeted at once, without a probe
-    auto server = server::Server::make(options, &error);
-    ASSERT_NE(server, nullptr) << error;
-    ASSERT_TRUE(server->start(frontend::Charset::cp437));
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(server->port()));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_NO_FATAL_FAILURE(start(kCallers));
     std::vector<int> callers;
     for (int i = 0; i < kCallers; ++i) {
         callers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        const int called = connect(callers.back(), reinterpret_cast<sockaddr*>(&to), sizeof to);
-        ASSERT_TRUE(called == 0 || errno == EINPROGRESS) << "caller " << i;
+        ASSERT_TRUE(call(callers.back()) || errno == EINPROGRESS) << "caller " << i;
     }
-    std::thread loop([&] { server->run(); });
+    std::thread loop([&] { server_->run(); });
 
     // How many callers see `text` within ten seconds, each before its end closes.
     auto seen_by = [&](std::string_view text) {
@@ -114,51 +132,34 @@ TEST(EventLoop, EveryCallerOfABurstIsGreetedAndToldWhyOnStop) {
         return callers_seen;
     };
     EXPECT_EQ(seen_by("Name: "), kCallers);
-    server->stop();
+    server_->stop();
     loop.join();
-    server->shut_down();
+    server_->shut_down();
     EXPECT_EQ(seen_by("igmhost is shutting down. Farewell!"), kCallers);
     for (int fd : callers)
         close(fd);
-    server.reset();
-    std::filesystem::current_path(std::filesystem::temp_directory_path());
-    std::filesystem::remove_all(world);
 }
 
 // The loop has one thread: a round that keeps everyone waiting is logged
 // with where its time went. Here the log itself is slow when a caller
 // hangs up, which the loop hears of while reading.
-TEST(EventLoop, ARoundThatTakesLongIsLoggedWithWhereItsTimeWent) {
-    const std::string world = test::make_scratch_dir("slow-round");
-    std::string error;
-    ASSERT_TRUE(server::enter_world(world, &error)) << error;
-    frontend::Options options;
-    options.world = world;
-    options.port = 0;
-    options.module = ZMB_MODULE_PATH;
-    options.charset = frontend::Charset::cp437;
-    auto server = server::Server::make(options, &error);
-    ASSERT_NE(server, nullptr) << error;
-    ASSERT_TRUE(server->start(frontend::Charset::cp437));
+TEST_F(EventLoop, ARoundThatTakesLongIsLoggedWithWhereItsTimeWent) {
+    ASSERT_NO_FATAL_FAILURE(start(4));
     std::vector<std::string> slow_rounds;
     host::set_log_sink([&](std::string_view line) {
         if (line.find("disconnect") != std::string_view::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         if (line.find("slow round: ") != std::string_view::npos) slow_rounds.emplace_back(line);
     });
-    std::thread loop([&] { server->run(); });
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(server->port()));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::thread loop([&] { server_->run(); });
     int caller = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(connect(caller, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_TRUE(call(caller));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     close(caller);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    server->stop();
+    server_->stop();
     loop.join();
-    server->shut_down();
+    server_->shut_down();
     host::set_log_sink(nullptr);
     ASSERT_EQ(slow_rounds.size(), 1u);
     std::smatch took;  // a round of one part: reading what the caller sent
@@ -166,9 +167,6 @@ TEST(EventLoop, ARoundThatTakesLongIsLoggedWithWhereItsTimeWent) {
                                   std::regex("slow round: ([0-9]+) ms \\(reading \\1 ms\\)$")))
         << slow_rounds[0];
     EXPECT_GE(std::stoi(took[1].str()), 300);
-    server.reset();
-    std::filesystem::current_path(std::filesystem::temp_directory_path());
-    std::filesystem::remove_all(world);
 }
 
 // A module whose status routine runs a "script" of left[channel] slices,
