@@ -43,6 +43,7 @@ struct Options {
     int parked = 0;          // callers parked in the watchtower's /WAIT:
     double interval = 1.0;   // mean seconds between a prompt and the next line; 0: full speed
     double duration = 10;    // seconds measured once everyone is on
+    double settle = 0;       // seconds from everyone on to the window's start
     double timeout = 15;     // seconds a prompt may take before it counts as an error
     double max_time = 600;   // the whole run, sign-on included, stops after this
     int min_routes = 0;      // measuring goes on until every caller ended this many routes
@@ -72,6 +73,9 @@ const char* kUsage =
     "  --interval S       mean seconds from a prompt to the next line, each wait\n"
     "                     drawn from 0.5*S..1.5*S; 0 types at full speed (default 1)\n"
     "  --duration S       seconds measured once everyone is on (default 10)\n"
+    "  --settle S         start measuring S seconds after everyone is on, once the\n"
+    "                     work of signing the last callers on has passed; the\n"
+    "                     lines of those seconds are reported apart (default 0)\n"
     "  --min-routes N     measure on until every caller ended its route N times\n"
     "  --trips N          the started world's trips per day (3-30; default: the module's)\n"
     "  --tired            measure only once every walker has used up the day's trips,\n"
@@ -137,6 +141,8 @@ bool parse_options(int argc, char** argv, Options& o) {
             ok = parse_number(v, o.interval) && o.interval >= 0;
         else if (arg == "--duration")
             ok = parse_number(v, o.duration) && o.duration > 0;
+        else if (arg == "--settle")
+            ok = parse_number(v, o.settle) && o.settle >= 0;
         else if (arg == "--timeout")
             ok = parse_number(v, o.timeout) && o.timeout > 0;
         else if (arg == "--max-time")
@@ -537,12 +543,14 @@ class Run {
     int ready_ = 0;  // signed on and walking, or parked, or failed
     int tired_ = 0;  // walkers turned away for want of trips at least once, or failed
     Micros ramp_start_ = 0, ready_at_ = 0, window_start_ = 0, window_end_ = 0;
+    bool ready_seen_ = false;  // everyone on: settling, then measuring
     bool measuring_ = false;
     // loadgen's own longest time away from its sockets in the window: one
     // round of its loop, or a wake-up that came late. Latencies near it
     // may be the client's, not igmhost's.
     Micros longest_stall_ = 0;
     std::vector<Micros> latencies_, signon_, greetings_;
+    std::vector<Micros> settling_;  // lines typed between everyone on and the window
     long lines_ = 0;
     long routes_ = 0;
     int greeted_ = 0;
@@ -832,6 +840,8 @@ void Run::prompt_arrived(uint32_t i, bool tired) {
             if (measuring_ && c.sent_at >= window_start_) {
                 latencies_.push_back(took);
                 ++lines_;
+            } else if (ready_seen_ && c.sent_at >= ready_at_) {
+                settling_.push_back(took);
             }
             if (c.step == 1 && places_[1].empty()) learn_places(c.screen);
             if (tired) {
@@ -926,6 +936,11 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             ? 0
             : static_cast<double>(*std::max_element(latencies_.begin(), latencies_.end())) / 1000.0;
     const double s50 = percentile(signon_, 0.50), s99 = percentile(signon_, 0.99);
+    const double settle_p99 = percentile(settling_, 0.99);
+    const double settle_max =
+        settling_.empty()
+            ? 0
+            : static_cast<double>(*std::max_element(settling_.begin(), settling_.end())) / 1000.0;
     const double g_max =
         greetings_.empty()
             ? 0
@@ -947,6 +962,12 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "p50 %.1f ms; RSS %.1f MB; errors %ld; load average %.2f\n",
             total(), greeted_, g_max, percentile(greetings_, 0.5), b.rss_mb, errors_.total(), load);
     } else {
+        char settled[160] = "";
+        if (o_.settle > 0) {
+            std::snprintf(settled, sizeof settled,
+                          "; before that, %.0f s settling: %zu lines, p99 %.2f ms, max %.2f ms",
+                          o_.settle, settling_.size(), settle_p99, settle_max);
+        }
         char host[160] = "igmhost CPU and RSS unknown (no --pid)";
         if (cpu_pct >= 0) {
             std::snprintf(host, sizeof host,
@@ -956,15 +977,15 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
         }
         std::printf(
             "loadgen: %d callers (+%d parked), interval %.2f s%s, %.1f s measured: %ld lines, "
-            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms; %s; sign-on %.1f s "
+            "%.1f lines/s, p50 %.2f ms, p99 %.2f ms, max %.2f ms%s; %s; sign-on %.1f s "
             "(greeting p50 %.1f ms, max %.1f ms; step p50 %.2f ms, p99 %.2f ms); routes %ld, "
             "callers with one: %d of %d; errors %ld (unexpected %ld, disconnects %ld, "
             "timeouts %ld, connects %ld); load average %.2f; loadgen's longest stall %.1f ms; "
             "igmhost read %.0f KB from the disk; packets dropped in the kernel's backlog %ld, "
             "TCP retransmission timeouts %ld\n",
             o_.callers, o_.parked, o_.interval, o_.tired ? " (all tired)" : "", seconds, lines_,
-            lines_per_s, p50, p99, max, host, ramp_s, percentile(greetings_, 0.5), g_max, s50, s99,
-            routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
+            lines_per_s, p50, p99, max, settled, host, ramp_s, percentile(greetings_, 0.5), g_max,
+            s50, s99, routes_, walkers_done, o_.callers, errors_.total(), errors_.unexpected,
             errors_.disconnects, errors_.timeouts, errors_.connects, load,
             static_cast<double>(longest_stall_) / 1000, b.disk_read_kb - a.disk_read_kb,
             net_b.backlog_drops - net_a.backlog_drops, net_b.tcp_timeouts - net_a.tcp_timeouts);
@@ -984,15 +1005,17 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
             "mode,callers,parked,interval_s,measured_s,lines,lines_per_s,p50_ms,p99_ms,"
             "max_ms,cpu_pct,cpu_us_per_line,rss_mb,signon_s,greeting_p50_ms,greeting_max_ms,"
             "signon_p50_ms,"
-            "signon_p99_ms,greeted,routes,callers_with_route,errors,load_average,queued_pct\n");
+            "signon_p99_ms,greeted,routes,callers_with_route,errors,load_average,queued_pct,"
+            "settle_s,settle_lines,settle_p99_ms,settle_max_ms\n");
     }
     std::fprintf(f,
                  "%s,%d,%d,%.2f,%.1f,%ld,%.1f,%.3f,%.3f,%.3f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.3f,%."
                  "3f,%d,%ld,%d,"
-                 "%ld,%.2f,%.1f\n",
+                 "%ld,%.2f,%.1f,%.1f,%zu,%.3f,%.3f\n",
                  mode, o_.callers, o_.parked, o_.interval, seconds, lines_, lines_per_s, p50, p99,
                  max, cpu_pct, us_per_line, b.rss_mb, ramp_s, percentile(greetings_, 0.5), g_max,
-                 s50, s99, greeted_, routes_, walkers_done, errors_.total(), load, queued_pct);
+                 s50, s99, greeted_, routes_, walkers_done, errors_.total(), load, queued_pct,
+                 o_.settle, settling_.size(), settle_p99, settle_max);
     std::fclose(f);
 }
 
@@ -1021,10 +1044,16 @@ int Run::go() {
                 break;
             start_connection(started_++);
         }
-        // Everyone on (and tired, if asked): the measured window starts.
-        if (!measuring_ && ready_ >= total() && (!o_.tired || tired_ >= o_.callers)) {
-            measuring_ = true;
+        // Everyone on (and tired, if asked): the measured window starts,
+        // after the settling time if one is asked.
+        if (!ready_seen_ && ready_ >= total() && (!o_.tired || tired_ >= o_.callers)) {
+            ready_seen_ = true;
             ready_at_ = now;
+            if (o_.settle > 0 && !o_.burst)
+                std::fprintf(stderr, "loadgen: everyone is on; measuring in %.0f s\n", o_.settle);
+        }
+        if (ready_seen_ && !measuring_ && (o_.burst || now >= ready_at_ + seconds_us(o_.settle))) {
+            measuring_ = true;
             window_start_ = now;
             window_end_ = now + seconds_us(o_.duration);
             before = sample_process(pid_);
@@ -1054,6 +1083,7 @@ int Run::go() {
         Micros next = now + 50000;
         if (!timers_.empty()) next = std::min(next, timers_.top().at);
         if (measuring_) next = std::min(next, window_end_);
+        if (ready_seen_ && !measuring_) next = std::min(next, ready_at_ + seconds_us(o_.settle));
         int wait_ms = static_cast<int>(std::max<Micros>(0, (next - now + 999) / 1000));
         const Micros asleep_at = now_us();
         if (measuring_) longest_stall_ = std::max(longest_stall_, asleep_at - awake_at);
@@ -1069,10 +1099,8 @@ int Run::go() {
     const Micros end = now_us();
     ProcessSample after = sample_process(pid_);
     const NetSample net_after = measuring_ ? sample_net() : net_before;
-    if (!measuring_) {
-        ready_at_ = end;
-        window_start_ = end;
-    }
+    if (!ready_seen_) ready_at_ = end;
+    if (!measuring_) window_start_ = end;
     // Steps still awaiting their prompt at the end are not counted.
     for (Caller& c : callers_)
         if (c.fd >= 0) close(c.fd);
