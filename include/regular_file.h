@@ -71,10 +71,17 @@ inline std::FILE* fopen_regular(const char* path, const char* mode, Opened* how 
         if (how != nullptr) *how = Opened::missing;
         return nullptr;
     }
-    // Truncation waits until the file is known to be regular.
+    // Truncation waits until the file is known to be regular, and an empty
+    // file (one just made) is not truncated at all: on ext4 a truncation to
+    // nothing makes the close write the new data out at once, so a file
+    // soon removed (the hand-off file of every visit) would take a disk
+    // block, and on a file system mounted with `discard` its removal then
+    // waits for the device.
     int fd = open_regular(path, flags & ~O_TRUNC, 0644, how);
     if (fd < 0) return nullptr;
-    if ((flags & O_TRUNC) != 0 && ftruncate(fd, 0) != 0) {
+    struct stat st {};
+    if ((flags & O_TRUNC) != 0 && (fstat(fd, &st) != 0 || st.st_size > 0) &&
+        ftruncate(fd, 0) != 0) {
         ::close(fd);
         if (how != nullptr) *how = Opened::missing;
         return nullptr;

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "game/player_file.h"
+#include "include/regular_file.h"
 #include "server/core/host_core.h"
 #include "server/frontend/console.h"
 #include "server/frontend/status_pump.h"
@@ -246,6 +248,39 @@ TEST(StatusPump, ATurnIsAFewStatusesInARowAndTurnsGoRound) {
     EXPECT_EQ(run(100), turns({{1, T}, {1, T - 2}}));
     host::drop_statuses(2);
     slices::silent = -1;
+}
+
+// A "w" open empties a file that has data and leaves an empty one (a file
+// just made) alone: a truncation to nothing makes ext4 write the data out
+// at close, and the hand-off file of every visit, removed moments later,
+// then cost a disk block and, on a file system mounted with `discard`, a
+// wait for the device. Its modification time shows whether it was truncated.
+TEST(RegularFile, AWriteOpenEmptiesAFileButLeavesAnEmptyOneAlone) {
+    const std::string dir = test::make_scratch_dir("regular-file");
+    const std::string full = dir + "/FULL.TMP", empty = dir + "/EMPTY.TMP";
+    for (const std::string& path : {full, empty}) {
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        if (path == full) std::fputs("KXPVORN\n12\n", f);
+        std::fclose(f);
+        const timespec long_ago[2] = {{946684800, 0}, {946684800, 0}};  // 2000-01-01
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), long_ago, 0), 0);
+    }
+    for (const std::string& path : {full, empty, dir + "/NEW.TMP"}) {
+        std::FILE* f = files::fopen_regular(path.c_str(), "w");
+        ASSERT_NE(f, nullptr) << path;
+        std::fclose(f);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(full.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_GT(st.st_mtim.tv_sec, 946684800);
+    ASSERT_EQ(stat(empty.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 946684800) << "an empty file was truncated";
+    ASSERT_EQ(stat((dir + "/NEW.TMP").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    std::filesystem::remove_all(dir);
 }
 
 // The index answers like a walk of PLAYER.DAT would (first record of a
