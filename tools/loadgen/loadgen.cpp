@@ -28,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "process.h"
@@ -60,6 +61,7 @@ struct Options {
     int max_users = 0;       // default: every caller
     std::string prefix;      // account names are PREFIX00001...
     std::string csv;         // a CSV row is appended here
+    std::string timeline;    // lines and their slowest answer per tenth of a second
     bool keep_world = false;
     unsigned seed = 1;
     int trips = 0;       // the module's trips per day in the started world; 0 leaves its own
@@ -97,6 +99,8 @@ const char* kUsage =
     "  --max-users N      its --max-users (default: every caller)\n"
     "  --keep-world       keep the started igmhost's world and log\n"
     "  --csv FILE         append the figures as a CSV row (header when new)\n"
+    "  --timeline FILE    write, for each tenth of a second from everyone on to the\n"
+    "                     end, the lines typed then and their slowest answer\n"
     "  --seed N           seed of the typing waits (default 1)\n";
 
 bool parse_number(std::string_view text, double& out) {
@@ -175,6 +179,8 @@ bool parse_options(int argc, char** argv, Options& o) {
             ok = parse_int(v, o.max_users) && o.max_users > 0;
         else if (arg == "--csv")
             o.csv = v;
+        else if (arg == "--timeline")
+            o.timeline = v;
         else if (arg == "--seed")
             ok = parse_int(v, seed), o.seed = static_cast<unsigned>(seed);
         else
@@ -526,6 +532,7 @@ class Run {
     void arm(uint32_t i, Micros at) { timers_.push(Timer{at, i, ++callers_[i].gen}); }
     void learn_places(const std::string& screen);
     Micros think_time();
+    void write_timeline() const;
     void report(Micros measured, const ProcessSample& a, const ProcessSample& b,
                 const NetSample& net_a, const NetSample& net_b);
 
@@ -551,6 +558,8 @@ class Run {
     Micros longest_stall_ = 0;
     std::vector<Micros> latencies_, signon_, greetings_;
     std::vector<Micros> settling_;  // lines typed between everyone on and the window
+    // With --timeline: each line typed since everyone is on, when and how long.
+    std::vector<std::pair<Micros, Micros>> timeline_;
     long lines_ = 0;
     long routes_ = 0;
     int greeted_ = 0;
@@ -843,6 +852,8 @@ void Run::prompt_arrived(uint32_t i, bool tired) {
             } else if (ready_seen_ && c.sent_at >= ready_at_) {
                 settling_.push_back(took);
             }
+            if (!o_.timeline.empty() && ready_seen_ && c.sent_at >= ready_at_)
+                timeline_.emplace_back(c.sent_at, took);
             if (c.step == 1 && places_[1].empty()) learn_places(c.screen);
             if (tired) {
                 if (!c.was_tired) ++tired_;
@@ -1019,6 +1030,42 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
     std::fclose(f);
 }
 
+// One row for each tenth of a second from everyone on to the end, stamped
+// with the wall clock to match igmhost's log: a stall shows as a run of
+// rows whose slowest answers climb.
+void Run::write_timeline() const {
+    std::FILE* f = std::fopen(o_.timeline.c_str(), "w");
+    if (f == nullptr) {
+        std::fprintf(stderr, "loadgen: cannot write %s\n", o_.timeline.c_str());
+        return;
+    }
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const Micros wall_minus_mono =
+        static_cast<Micros>(wall.tv_sec) * 1000000 + wall.tv_nsec / 1000 - now_us();
+    constexpr Micros kTenth = 100000;
+    std::vector<std::pair<long, Micros>> rows;  // lines, slowest
+    for (const auto& [sent, took] : timeline_) {
+        const auto k = static_cast<size_t>((sent - ready_at_) / kTenth);
+        if (k >= rows.size()) rows.resize(k + 1);
+        ++rows[k].first;
+        rows[k].second = std::max(rows[k].second, took);
+    }
+    std::fprintf(f, "seconds_from_window,wall_clock,lines,slowest_ms\n");
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const Micros at = ready_at_ + static_cast<Micros>(k) * kTenth;
+        const time_t secs = static_cast<time_t>((at + wall_minus_mono) / 1000000);
+        tm local{};
+        localtime_r(&secs, &local);
+        char clock[16];
+        std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+        std::fprintf(f, "%.1f,%s.%d,%ld,%.2f\n", static_cast<double>(at - window_start_) / 1e6,
+                     clock, static_cast<int>((at + wall_minus_mono) % 1000000 / kTenth),
+                     rows[k].first, static_cast<double>(rows[k].second) / 1000);
+    }
+    std::fclose(f);
+}
+
 int Run::go() {
     random_.seed(o_.seed);
     callers_.resize(static_cast<size_t>(total()));
@@ -1110,6 +1157,7 @@ int Run::go() {
                      o_.max_time, ready_, total());
     }
     report(end - window_start_, before, after, net_before, net_after);
+    if (!o_.timeline.empty()) write_timeline();
     const bool ok = errors_.total() == 0 && !timed_out && (!o_.burst || greeted_ == total());
     return ok ? 0 : 1;
 }
