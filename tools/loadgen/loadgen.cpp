@@ -311,6 +311,10 @@ double percentile(std::vector<Micros>& v, double p) {
     return static_cast<double>(v[k]) / 1000.0;
 }
 
+double slowest_ms(const std::vector<Micros>& v) {
+    return v.empty() ? 0 : static_cast<double>(*std::max_element(v.begin(), v.end())) / 1000.0;
+}
+
 // ---- the igmhost being measured ----
 
 struct ProcessSample {
@@ -942,20 +946,11 @@ void Run::report(Micros measured, const ProcessSample& a, const ProcessSample& b
     for (int k = 0; k < o_.callers; ++k)
         walkers_done += callers_[static_cast<size_t>(k)].routes > 0;
     const double p50 = percentile(latencies_, 0.50), p99 = percentile(latencies_, 0.99);
-    const double max =
-        latencies_.empty()
-            ? 0
-            : static_cast<double>(*std::max_element(latencies_.begin(), latencies_.end())) / 1000.0;
+    const double max = slowest_ms(latencies_);
     const double s50 = percentile(signon_, 0.50), s99 = percentile(signon_, 0.99);
     const double settle_p99 = percentile(settling_, 0.99);
-    const double settle_max =
-        settling_.empty()
-            ? 0
-            : static_cast<double>(*std::max_element(settling_.begin(), settling_.end())) / 1000.0;
-    const double g_max =
-        greetings_.empty()
-            ? 0
-            : static_cast<double>(*std::max_element(greetings_.begin(), greetings_.end())) / 1000.0;
+    const double settle_max = slowest_ms(settling_);
+    const double g_max = slowest_ms(greetings_);
     // Other work on the machine shows in the figures: its load goes with them.
     double load = -1;
     if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
