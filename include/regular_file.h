@@ -24,9 +24,10 @@ enum class Opened {
 
 // Opens `path` with `flags` (O_RDONLY, O_RDWR | O_CREAT, ...) and `mode`;
 // the descriptor is close-on-exec and blocking again once it is known to
-// be a regular file. -1 otherwise, with *how saying why (errno kept from
-// open() when it failed).
-inline int open_regular(const char* path, int flags, mode_t mode = 0644, Opened* how = nullptr) {
+// be a regular file, and *info (when given) what fstat said of it. -1
+// otherwise, with *how saying why (errno kept from open() when it failed).
+inline int open_regular(const char* path, int flags, mode_t mode = 0644, Opened* how = nullptr,
+                        struct stat* info = nullptr) {
     auto say = [how](Opened o) {
         if (how != nullptr) *how = o;
     };
@@ -43,6 +44,7 @@ inline int open_regular(const char* path, int flags, mode_t mode = 0644, Opened*
         errno = EINVAL;
         return -1;
     }
+    if (info != nullptr) *info = st;
     int status = fcntl(fd, F_GETFL);
     if (status >= 0) fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
     say(Opened::ok);
@@ -77,11 +79,10 @@ inline std::FILE* fopen_regular(const char* path, const char* mode, Opened* how 
     // soon removed (the hand-off file of every visit) would take a disk
     // block, and on a file system mounted with `discard` its removal then
     // waits for the device.
-    int fd = open_regular(path, flags & ~O_TRUNC, 0644, how);
-    if (fd < 0) return nullptr;
     struct stat st {};
-    if ((flags & O_TRUNC) != 0 && (fstat(fd, &st) != 0 || st.st_size > 0) &&
-        ftruncate(fd, 0) != 0) {
+    int fd = open_regular(path, flags & ~O_TRUNC, 0644, how, &st);
+    if (fd < 0) return nullptr;
+    if ((flags & O_TRUNC) != 0 && st.st_size > 0 && ftruncate(fd, 0) != 0) {
         ::close(fd);
         if (how != nullptr) *how = Opened::missing;
         return nullptr;
